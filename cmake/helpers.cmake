@@ -1,0 +1,21 @@
+# bq_add_test(NAME SOURCES... LIBS ...): a GoogleTest program that runs in
+# both builds; under win32 ctest runs it through the Wine runner.  Tests are
+# listed when ctest starts (PRE_TEST), so the build never runs Wine.
+function(bq_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
+  if(WIN32)
+    # Console program; the Wine runner captures its output.
+    target_link_options(${name} PRIVATE -mconsole)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+    PROPERTIES TIMEOUT 300)
+endfunction()
+
+# bq_module(DIR): adds a module folder of the tree.
+function(bq_module dir)
+  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+    add_subdirectory(${dir})
+  endif()
+endfunction()
