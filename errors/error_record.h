@@ -3,11 +3,12 @@
 // and the trail of places it passed on the way back.  Every failing
 // operation of setup fills one; a plain value with no resources.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 enum : std::uint32_t {
-    kParamSize = 260,       // each text parameter, terminator included
-    kTrailCapacity = 50,    // trail entries kept; later ones are dropped
+    kParamSize = 260,    // each text parameter, terminator included
+    kTrailCapacity = 50, // trail entries kept; later ones are dropped
     kLiteralTextSize = 500,
 };
 
@@ -40,3 +41,9 @@ void SetError(ErrorRecord* record, std::uint32_t module, std::uint32_t line, std
 void PushTrail(ErrorRecord* record, std::uint32_t module, std::uint32_t line);
 void SetParamText(ErrorRecord* record, int index, const char* text); // index 1 or 2
 void SetParamUnsigned(ErrorRecord* record, std::uint32_t value);     // into param1
+
+// Copies src into dst[0 .. capacity-1] and fills the rest of the capacity
+// with NUL; the last byte of the capacity always ends up NUL.  Returns dst,
+// or null when src had to be cut (it had capacity or more characters).
+// A null src copies as the empty text; capacity 0 writes nothing.
+char* CopyBounded(char* dst, std::size_t capacity, const char* src);
