@@ -1,0 +1,9 @@
+// Owns one idle hidden window for the whole test run, so that Wine keeps its
+// desktop open between the programs the tests start.
+#include "standin.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    if (!CreateStandinWindow("BqKeepAliveWClass", DefWindowProcA))
+        return 1;
+    return PumpMessages();
+}

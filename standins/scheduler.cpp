@@ -1,0 +1,43 @@
+// Stand-in scheduler: a window of the scheduler's class that records every
+// WM_COMMAND identifier it gets ("command N") in --log FILE, and ends on
+// command 13201 unless --hang is given.
+#include "standin.h"
+
+#include <stdio.h>
+
+namespace {
+
+const WORD kSchedulerExit = 13201;
+const char* Log;
+int Hang;
+
+LRESULT CALLBACK SchedulerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND) {
+        char line[64];
+        snprintf(line, sizeof line, "command %u", unsigned(LOWORD(wParam)));
+        LogLine(Log, line);
+        if (LOWORD(wParam) == kSchedulerExit && !Hang)
+            DestroyWindow(hwnd);
+        return 0;
+    }
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    static char log[MAX_PATH];
+    if (const char* v = ArgValue("--log")) {
+        lstrcpynA(log, v, sizeof log);
+        Log = log;
+    }
+    Hang = HasFlag("--hang");
+    if (!CreateStandinWindow("ScheduleWClassV2", SchedulerProc))
+        return 1;
+    LogLine(Log, "ready");
+    return PumpMessages();
+}
