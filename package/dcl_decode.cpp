@@ -1,0 +1,315 @@
+// Decoder of the DCL implode format.
+//
+// The stream is read through a 64-bit bit buffer that is refilled a whole
+// word at a time while the input buffer holds at least 8 more bytes, so every
+// item is decoded with one or two 8-bit table look-ups and no per-bit work.
+// The format's look-ahead rule is kept exactly: an item is accepted only when
+// at least 8 stream bits follow it, except the end code, which is accepted as
+// soon as its own 16 bits are present.  That is what a decoder holding 8
+// look-ahead bits and refilling a byte at a time would do, so streams that
+// end early are refused at the same item with the same output.
+#include "package/dcl_decode.h"
+
+#include <cstring>
+
+#include "package/dcl_codes.h"
+
+namespace {
+
+enum : std::uint32_t {
+    kHistorySize = 4096,   // window positions 0..4095 hold the history
+    kFlushPosition = 8192, // at this output position a full block is written
+    kEndCodeIndex = 15,
+    kEndCodeExtra = 255,
+    kLookAheadBits = 8, // bits that must follow every accepted item
+    kRefillBelow = 56,  // the buffer is topped up to 56..63 valid bits (never 64)
+};
+
+// Stores value at index, index + 2^bits, index + 2 * 2^bits, ... below limit.
+void Spread(std::uint8_t* table, std::uint32_t limit, std::uint32_t index, std::uint32_t bits,
+            std::uint8_t value) {
+    for (std::uint32_t i = index; i < limit; i += 1u << bits) {
+        table[i] = value;
+    }
+}
+
+// Lookup from the next 8 stream bits to the code index, for codes of at most
+// 8 bits.  Lower indexes are stored last and so win any overlap.
+void BuildLookup(std::uint8_t* table, std::uint32_t count, const std::uint8_t* bits,
+                 const std::uint8_t* codes) {
+    for (std::uint32_t i = count; i-- > 0;) {
+        Spread(table, 256, codes[i], bits[i], static_cast<std::uint8_t>(i));
+    }
+}
+
+// The four literal lookups of mode 1.  Codes of more than 8 bits are split:
+// lookup 1 marks them with 0xFF, and the rest of the code is resolved after
+// dropping 4, 6 or 8 bits, with the working bit count lowered to match.
+void BuildAsciiLookups(DclState* w) {
+    std::memcpy(w->asciiBits, kDclAsciiBits, sizeof w->asciiBits);
+    std::memset(w->asciiLookup1, 0, sizeof w->asciiLookup1);
+    std::memset(w->asciiLookup2, 0, sizeof w->asciiLookup2);
+    std::memset(w->asciiLookup3, 0, sizeof w->asciiLookup3);
+    std::memset(w->asciiLookup4, 0, sizeof w->asciiLookup4);
+    for (std::uint32_t s = 256; s-- > 0;) {
+        const std::uint8_t value = static_cast<std::uint8_t>(s);
+        const std::uint32_t code = kDclAsciiCodes[s];
+        std::uint8_t& bits = w->asciiBits[s];
+        if (bits <= 8) {
+            Spread(w->asciiLookup1, 256, code, bits, value);
+        } else if ((code & 0xFF) != 0) {
+            w->asciiLookup1[code & 0xFF] = 0xFF;
+            if ((code & 0x3F) != 0) {
+                bits = static_cast<std::uint8_t>(bits - 4);
+                Spread(w->asciiLookup2, 256, code >> 4, bits, value);
+            } else {
+                bits = static_cast<std::uint8_t>(bits - 6);
+                Spread(w->asciiLookup3, 128, code >> 6, bits, value);
+            }
+        } else {
+            bits = static_cast<std::uint8_t>(bits - 8);
+            Spread(w->asciiLookup4, 256, code >> 8, bits, value);
+        }
+    }
+}
+
+void BuildMatchLookups(DclState* w) {
+    std::uint8_t lengthCodes[16];
+    for (std::uint32_t i = 0; i < 16; ++i) {
+        w->lengthBits[i] = kDclLengthCodes[i].bits;
+        w->lengthExtraBits[i] = kDclLengthCodes[i].extraBits;
+        w->lengthBase[i] = kDclLengthCodes[i].base;
+        lengthCodes[i] = kDclLengthCodes[i].code;
+    }
+    BuildLookup(w->lengthLookup, 16, w->lengthBits, lengthCodes);
+    std::memcpy(w->distanceBits, kDclDistanceBits, sizeof w->distanceBits);
+    BuildLookup(w->distanceLookup, 64, w->distanceBits, kDclDistanceCodes);
+}
+
+inline std::uint64_t LoadLittle64(const std::uint8_t* p) {
+    return static_cast<std::uint64_t>(p[0]) | static_cast<std::uint64_t>(p[1]) << 8 |
+           static_cast<std::uint64_t>(p[2]) << 16 | static_cast<std::uint64_t>(p[3]) << 24 |
+           static_cast<std::uint64_t>(p[4]) << 32 | static_cast<std::uint64_t>(p[5]) << 40 |
+           static_cast<std::uint64_t>(p[6]) << 48 | static_cast<std::uint64_t>(p[7]) << 56;
+}
+
+// Bit reader state, kept in locals by the main loop.  Bits above `avail`
+// are either zero or the true next stream bits.
+struct Reader {
+    std::uint64_t buffer; // next stream bit in bit 0
+    std::uint32_t avail;  // valid bits in buffer
+    std::uint32_t pos;    // next unread byte of the input buffer
+    std::uint32_t count;  // bytes the last read delivered
+    bool ended;           // a read returned 0: no input is left
+};
+
+// Tops the buffer up a byte at a time, reading more input when the input
+// buffer is used up.  A read is asked for 2048 bytes; a callback that claims
+// more is held to that.
+Reader RefillSlow(DclState* w, Reader r) {
+    while (r.avail < kRefillBelow) {
+        if (r.pos >= r.count) {
+            if (r.ended) {
+                break;
+            }
+            w->inputPosition = DCL_INPUT_SIZE; // the size slot of the read
+            std::uint32_t got = w->read(w->input, &w->inputPosition, w->callerValue);
+            if (got > DCL_INPUT_SIZE) {
+                got = DCL_INPUT_SIZE;
+            }
+            if (got == 0) {
+                r.ended = true;
+                break;
+            }
+            r.count = got;
+            r.pos = 0;
+        }
+        r.buffer |= static_cast<std::uint64_t>(w->input[r.pos++]) << r.avail;
+        r.avail += 8;
+    }
+    return r;
+}
+
+// Copies a match of len bytes from distance back, with the result of a
+// byte-by-byte copy (a distance shorter than the length repeats the last
+// bytes).  The window has room for a 518-byte match begun at position 8191.
+inline void CopyMatch(std::uint8_t* window, std::uint32_t out, std::uint32_t distance,
+                      std::uint32_t len) {
+    std::uint8_t* dst = window + out;
+    const std::uint8_t* src = dst - distance;
+    if (distance >= 8 && out + len + 7 <= DCL_WINDOW_SIZE) {
+        // Each 8-byte step reads only bytes already in place; the last step
+        // may write up to 7 bytes past the match, which later output
+        // overwrites before anything reads them.
+        std::uint8_t* end = dst + len;
+        do {
+            std::memcpy(dst, src, 8);
+            dst += 8;
+            src += 8;
+        } while (dst < end);
+    } else if (distance == 1) {
+        std::memset(dst, *src, len);
+    } else {
+        for (std::uint32_t i = 0; i < len; ++i) {
+            dst[i] = src[i];
+        }
+    }
+}
+
+// Decodes items until the end code or until the input runs out; returns
+// DCL_OK or DCL_ABORT after writing all output produced.
+template <bool kAsciiLiterals> std::uint32_t MainLoop(DclState* w) {
+    std::uint8_t* const window = w->window;
+    const std::uint8_t* const input = w->input;
+    const std::uint32_t dictionaryBits = w->dictionaryBits;
+    const std::uint32_t dictionaryMask = w->dictionaryMask;
+
+    Reader r;
+    r.buffer = w->bitBuffer;
+    r.avail = kLookAheadBits + w->extraBitCount;
+    r.pos = w->inputPosition;
+    r.count = w->inputCount;
+    r.ended = false;
+
+    std::uint32_t out = kHistorySize;
+    std::uint32_t result = DCL_ABORT;
+    for (;;) {
+        if (r.count - r.pos >= 8) {
+            r.buffer |= LoadLittle64(input + r.pos) << r.avail;
+            r.pos += (63 - r.avail) >> 3;
+            r.avail |= kRefillBelow;
+        } else if (r.avail < kRefillBelow) {
+            r = RefillSlow(w, r);
+        }
+        const std::uint64_t bits = r.buffer;
+        std::uint32_t used; // stream bits this item takes
+        if (bits & 1) {
+            const std::uint32_t i = w->lengthLookup[(bits >> 1) & 0xFF];
+            used = 1 + w->lengthBits[i];
+            if (used + kLookAheadBits > r.avail) {
+                break;
+            }
+            std::uint32_t len = i + 2;
+            const std::uint32_t x = w->lengthExtraBits[i];
+            if (x != 0) {
+                const std::uint32_t e = static_cast<std::uint32_t>(bits >> used) & ((1u << x) - 1);
+                if (i == kEndCodeIndex && e == kEndCodeExtra) {
+                    // Accepted even when no look-ahead bits follow it.
+                    used += x;
+                    r.buffer >>= used;
+                    r.avail = r.avail > used ? r.avail - used : 0;
+                    result = DCL_OK;
+                    break;
+                }
+                used += x;
+                len = w->lengthBase[i] + e + 2;
+            }
+            const std::uint32_t j = w->distanceLookup[(bits >> used) & 0xFF];
+            used += w->distanceBits[j];
+            std::uint32_t distance;
+            if (len == 2) {
+                distance = (j << 2 | (static_cast<std::uint32_t>(bits >> used) & 3)) + 1;
+                used += 2;
+            } else {
+                distance = (j << dictionaryBits |
+                            (static_cast<std::uint32_t>(bits >> used) & dictionaryMask)) +
+                           1;
+                used += dictionaryBits;
+            }
+            if (used + kLookAheadBits > r.avail) {
+                break;
+            }
+            CopyMatch(window, out, distance, len);
+            out += len;
+        } else {
+            std::uint32_t value;
+            if (!kAsciiLiterals) {
+                value = static_cast<std::uint32_t>(bits >> 1) & 0xFF;
+                used = 9;
+            } else {
+                const std::uint32_t code = static_cast<std::uint32_t>(bits >> 1);
+                used = 1;
+                if ((code & 0xFF) != 0) {
+                    value = w->asciiLookup1[code & 0xFF];
+                    if (value == 0xFF) {
+                        if ((code & 0x3F) != 0) {
+                            used += 4;
+                            value = w->asciiLookup2[(code >> 4) & 0xFF];
+                        } else {
+                            used += 6;
+                            value = w->asciiLookup3[(code >> 6) & 0x7F];
+                        }
+                    }
+                } else {
+                    used += 8;
+                    value = w->asciiLookup4[(code >> 8) & 0xFF];
+                }
+                used += w->asciiBits[value];
+            }
+            if (used + kLookAheadBits > r.avail) {
+                break;
+            }
+            window[out++] = static_cast<std::uint8_t>(value);
+        }
+        r.buffer >>= used;
+        r.avail -= used;
+
+        if (out >= kFlushPosition) {
+            std::uint32_t size = DCL_OUTPUT_BLOCK;
+            w->write(window + kHistorySize, &size, w->callerValue);
+            std::memmove(window, window + kHistorySize, out - kHistorySize);
+            out -= kHistorySize;
+        }
+    }
+    // Leave the fields as a byte-wise reader would describe them.
+    w->outputPosition = out;
+    w->bitBuffer = static_cast<std::uint32_t>(r.buffer);
+    w->extraBitCount = r.avail > kLookAheadBits ? r.avail - kLookAheadBits : 0;
+    w->inputPosition = r.pos;
+    w->inputCount = r.count;
+
+    std::uint32_t size = out - kHistorySize;
+    w->write(window + kHistorySize, &size, w->callerValue);
+    return result;
+}
+
+} // namespace
+
+std::uint32_t DclDecode(DclReadFn read, DclWriteFn write, DclState* work, void* callerValue) {
+    work->read = read;
+    work->write = write;
+    work->callerValue = callerValue;
+    work->inputPosition = DCL_INPUT_SIZE;
+    std::uint32_t count = read(work->input, &work->inputPosition, callerValue);
+    if (count > DCL_INPUT_SIZE) {
+        count = DCL_INPUT_SIZE;
+    }
+    work->inputCount = count;
+    if (count <= 4) {
+        return DCL_SHORT_INPUT;
+    }
+
+    work->literalMode = work->input[0];
+    work->dictionaryBits = work->input[1];
+    work->bitBuffer = work->input[2];
+    work->extraBitCount = 0;
+    work->inputPosition = 3;
+    if (work->dictionaryBits < 4 || work->dictionaryBits > 6) {
+        return DCL_BAD_DICTIONARY;
+    }
+    work->dictionaryMask = 0xFFFFu >> (16 - work->dictionaryBits);
+    if (work->literalMode != 0) {
+        if (work->literalMode != 1) {
+            return DCL_BAD_MODE;
+        }
+        BuildAsciiLookups(work);
+    }
+    BuildMatchLookups(work);
+
+    // The history before the first byte reads as zeros, so a distance that
+    // reaches before the start never brings out stale bytes.
+    std::memset(work->window, 0, kHistorySize);
+    work->outputPosition = kHistorySize;
+
+    return work->literalMode == 1 ? MainLoop<true>(work) : MainLoop<false>(work);
+}
