@@ -1,0 +1,455 @@
+// The DCL implode encoder: round trips through the decoder for every
+// setting, an item-by-item walk of the produced streams written from the
+// code tables (no match may reach before the first byte), exact optimality
+// against a brute-force parse on small inputs, and a cross-check of
+// binary-literal streams with the system's `dynamite` decoder when present.
+#include "package/dcl_codes.h"
+#include "package/dcl_decode.h"
+#include "package/dcl_encode.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace {
+
+typedef std::vector<std::uint8_t> Bytes;
+
+// ---- test data ---------------------------------------------------------
+
+Bytes Text(std::size_t size, std::uint32_t seed) {
+    static const char* words[] = {"the",     "program", "is",   "free",    "software", "you",
+                                  "can",     "of",      "and",  "license", "GNU",      "General",
+                                  "Public",  "version", "copy", "modify",  "\n",       "terms",
+                                  "without", "any",     "to",   "or",      "work,",    "under"};
+    std::mt19937 rng(seed);
+    Bytes out;
+    while (out.size() < size) {
+        const char* w = words[rng() % (sizeof words / sizeof *words)];
+        out.insert(out.end(), w, w + std::strlen(w));
+        out.push_back(rng() % 11 == 0 ? '.' : ' ');
+    }
+    out.resize(size);
+    return out;
+}
+
+Bytes Random(std::size_t size, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    Bytes out(size);
+    for (auto& b : out)
+        b = std::uint8_t(rng());
+    return out;
+}
+
+// Code-like data: records with small fields, repeated opcodes, zero padding
+// and pointers that drift, as in an executable image.
+Bytes Executable(std::size_t size, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    Bytes out;
+    std::uint32_t address = 0x401000;
+    while (out.size() < size) {
+        switch (rng() % 5) {
+        case 0: // call rel32
+            out.push_back(0xE8);
+            for (int i = 0; i < 4; ++i)
+                out.push_back(std::uint8_t((address >> (8 * i)) & 0xFF));
+            address += rng() % 64;
+            break;
+        case 1: // push ebp; mov ebp, esp; sub esp, imm8
+            out.insert(out.end(), {0x55, 0x8B, 0xEC, 0x83, 0xEC, std::uint8_t(rng() % 64)});
+            break;
+        case 2:
+            out.insert(out.end(), rng() % 40, 0x00);
+            break;
+        case 3:
+            out.push_back(std::uint8_t(rng()));
+            break;
+        default: // mov eax, [ebp+disp8]
+            out.insert(out.end(), {0x8B, 0x45, std::uint8_t(rng() % 32)});
+            break;
+        }
+    }
+    out.resize(size);
+    return out;
+}
+
+Bytes Runs(std::size_t size, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    Bytes out;
+    while (out.size() < size)
+        out.insert(out.end(), 1 + rng() % 2000, std::uint8_t(rng() % 3));
+    out.resize(size);
+    return out;
+}
+
+Bytes Zeros(std::size_t size, std::uint32_t) { return Bytes(size, 0); }
+
+// A period just above the largest dictionary: only the 4096 window reaches.
+Bytes FarRepeat(std::size_t size, std::uint32_t seed) {
+    const Bytes unit = Random(4090, seed);
+    Bytes out;
+    while (out.size() < size)
+        out.insert(out.end(), unit.begin(), unit.end());
+    out.resize(size);
+    return out;
+}
+
+struct DataKind {
+    const char* name;
+    Bytes (*make)(std::size_t, std::uint32_t);
+};
+const DataKind kKinds[] = {{"text", Text},   {"random", Random}, {"executable", Executable},
+                           {"runs", Runs},   {"zeros", Zeros},   {"far-repeat", FarRepeat}};
+
+// ---- decoding through the decoder ----------------------------------------
+
+struct Cursor {
+    const std::uint8_t* data;
+    std::size_t left;
+    Bytes* out;
+};
+
+std::uint32_t Read(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
+    Cursor* c = static_cast<Cursor*>(callerValue);
+    const std::size_t n = std::min<std::size_t>(*size, c->left);
+    std::memcpy(buffer, c->data, n);
+    c->data += n;
+    c->left -= n;
+    return std::uint32_t(n);
+}
+
+void Write(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
+    Bytes* out = static_cast<Cursor*>(callerValue)->out;
+    out->insert(out->end(), buffer, buffer + *size);
+}
+
+std::uint32_t Decode(const Bytes& stream, Bytes* out) {
+    static DclState state;
+    Cursor c{stream.data(), stream.size(), out};
+    return DclDecode(Read, Write, &state, &c);
+}
+
+// ---- an independent walk of a stream, item by item ---------------------
+
+struct BitReader {
+    const Bytes& bytes;
+    std::size_t bit = 16; // after the header
+    bool Has(std::uint32_t n) const { return bit + n <= bytes.size() * 8; }
+    std::uint32_t Peek(std::uint32_t n) const {
+        std::uint32_t v = 0;
+        for (std::uint32_t i = 0; i < n && bit + i < bytes.size() * 8; ++i)
+            v |= std::uint32_t((bytes[(bit + i) / 8] >> ((bit + i) % 8)) & 1) << i;
+        return v;
+    }
+    std::uint32_t Take(std::uint32_t n) {
+        const std::uint32_t v = Peek(n);
+        bit += n;
+        return v;
+    }
+};
+
+// Index of the code of `count` codes that the next bits start with.
+template <typename BitsOf, typename CodeOf>
+int MatchCode(BitReader* r, int count, BitsOf bitsOf, CodeOf codeOf) {
+    for (int i = 0; i < count; ++i) {
+        const std::uint32_t b = bitsOf(i);
+        if (r->Has(b) && r->Peek(b) == codeOf(i)) {
+            r->Take(b);
+            return i;
+        }
+    }
+    return -1;
+}
+
+struct Walk {
+    bool ok = false;
+    std::string problem;
+    Bytes output;
+    std::size_t matches = 0;
+};
+
+// Expands a stream by matching each code against the tables directly, and
+// refuses any match that reaches before the first byte, a length-2 match
+// farther than 256, a distance beyond the dictionary, bits after the end
+// code other than zero padding within the last byte, and a missing end code.
+Walk WalkStream(const Bytes& s) {
+    Walk w;
+    if (s.size() < 2 || s[0] > 1 || s[1] < 4 || s[1] > 6) {
+        w.problem = "bad header";
+        return w;
+    }
+    const std::uint32_t mode = s[0], dictBits = s[1];
+    BitReader r{s};
+    for (;;) {
+        if (!r.Has(1)) {
+            w.problem = "no end code";
+            return w;
+        }
+        if (r.Take(1) == 0) {
+            if (mode == 0) {
+                if (!r.Has(8)) {
+                    w.problem = "cut literal";
+                    return w;
+                }
+                w.output.push_back(std::uint8_t(r.Take(8)));
+            } else {
+                const int sym = MatchCode(
+                    &r, 256, [](int i) { return std::uint32_t(kDclAsciiBits[i]); },
+                    [](int i) { return std::uint32_t(kDclAsciiCodes[i]); });
+                if (sym < 0) {
+                    w.problem = "cut literal";
+                    return w;
+                }
+                w.output.push_back(std::uint8_t(sym));
+            }
+            continue;
+        }
+        const int li = MatchCode(
+            &r, 16, [](int i) { return std::uint32_t(kDclLengthCodes[i].bits); },
+            [](int i) { return std::uint32_t(kDclLengthCodes[i].code); });
+        if (li < 0 || !r.Has(kDclLengthCodes[li].extraBits)) {
+            w.problem = "cut length";
+            return w;
+        }
+        const std::uint32_t extra = r.Take(kDclLengthCodes[li].extraBits);
+        if (li == 15 && extra == 255) {
+            const std::size_t rest = s.size() * 8 - r.bit;
+            if (rest >= 8 || r.Peek(std::uint32_t(rest)) != 0) {
+                w.problem = "bits after the end code";
+                return w;
+            }
+            w.ok = true;
+            return w;
+        }
+        const std::uint32_t len = kDclLengthCodes[li].base + extra + 2;
+        const int di = MatchCode(
+            &r, 64, [](int i) { return std::uint32_t(kDclDistanceBits[i]); },
+            [](int i) { return std::uint32_t(kDclDistanceCodes[i]); });
+        const std::uint32_t low = len == 2 ? 2 : dictBits;
+        if (di < 0 || !r.Has(low)) {
+            w.problem = "cut distance";
+            return w;
+        }
+        const std::size_t dist = ((std::uint32_t(di) << low) | r.Take(low)) + 1;
+        if (dist > w.output.size()) {
+            w.problem = "match reaches before the first byte";
+            return w;
+        }
+        for (std::uint32_t i = 0; i < len; ++i)
+            w.output.push_back(w.output[w.output.size() - dist]);
+        ++w.matches;
+    }
+}
+
+// ---- brute-force optimum -------------------------------------------------
+
+std::uint32_t LengthItemBits(std::uint32_t len) {
+    for (const DclLengthCode& c : kDclLengthCodes)
+        if (len >= c.base + 2u && len < c.base + 2u + (1u << c.extraBits))
+            return 1 + c.bits + c.extraBits;
+    return 0;
+}
+
+// Smallest stream size in bytes for one setting, trying every distance and
+// every length at every position.
+std::size_t OptimalSize(const Bytes& in, std::uint32_t mode, std::uint32_t dictBits) {
+    const std::size_t n = in.size();
+    const std::size_t reach = std::size_t(1) << (dictBits + 6);
+    std::vector<std::uint64_t> best(n + 1, ~std::uint64_t(0) >> 1);
+    best[n] = 0;
+    for (std::size_t i = n; i-- > 0;) {
+        best[i] = 1 + (mode ? kDclAsciiBits[in[i]] : 8u) + best[i + 1];
+        for (std::size_t d = 1; d <= std::min(i, reach); ++d) {
+            std::size_t common = 0;
+            while (common < 518 && i + common < n && in[i + common] == in[i + common - d])
+                ++common;
+            for (std::size_t len = 2; len <= common; ++len) {
+                if (len == 2 && d > 256)
+                    continue;
+                const std::uint32_t low = len == 2 ? 2 : dictBits;
+                const std::uint64_t cost = LengthItemBits(std::uint32_t(len)) +
+                                           kDclDistanceBits[(d - 1) >> low] + low + best[i + len];
+                best[i] = std::min(best[i], cost);
+            }
+        }
+    }
+    return 2 + std::size_t((best[0] + 16 + 7) / 8);
+}
+
+// ---- tests ---------------------------------------------------------------
+
+// Every setting, every kind of data, sizes around the window and output
+// block boundaries: the decoder gives back the input, and the walk finds
+// only matches inside the stream.
+TEST(DclEncode, RoundTripsEverySetting) {
+    const std::size_t sizes[] = {1, 2, 3, 17, 1023, 1024, 1025, 4095, 4096, 4097, 8191, 8192, 32768};
+    for (const DataKind& kind : kKinds) {
+        for (std::size_t size : sizes) {
+            const Bytes in = kind.make(size, std::uint32_t(size));
+            for (std::uint32_t mode = 0; mode <= 1; ++mode) {
+                for (std::uint32_t bits = 4; bits <= 6; ++bits) {
+                    SCOPED_TRACE(std::string(kind.name) + " size " + std::to_string(size) +
+                                 " mode " + std::to_string(mode) + " bits " +
+                                 std::to_string(bits));
+                    Bytes stream;
+                    const std::size_t n = DclEncode(in.data(), in.size(), mode, bits, &stream);
+                    ASSERT_EQ(n, stream.size());
+                    ASSERT_GE(stream.size(), 5u);
+                    EXPECT_EQ(stream[0], mode);
+                    EXPECT_EQ(stream[1], bits);
+                    Bytes out;
+                    ASSERT_EQ(Decode(stream, &out), DCL_OK);
+                    EXPECT_TRUE(out == in);
+                    const Walk w = WalkStream(stream);
+                    EXPECT_TRUE(w.ok) << w.problem;
+                    EXPECT_TRUE(w.output == in);
+                }
+            }
+        }
+    }
+}
+
+TEST(DclEncode, LargestChunkAndLongInputs) {
+    // 65535 bytes (the largest chunk) and an input of several parse blocks,
+    // whose matches reach back across the block boundary.
+    for (std::size_t size : {std::size_t(65535), std::size_t(1) << 20, (std::size_t(5) << 19) + 7}) {
+        Bytes in = Text(size, 7);
+        const Bytes tail = Executable(size / 3, 8);
+        std::copy(tail.begin(), tail.end(), in.begin() + std::ptrdiff_t(size / 3));
+        Bytes stream;
+        DclEncode(in.data(), in.size(), DCL_LITERALS_ASCII, 6, &stream);
+        Bytes out;
+        ASSERT_EQ(Decode(stream, &out), DCL_OK);
+        EXPECT_TRUE(out == in) << size;
+        const Walk w = WalkStream(stream);
+        EXPECT_TRUE(w.ok) << w.problem;
+    }
+}
+
+TEST(DclEncode, CompressesRedundantData) {
+    // A long run costs a few bits per 518 bytes; text shrinks well below its
+    // size; random data costs at most one flag bit per byte extra.
+    const Bytes zeros(65535, 0);
+    Bytes z;
+    DclEncode(zeros.data(), zeros.size(), DCL_LITERALS_BINARY, 4, &z);
+    EXPECT_LT(z.size(), 65535u / 518 * 4);
+    const Bytes text = Text(32768, 3);
+    Bytes t;
+    DclEncode(text.data(), text.size(), DCL_LITERALS_ASCII, 6, &t);
+    EXPECT_LT(t.size(), text.size() / 3);
+    const Bytes noise = Random(32768, 3);
+    Bytes r;
+    DclEncode(noise.data(), noise.size(), DCL_LITERALS_BINARY, 6, &r);
+    EXPECT_LE(r.size(), 2 + (noise.size() * 9 + 16 + 7) / 8);
+}
+
+TEST(DclEncode, MatchesBruteForceOptimum) {
+    // The match search bounds its steps per position, which can miss a
+    // candidate in data with many similar suffixes (the executable-like
+    // data's zero runs of every length); elsewhere the parse is exact.
+    struct Case {
+        Bytes in;
+        double slack;
+    };
+    const Case cases[] = {{Text(1500, 11), 1.0},
+                          {Runs(700, 13), 1.0},
+                          {FarRepeat(1200, 14), 1.0},
+                          {Random(300, 15), 1.0},
+                          {Executable(1500, 12), 1.01}};
+    for (const Case& c : cases) {
+        for (std::uint32_t mode = 0; mode <= 1; ++mode) {
+            for (std::uint32_t bits = 4; bits <= 6; ++bits) {
+                Bytes stream;
+                DclEncode(c.in.data(), c.in.size(), mode, bits, &stream);
+                const std::size_t optimum = OptimalSize(c.in, mode, bits);
+                EXPECT_GE(stream.size(), optimum);
+                EXPECT_LE(double(stream.size()), double(optimum) * c.slack)
+                    << "case " << (&c - cases) << " mode " << mode << " bits " << bits;
+            }
+        }
+    }
+}
+
+TEST(DclEncode, SmallestPicksTheBestOfSix) {
+    DclEncoderWork* work = DclNewEncoderWork();
+    for (const DataKind& kind : kKinds) {
+        for (std::size_t size : {std::size_t(1), std::size_t(300), std::size_t(20000)}) {
+            const Bytes in = kind.make(size, 5);
+            std::size_t best = ~std::size_t(0);
+            for (std::uint32_t mode = 0; mode <= 1; ++mode) {
+                for (std::uint32_t bits = 4; bits <= 6; ++bits) {
+                    Bytes s;
+                    best = std::min(best, DclEncode(in.data(), in.size(), mode, bits, &s));
+                }
+            }
+            Bytes stream = {0xAA}; // appends after what is there
+            std::uint32_t mode = 9, bits = 9;
+            const std::size_t n = DclEncodeSmallest(in.data(), in.size(), &stream, &mode, &bits,
+                                                    kind.make == Zeros ? nullptr : work);
+            EXPECT_EQ(n, best) << kind.name << " " << size;
+            ASSERT_EQ(stream.size(), n + 1);
+            EXPECT_EQ(stream[1], mode);
+            EXPECT_EQ(stream[2], bits);
+            Bytes out;
+            ASSERT_EQ(Decode(Bytes(stream.begin() + 1, stream.end()), &out), DCL_OK);
+            EXPECT_TRUE(out == in);
+        }
+    }
+    DclDeleteEncoderWork(work);
+}
+
+TEST(DclEncode, RefusesBadSettings) {
+    const Bytes in = Text(100, 1);
+    Bytes out;
+    EXPECT_EQ(DclEncode(in.data(), in.size(), 2, 6, &out), 0u);
+    EXPECT_EQ(DclEncode(in.data(), in.size(), 0, 3, &out), 0u);
+    EXPECT_EQ(DclEncode(in.data(), in.size(), 0, 7, &out), 0u);
+    EXPECT_TRUE(out.empty());
+}
+
+// `dynamite` is an independent decoder of binary-literal streams.
+TEST(DclEncode, DynamiteExpandsBinaryStreams) {
+#ifdef _WIN32
+    GTEST_SKIP() << "dynamite is a Linux program";
+#else
+    if (std::system("command -v dynamite >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "dynamite not installed";
+    char dir[] = "/tmp/bq-dynamite-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string packed = std::string(dir) + "/packed", plain = std::string(dir) + "/plain";
+    for (const DataKind& kind : kKinds) {
+        for (std::uint32_t bits = 4; bits <= 6; ++bits) {
+            const Bytes in = kind.make(20000, bits);
+            Bytes stream;
+            DclEncode(in.data(), in.size(), DCL_LITERALS_BINARY, bits, &stream);
+            FILE* f = std::fopen(packed.c_str(), "wb");
+            ASSERT_NE(f, nullptr);
+            std::fwrite(stream.data(), 1, stream.size(), f);
+            std::fclose(f);
+            std::remove(plain.c_str());
+            const std::string cmd = "dynamite " + packed + " " + plain + " >/dev/null 2>&1";
+            EXPECT_EQ(std::system(cmd.c_str()), 0) << kind.name << " " << bits;
+            Bytes out(in.size() + 16);
+            f = std::fopen(plain.c_str(), "rb");
+            ASSERT_NE(f, nullptr) << kind.name << " " << bits;
+            out.resize(std::fread(out.data(), 1, out.size(), f));
+            std::fclose(f);
+            EXPECT_TRUE(out == in) << kind.name << " " << bits;
+        }
+    }
+    std::remove(packed.c_str());
+    std::remove(plain.c_str());
+    rmdir(dir);
+#endif
+}
+
+} // namespace
