@@ -91,7 +91,9 @@ Bytes Runs(std::size_t size, std::uint32_t seed) {
     return out;
 }
 
-Bytes Zeros(std::size_t size, std::uint32_t) { return Bytes(size, 0); }
+Bytes Zeros(std::size_t size, std::uint32_t) {
+    return Bytes(size, 0);
+}
 
 // A period just above the largest dictionary: only the 4096 window reaches.
 Bytes FarRepeat(std::size_t size, std::uint32_t seed) {
@@ -107,8 +109,8 @@ struct DataKind {
     const char* name;
     Bytes (*make)(std::size_t, std::uint32_t);
 };
-const DataKind kKinds[] = {{"text", Text},   {"random", Random}, {"executable", Executable},
-                           {"runs", Runs},   {"zeros", Zeros},   {"far-repeat", FarRepeat}};
+const DataKind kKinds[] = {{"text", Text}, {"random", Random}, {"executable", Executable},
+                           {"runs", Runs}, {"zeros", Zeros},   {"far-repeat", FarRepeat}};
 
 // ---- decoding through the decoder ----------------------------------------
 
@@ -264,20 +266,27 @@ std::uint32_t LengthItemBits(std::uint32_t len) {
 std::size_t OptimalSize(const Bytes& in, std::uint32_t mode, std::uint32_t dictBits) {
     const std::size_t n = in.size();
     const std::size_t reach = std::size_t(1) << (dictBits + 6);
+    std::uint32_t lengthBits[519];
+    for (std::uint32_t len = 2; len <= 518; ++len)
+        lengthBits[len] = LengthItemBits(len);
     std::vector<std::uint64_t> best(n + 1, ~std::uint64_t(0) >> 1);
     best[n] = 0;
+    // Common lengths of position i (this row) and i + 1 (next) with the
+    // bytes d back.
+    std::vector<std::size_t> row(n + 1, 0), next(n + 1, 0);
     for (std::size_t i = n; i-- > 0;) {
         best[i] = 1 + (mode ? kDclAsciiBits[in[i]] : 8u) + best[i + 1];
+        for (std::size_t d = 1; d <= i; ++d)
+            row[d] = in[i] == in[i - d] ? std::min<std::size_t>(518, 1 + next[d]) : 0;
+        row.swap(next);
         for (std::size_t d = 1; d <= std::min(i, reach); ++d) {
-            std::size_t common = 0;
-            while (common < 518 && i + common < n && in[i + common] == in[i + common - d])
-                ++common;
+            const std::size_t common = next[d];
             for (std::size_t len = 2; len <= common; ++len) {
                 if (len == 2 && d > 256)
                     continue;
                 const std::uint32_t low = len == 2 ? 2 : dictBits;
-                const std::uint64_t cost = LengthItemBits(std::uint32_t(len)) +
-                                           kDclDistanceBits[(d - 1) >> low] + low + best[i + len];
+                const std::uint64_t cost =
+                    lengthBits[len] + kDclDistanceBits[(d - 1) >> low] + low + best[i + len];
                 best[i] = std::min(best[i], cost);
             }
         }
@@ -291,15 +300,15 @@ std::size_t OptimalSize(const Bytes& in, std::uint32_t mode, std::uint32_t dictB
 // block boundaries: the decoder gives back the input, and the walk finds
 // only matches inside the stream.
 TEST(DclEncode, RoundTripsEverySetting) {
-    const std::size_t sizes[] = {1, 2, 3, 17, 1023, 1024, 1025, 4095, 4096, 4097, 8191, 8192, 32768};
+    const std::size_t sizes[] = {1,    2,    3,    17,   1023, 1024, 1025,
+                                 4095, 4096, 4097, 8191, 8192, 32768};
     for (const DataKind& kind : kKinds) {
         for (std::size_t size : sizes) {
             const Bytes in = kind.make(size, std::uint32_t(size));
             for (std::uint32_t mode = 0; mode <= 1; ++mode) {
                 for (std::uint32_t bits = 4; bits <= 6; ++bits) {
                     SCOPED_TRACE(std::string(kind.name) + " size " + std::to_string(size) +
-                                 " mode " + std::to_string(mode) + " bits " +
-                                 std::to_string(bits));
+                                 " mode " + std::to_string(mode) + " bits " + std::to_string(bits));
                     Bytes stream;
                     const std::size_t n = DclEncode(in.data(), in.size(), mode, bits, &stream);
                     ASSERT_EQ(n, stream.size());
@@ -321,7 +330,8 @@ TEST(DclEncode, RoundTripsEverySetting) {
 TEST(DclEncode, LargestChunkAndLongInputs) {
     // 65535 bytes (the largest chunk) and an input of several parse blocks,
     // whose matches reach back across the block boundary.
-    for (std::size_t size : {std::size_t(65535), std::size_t(1) << 20, (std::size_t(5) << 19) + 7}) {
+    for (std::size_t size :
+         {std::size_t(65535), std::size_t(1) << 20, (std::size_t(5) << 19) + 7}) {
         Bytes in = Text(size, 7);
         const Bytes tail = Executable(size / 3, 8);
         std::copy(tail.begin(), tail.end(), in.begin() + std::ptrdiff_t(size / 3));
