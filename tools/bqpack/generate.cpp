@@ -1,0 +1,399 @@
+// Generates the package sources: compresses each file into a chunk stream,
+// writes the blob region file piece by piece, and renders the package table
+// and configuration template as C++ initializers.
+#include "tools/bqpack/generate.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <unistd.h>
+
+#include "digest/md5.h"
+#include "tools/bqpack/package_table_text.h"
+
+const char* const kGeneratedTableSource = "package_table.cpp";
+const char* const kGeneratedTableHeader = "package_table.h";
+const char* const kGeneratedBlobAssembly = "package_blob.S";
+const char* const kGeneratedBlobData = "package_blob.bin";
+
+namespace {
+
+enum : std::uint64_t {
+    kMaxFileSize = 0x7FFFFFFF, // the installer's expansion capacity is signed 32-bit
+    kSlicesPerReport = 128,    // chunks compressed between two progress reports
+};
+
+struct Output {
+    std::FILE* file = nullptr;
+    std::string path;
+    std::uint64_t written = 0;
+    bool failed = false;
+
+    void Write(const void* bytes, std::size_t size) {
+        if (size && std::fwrite(bytes, 1, size, file) != size)
+            failed = true;
+        written += size;
+    }
+};
+
+bool ReadWholeFile(const std::string& path, std::uint64_t limit, std::vector<std::uint8_t>* bytes,
+                   std::string* why) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        *why = std::string("cannot read: ") + std::strerror(errno);
+        return false;
+    }
+    bytes->clear();
+    std::uint8_t buffer[1 << 16];
+    std::size_t n;
+    bool ok = true;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+        if (bytes->size() + n > limit) {
+            *why = "larger than " + std::to_string(limit) + " bytes, the most a package takes";
+            ok = false;
+            break;
+        }
+        bytes->insert(bytes->end(), buffer, buffer + n);
+    }
+    if (ok && std::ferror(f)) {
+        *why = std::string("cannot read: ") + std::strerror(errno);
+        ok = false;
+    }
+    std::fclose(f);
+    return ok;
+}
+
+std::string At(const Manifest& manifest, int line) {
+    return manifest.path + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": ";
+}
+
+// Compresses in slices of whole chunks, so progress can be shown between
+// them; chunks are independent, so the stream is the same as in one call.
+std::vector<std::uint8_t> Compress(const std::vector<std::uint8_t>& input,
+                                   const GenerateOptions& options, const std::string& name) {
+    std::vector<std::uint8_t> stream;
+    std::size_t slice = std::size_t(options.writer.chunkSize) * kSlicesPerReport;
+    bool tty = options.progress && isatty(2);
+    int lastShown = -1;
+    for (std::size_t done = 0; done < input.size();) {
+        std::size_t n = std::min(slice, input.size() - done);
+        std::vector<std::uint8_t> part = WriteChunkStream(input.data() + done, n, options.writer);
+        stream.insert(stream.end(), part.begin(), part.end());
+        done += n;
+        int percent = int(done * 100 / input.size());
+        // On a terminal the line is redrawn; elsewhere every tenth percent gets a line.
+        if (options.progress && done < input.size() && (tty || percent / 10 != lastShown / 10)) {
+            std::fprintf(stderr, tty ? "\rbqpack: %s: %d%%" : "bqpack: %s: %d%%\n", name.c_str(),
+                         percent);
+            lastShown = percent;
+        }
+    }
+    if (options.progress)
+        std::fprintf(stderr, "%sbqpack: %s: %zu -> %zu bytes\n", tty ? "\r" : "", name.c_str(),
+                     input.size(), stream.size());
+    return stream;
+}
+
+// Damages the first compressed chunk: its first data byte (the literal mode
+// of the DCL header) becomes 2, which no decoder accepts.
+bool CorruptFirstCompressedChunk(std::vector<std::uint8_t>* stream) {
+    std::size_t pos = 0;
+    while (pos + 4 <= stream->size()) {
+        const std::uint8_t* h = stream->data() + pos;
+        std::size_t expanded = std::size_t(h[0]) | std::size_t(h[1]) << 8;
+        std::size_t stored = std::size_t(h[2]) | std::size_t(h[3]) << 8;
+        if (expanded != stored && stored > 0) {
+            (*stream)[pos + 4] = 2;
+            return true;
+        }
+        pos += 4 + stored;
+    }
+    return false;
+}
+
+bool Contains(const std::vector<std::size_t>& slots, std::size_t slot) {
+    for (std::size_t s : slots)
+        if (s == slot)
+            return true;
+    return false;
+}
+
+bool WriteBlobRegion(const Manifest& manifest, const GenerateOptions& options, Output* out,
+                     PackageLayout* layout, std::vector<std::string>* inputs, std::string* error) {
+    static const std::uint8_t zeros[4] = {};
+    for (std::size_t slot = 0; slot < manifest.files.size(); ++slot) {
+        const ManifestFile& file = manifest.files[slot];
+        inputs->push_back(file.source);
+        std::vector<std::uint8_t> input;
+        std::string why;
+        if (!ReadWholeFile(file.source, kMaxFileSize, &input, &why)) {
+            *error = At(manifest, file.line) + file.source + ": " + why;
+            return false;
+        }
+        std::vector<std::uint8_t> stream = Compress(input, options, file.name);
+        if (stream.size() > kMaxFileSize) {
+            *error = At(manifest, file.line) + file.source + ": stored stream too large";
+            return false;
+        }
+        if (Contains(manifest.broken.corruptChunk, slot) && !CorruptFirstCompressedChunk(&stream)) {
+            *error = At(manifest, file.line) + "broken-chunk: " + file.name +
+                     " has no compressed chunk to damage";
+            return false;
+        }
+        std::uint8_t digest[16];
+        if (Contains(manifest.broken.digestOverExpanded, slot))
+            Md5Digest(input.data(), std::uint32_t(input.size()), digest);
+        else
+            Md5Digest(stream.data(), std::uint32_t(stream.size()), digest);
+
+        std::string marker = BlobMarker(file.name);
+        out->Write(marker.data(), marker.size());
+        PackedFile packed;
+        packed.name = file.name;
+        packed.expandedSize = std::uint32_t(input.size());
+        packed.storedSize = std::uint32_t(stream.size());
+        packed.dataOffset = std::uint32_t(out->written);
+        out->Write(digest, sizeof digest);
+        out->Write(stream.data(), stream.size());
+        out->Write(zeros, std::size_t((4 - out->written % 4) % 4));
+        if (out->written > 0xFFFFFFFFu) {
+            *error = At(manifest, file.line) + "the package grows beyond 4 GiB";
+            return false;
+        }
+        layout->files.push_back(packed);
+    }
+    layout->regionSize = out->written;
+    return true;
+}
+
+std::string OctalEscape(unsigned char c) {
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "\\%03o", unsigned(c));
+    return buffer;
+}
+
+std::string Literal(const std::string& text) {
+    return "\"" + EscapeText(text) + "\"";
+}
+
+std::string Unsigned(std::uint32_t v) {
+    return std::to_string(v) + "u";
+}
+
+// The folder as an absolute path, so the assembler finds the blob file from
+// wherever the compiler runs.
+std::string Absolute(const std::string& folder) {
+    if ((!folder.empty() && folder[0] == '/') || (folder.size() > 1 && folder[1] == ':'))
+        return folder;
+    char buffer[4096];
+    if (!getcwd(buffer, sizeof buffer))
+        return folder;
+    return std::string(buffer) + "/" + folder;
+}
+
+// The template text: string literal pieces broken after each line end, or,
+// when the text fills the whole region (no room for a literal's NUL), a
+// list of character constants.
+std::string ConfigTextInitializer(const std::string& text) {
+    std::string s;
+    if (text.size() < kConfigTextMax) {
+        std::string piece;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            piece += text[i];
+            if (text[i] == '\n' || i + 1 == text.size()) {
+                s += "        " + Literal(piece) + "\n";
+                piece.clear();
+            }
+        }
+        if (text.empty())
+            s += "        \"\"\n";
+        return s;
+    }
+    s += "        {";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (i % 16 == 0)
+            s += "\n            ";
+        s += "'" + OctalEscape(static_cast<unsigned char>(text[i])) + "',";
+    }
+    s += "\n        }\n";
+    return s;
+}
+
+bool WriteTextFile(const std::string& path, const std::string& text, std::string* error) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), std::streamsize(text.size()));
+    out.close();
+    if (!out) {
+        *error = path + ": cannot write: " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string BlobMarker(const std::string& name) {
+    return std::string("XXX") + name + "XXX" + '\0';
+}
+
+std::string EscapeText(const std::string& text) {
+    std::string s;
+    for (char ch : text) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (c == '\\' || c == '"' || c == '?')
+            s += std::string("\\") + ch;
+        else if (c >= 0x20 && c < 0x7F)
+            s += ch;
+        else
+            s += OctalEscape(c);
+    }
+    return s;
+}
+
+std::string TableSource(const Manifest& m, const PackageLayout& layout,
+                        const std::string& configText) {
+    const std::size_t slots = kManifestMaxFiles;
+    std::string names, expanded, stored, data;
+    for (std::size_t i = 0; i < slots; ++i) {
+        bool used = i < layout.files.size();
+        const char* sep = i + 1 < slots ? ", " : "";
+        names += (used ? Literal(layout.files[i].name) : "nullptr") + sep;
+        expanded += (used ? std::to_string(layout.files[i].expandedSize) + "u" : "0u") + sep;
+        stored += (used ? std::to_string(layout.files[i].storedSize) + "u" : "0u") + sep;
+        data +=
+            (used ? "bq_package_blob + " + std::to_string(layout.files[i].dataOffset) : "nullptr") +
+            sep;
+    }
+    std::int32_t fileCount =
+        m.broken.fileCountSet ? m.broken.fileCount : std::int32_t(layout.files.size());
+    std::uint32_t length =
+        m.broken.configLengthSet ? m.broken.configLength : std::uint32_t(configText.size());
+    char lengthBytes[64];
+    std::snprintf(lengthBytes, sizeof lengthBytes, "{0x%02X, 0x%02X, 0x%02X, 0x%02X}",
+                  unsigned(length & 0xFF), unsigned((length >> 8) & 0xFF),
+                  unsigned((length >> 16) & 0xFF), unsigned(length >> 24));
+
+    std::string s;
+    s += "// Generated by bqpack build from " + m.path + "; do not edit.\n";
+    s += "// The package table and configuration template of one setup image.\n";
+    s += "#include \"package_table.h\"\n\n";
+    s += "static_assert(sizeof(void*) != 4 || sizeof(PackageTable) == 160,\n";
+    s += "              \"every table field is 32 bits wide\");\n\n";
+    s += "// The blob region (package_blob.S); each FileData entry points at a digest.\n";
+    s += "extern \"C\" const std::uint8_t bq_package_blob[] __asm__(\"bq_package_blob\");\n\n";
+    s += "PackageTable Package = {\n";
+    s += "    {" + names + "},\n";
+    s += "    {" + expanded + "},\n";
+    s += "    {" + stored + "},\n";
+    s += "    " + Literal(m.buildFolder) + ",\n";
+    s += "    {" + data + "},\n";
+    s += "    " + std::to_string(fileCount) + ",\n";
+    s += "    " + Literal(m.engineProgram) + ",\n";
+    s += "    " + Literal(m.initVerb) + ",\n";
+    s += "    " + Literal(m.initVerbDR) + ",\n";
+    s += "    " + Literal(m.initVerbAutoUp) + ",\n";
+    s += "    " + Literal(m.schedulerClass) + ",\n";
+    s += "    " + Unsigned(m.schedulerCommand) + ",\n";
+    s += "    " + Literal(m.shellClass) + ",\n";
+    s += "    " + Literal(m.engineClass) + ",\n";
+    s += "    " + Unsigned(m.shellMessage) + ",\n";
+    s += "    " + Literal(m.configFileName) + ",\n";
+    s += "    " + std::to_string(m.passSetupPath) + ",\n";
+    s += "    " + std::to_string(m.verifyDigests) + ",\n";
+    s += "    " + Literal(m.defaultFolder) + ",\n";
+    s += "    " + std::to_string(m.askForFolder) + ",\n";
+    s += "};\n\n";
+    s += "const ConfigTemplate Configuration = {\n";
+    s += "    \"YYYinzYYY\",\n";
+    s += "    " + std::string(lengthBytes) + ",\n";
+    s += "    " + Literal(m.configSourceName) + ",\n";
+    s += ConfigTextInitializer(configText);
+    s += "};\n";
+    return s;
+}
+
+std::string BlobAssembly(const std::string& blobDataPath) {
+    std::string path;
+    for (char c : blobDataPath) {
+        if (c == '\\' || c == '"')
+            path += '\\';
+        path += c;
+    }
+    std::string s;
+    s += "/* Generated by bqpack build; do not edit.  The package's blob region:\n";
+    s += "   per file a marker, the digest, the chunk stream and padding to 4 bytes. */\n";
+    s += "#if defined(_WIN32)\n";
+    s += "    .section .rdata,\"dr\"\n";
+    s += "#else\n";
+    s += "    .section .rodata\n";
+    s += "#endif\n";
+    s += "    .balign 4\n";
+    s += "    .globl bq_package_blob\n";
+    s += "bq_package_blob:\n";
+    s += "    .incbin \"" + path + "\"\n";
+    s += "#if defined(__ELF__)\n";
+    s += "    .section .note.GNU-stack,\"\",%progbits\n";
+    s += "#endif\n";
+    return s;
+}
+
+bool ReadConfigText(const Manifest& manifest, std::string* text, std::string* error) {
+    std::vector<std::uint8_t> bytes;
+    std::string why;
+    if (!ReadWholeFile(manifest.config, kConfigTextMax, &bytes, &why)) {
+        *error = At(manifest, manifest.configLine) + manifest.config + ": " + why;
+        return false;
+    }
+    if (bytes.empty() && !manifest.broken.configLengthSet) {
+        *error = At(manifest, manifest.configLine) + manifest.config +
+                 ": the configuration text is empty";
+        return false;
+    }
+    text->assign(bytes.begin(), bytes.end());
+    return true;
+}
+
+bool GenerateSources(const Manifest& manifest, const GenerateOptions& options,
+                     const std::string& folder, std::vector<std::string>* inputs,
+                     PackageLayout* layoutOut, std::string* error) {
+    const std::string table = folder + "/" + kGeneratedTableSource;
+    const std::string header = folder + "/" + kGeneratedTableHeader;
+    const std::string assembly = folder + "/" + kGeneratedBlobAssembly;
+    const std::string blob = folder + "/" + kGeneratedBlobData;
+    auto removeAll = [&] {
+        for (const std::string* p : {&table, &header, &assembly, &blob})
+            std::remove(p->c_str());
+    };
+
+    inputs->push_back(manifest.path);
+    inputs->push_back(manifest.config);
+    std::string configText;
+    if (!ReadConfigText(manifest, &configText, error))
+        return false;
+
+    Output out;
+    out.path = blob;
+    out.file = std::fopen(blob.c_str(), "wb");
+    if (!out.file) {
+        *error = blob + ": cannot write: " + std::strerror(errno);
+        return false;
+    }
+    PackageLayout layout;
+    bool ok = WriteBlobRegion(manifest, options, &out, &layout, inputs, error);
+    if (std::fclose(out.file) != 0)
+        out.failed = true;
+    if (ok && out.failed) {
+        *error = blob + ": cannot write: " + std::strerror(errno);
+        ok = false;
+    }
+    ok = ok && WriteTextFile(header, kPackageTableHeaderText, error) &&
+         WriteTextFile(table, TableSource(manifest, layout, configText), error) &&
+         WriteTextFile(assembly, BlobAssembly(Absolute(folder) + "/" + kGeneratedBlobData), error);
+    if (!ok)
+        removeAll();
+    else if (layoutOut)
+        *layoutOut = layout;
+    return ok;
+}

@@ -1,0 +1,421 @@
+// Reads package manifests: one `key = value` per line, `#` comment lines,
+// ${NAME} references, up to six `file` lines and one `config` line.
+#include "tools/bqpack/manifest.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+struct Parser {
+    const ManifestOptions* options;
+    Manifest* manifest;
+    std::string* error;
+    std::string folder;              // the manifest's folder, for relative paths
+    std::map<std::string, int> seen; // key -> first line, for duplicates and messages
+    std::vector<std::string> brokenDigestNames, brokenChunkNames;
+    std::vector<int> brokenDigestLines, brokenChunkLines;
+    int fileCountLine = 0;
+
+    bool Fail(int line, const std::string& what) {
+        *error =
+            manifest->path + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": " + what;
+        return false;
+    }
+};
+
+std::string Trim(const std::string& s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t'))
+        ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
+        --e;
+    return s.substr(b, e - b);
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return s;
+}
+
+// A value in double quotes keeps its blanks; the quotes are dropped.
+std::string Unquote(const std::string& s) {
+    if (s.size() >= 2 && s.front() == '"' && s.back() == '"')
+        return s.substr(1, s.size() - 2);
+    return s;
+}
+
+bool IsNameChar(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// Replaces each ${NAME} by its definition (options first, then the environment).
+bool Substitute(Parser& p, int line, const std::string& in, std::string* out) {
+    out->clear();
+    for (std::size_t i = 0; i < in.size();) {
+        if (in[i] != '$' || i + 1 >= in.size() || in[i + 1] != '{') {
+            out->push_back(in[i++]);
+            continue;
+        }
+        std::size_t end = in.find('}', i + 2);
+        if (end == std::string::npos)
+            return p.Fail(line, "unterminated ${ reference");
+        std::string name = in.substr(i + 2, end - i - 2);
+        bool valid = !name.empty();
+        for (char c : name)
+            valid = valid && IsNameChar(c);
+        if (!valid)
+            return p.Fail(line, "bad variable name \"" + name + "\"");
+        auto it = p.options->defines.find(name);
+        if (it != p.options->defines.end()) {
+            *out += it->second;
+        } else if (const char* env =
+                       p.options->useEnvironment ? std::getenv(name.c_str()) : nullptr) {
+            *out += env;
+        } else {
+            return p.Fail(line,
+                          "undefined variable " + name + " (define it with -D " + name + "=VALUE)");
+        }
+        i = end + 1;
+    }
+    return true;
+}
+
+bool ParseUnsigned(const std::string& s, std::uint64_t limit, std::uint64_t* value) {
+    if (s.empty())
+        return false;
+    std::size_t i = 0;
+    unsigned base = 10;
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        base = 16;
+        i = 2;
+    }
+    std::uint64_t v = 0;
+    for (; i < s.size(); ++i) {
+        char c = s[i];
+        unsigned d;
+        if (c >= '0' && c <= '9')
+            d = unsigned(c - '0');
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = unsigned(c - 'a' + 10);
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = unsigned(c - 'A' + 10);
+        else
+            return false;
+        v = v * base + d;
+        if (v > limit)
+            return false;
+    }
+    *value = v;
+    return true;
+}
+
+bool IsAbsolute(const std::string& path) {
+#ifdef _WIN32
+    if (path.size() > 1 && path[1] == ':')
+        return true;
+    if (!path.empty() && path[0] == '\\')
+        return true;
+#endif
+    return !path.empty() && path[0] == '/';
+}
+
+std::string ResolvePath(const Parser& p, const std::string& path) {
+    if (IsAbsolute(path))
+        return path;
+    return p.folder + "/" + path;
+}
+
+std::string BaseName(const std::string& path) {
+    std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A file name the installer can append to its folder: no folder parts and
+// nothing Windows refuses in a name.
+bool CheckFileName(Parser& p, int line, const std::string& name, const char* what) {
+    if (name.empty())
+        return p.Fail(line, std::string(what) + " is empty");
+    if (name == "." || name == "..")
+        return p.Fail(line, std::string(what) + " \"" + name + "\" is not a file name");
+    for (char c : name) {
+        if (c == '/' || c == '\\')
+            return p.Fail(line, std::string(what) + " \"" + name + "\" contains a path separator");
+        if (static_cast<unsigned char>(c) < 32 ||
+            std::string("<>:\"|?*").find(c) != std::string::npos)
+            return p.Fail(line, std::string(what) + " \"" + name +
+                                    "\" contains a character Windows refuses in file names");
+    }
+    if (name.size() > kManifestTextMax && !p.options->allowBroken)
+        return p.Fail(line, std::string(what) + " is " + std::to_string(name.size()) +
+                                " bytes long; the installer takes at most 259");
+    return true;
+}
+
+bool SetText(Parser& p, int line, const std::string& key, const std::string& value,
+             std::string* field) {
+    if (value.size() > kManifestTextMax && !p.options->allowBroken)
+        return p.Fail(line, key + " is " + std::to_string(value.size()) +
+                                " bytes long; the installer takes at most 259");
+    *field = value;
+    return true;
+}
+
+bool SetNumber(Parser& p, int line, const std::string& key, const std::string& value,
+               std::uint32_t* field) {
+    std::uint64_t v;
+    if (!ParseUnsigned(value, 0xFFFFFFFFu, &v))
+        return p.Fail(line, key + " must be an unsigned 32-bit number, not \"" + value + "\"");
+    *field = std::uint32_t(v);
+    return true;
+}
+
+bool SetFlag(Parser& p, int line, const std::string& key, const std::string& value,
+             std::int32_t* field) {
+    if (value != "0" && value != "1")
+        return p.Fail(line, key + " must be 0 or 1, not \"" + value + "\"");
+    *field = value == "1" ? 1 : 0;
+    return true;
+}
+
+// `file = NAME SOURCEPATH`; NAME may be in double quotes when it holds blanks.
+bool AddFile(Parser& p, int line, const std::string& value) {
+    Manifest& m = *p.manifest;
+    if (m.files.size() >= kManifestMaxFiles)
+        return p.Fail(line, "more than 6 files; a package holds at most 6");
+    std::string name, rest;
+    if (!value.empty() && value[0] == '"') {
+        std::size_t close = value.find('"', 1);
+        if (close == std::string::npos)
+            return p.Fail(line, "file name has no closing quote");
+        name = value.substr(1, close - 1);
+        rest = value.substr(close + 1);
+    } else {
+        std::size_t blank = value.find_first_of(" \t");
+        name = value.substr(0, blank);
+        rest = blank == std::string::npos ? std::string() : value.substr(blank);
+    }
+    if (!rest.empty() && rest[0] != ' ' && rest[0] != '\t')
+        return p.Fail(line, "expected \"file = NAME SOURCEPATH\"");
+    std::string source = Unquote(Trim(rest));
+    if (source.empty())
+        return p.Fail(line, "expected \"file = NAME SOURCEPATH\"");
+    if (!CheckFileName(p, line, name, "file name"))
+        return false;
+    for (const ManifestFile& f : m.files)
+        if (Lower(f.name) == Lower(name))
+            return p.Fail(line, "file name \"" + name + "\" is already used on line " +
+                                    std::to_string(f.line));
+    ManifestFile file;
+    file.name = name;
+    file.source = ResolvePath(p, source);
+    file.line = line;
+    m.files.push_back(file);
+    return true;
+}
+
+bool SetKey(Parser& p, int line, const std::string& key, const std::string& raw) {
+    Manifest& m = *p.manifest;
+    if (key != "file" && key != "broken-digest" && key != "broken-chunk") {
+        auto it = p.seen.find(key);
+        if (it != p.seen.end())
+            return p.Fail(line, key + " is already set on line " + std::to_string(it->second));
+    }
+    p.seen.emplace(key, line);
+    if (key == "file")
+        return AddFile(p, line, raw);
+    std::string value = Unquote(raw);
+    if (key == "config") {
+        if (value.empty())
+            return p.Fail(line, "config needs the path of the configuration template");
+        m.config = ResolvePath(p, value);
+        m.configLine = line;
+        return true;
+    }
+    if (key == "config-source-name") {
+        if (value.size() > kSourceNameMax)
+            return p.Fail(line, "config-source-name is " + std::to_string(value.size()) +
+                                    " bytes long; the template holds at most 259");
+        m.configSourceName = value;
+        return true;
+    }
+    struct TextKey {
+        const char* key;
+        std::string Manifest::*field;
+    };
+    static const TextKey texts[] = {
+        {"build-folder", &Manifest::buildFolder},
+        {"engine-program", &Manifest::engineProgram},
+        {"init-verb", &Manifest::initVerb},
+        {"init-verb-dr", &Manifest::initVerbDR},
+        {"init-verb-autoup", &Manifest::initVerbAutoUp},
+        {"scheduler-class", &Manifest::schedulerClass},
+        {"shell-class", &Manifest::shellClass},
+        {"engine-class", &Manifest::engineClass},
+        {"default-folder", &Manifest::defaultFolder},
+    };
+    for (const TextKey& t : texts)
+        if (key == t.key)
+            return SetText(p, line, key, value, &(m.*t.field));
+    if (key == "config-file-name")
+        return CheckFileName(p, line, value, "config-file-name") &&
+               SetText(p, line, key, value, &m.configFileName);
+    if (key == "scheduler-command")
+        return SetNumber(p, line, key, value, &m.schedulerCommand);
+    if (key == "shell-message")
+        return SetNumber(p, line, key, value, &m.shellMessage);
+    if (key == "pass-setup-path")
+        return SetFlag(p, line, key, value, &m.passSetupPath);
+    if (key == "verify-digests")
+        return SetFlag(p, line, key, value, &m.verifyDigests);
+    if (key == "ask-for-folder")
+        return SetFlag(p, line, key, value, &m.askForFolder);
+
+    if (key.compare(0, 7, "broken-") == 0) {
+        if (!p.options->allowBroken)
+            return p.Fail(line, key + " builds a deliberately broken package; it needs "
+                                      "--allow-broken");
+        std::uint64_t v;
+        if (key == "broken-file-count") {
+            if (!ParseUnsigned(value, kManifestMaxFiles, &v))
+                return p.Fail(line, "broken-file-count must be 0 to 6");
+            m.broken.fileCountSet = true;
+            m.broken.fileCount = std::int32_t(v);
+            p.fileCountLine = line;
+            return true;
+        }
+        if (key == "broken-config-length") {
+            if (!ParseUnsigned(value, 0xFFFFFFFFu, &v))
+                return p.Fail(line, "broken-config-length must be an unsigned 32-bit number");
+            m.broken.configLengthSet = true;
+            m.broken.configLength = std::uint32_t(v);
+            return true;
+        }
+        if (key == "broken-digest") {
+            p.brokenDigestNames.push_back(value);
+            p.brokenDigestLines.push_back(line);
+            return true;
+        }
+        if (key == "broken-chunk") {
+            p.brokenChunkNames.push_back(value);
+            p.brokenChunkLines.push_back(line);
+            return true;
+        }
+    }
+    return p.Fail(line, "unknown key \"" + key + "\"");
+}
+
+bool FindSlots(Parser& p, const std::vector<std::string>& names, const std::vector<int>& lines,
+               std::vector<std::size_t>* slots) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::size_t slot = 0;
+        while (slot < p.manifest->files.size() && p.manifest->files[slot].name != names[i])
+            ++slot;
+        if (slot == p.manifest->files.size())
+            return p.Fail(lines[i], "no packaged file is named \"" + names[i] + "\"");
+        slots->push_back(slot);
+    }
+    return true;
+}
+
+// Checks that need the whole manifest.
+bool Finish(Parser& p) {
+    Manifest& m = *p.manifest;
+    if (m.config.empty())
+        return p.Fail(0, "no configuration template (add \"config = PATH\")");
+    if (m.configSourceName.empty()) {
+        m.configSourceName = BaseName(m.config);
+        if (m.configSourceName.size() > kSourceNameMax)
+            return p.Fail(m.configLine, "the template's file name is longer than 259 bytes; "
+                                        "set config-source-name");
+    }
+    for (const ManifestFile& f : m.files)
+        if (Lower(f.name) == Lower(m.configFileName))
+            return p.Fail(f.line,
+                          "file name \"" + f.name + "\" is also the configuration file's name");
+    if (!p.options->allowBroken) {
+        // The installer builds each path in a 260-byte buffer: folder, '\', name.
+        std::size_t longest = std::max(m.configFileName.size(), m.engineProgram.size());
+        int line = 0;
+        for (const ManifestFile& f : m.files)
+            if (f.name.size() > longest) {
+                longest = f.name.size();
+                line = f.line;
+            }
+        if (m.defaultFolder.size() + 1 + longest > kManifestTextMax) {
+            auto it = p.seen.find("default-folder");
+            return p.Fail(line ? line : (it != p.seen.end() ? it->second : 0),
+                          "default-folder with a file name appended is longer than 259 bytes");
+        }
+    }
+    if (m.broken.fileCountSet && std::size_t(m.broken.fileCount) > m.files.size())
+        return p.Fail(p.fileCountLine, "broken-file-count is larger than the number of files");
+    return FindSlots(p, p.brokenDigestNames, p.brokenDigestLines, &m.broken.digestOverExpanded) &&
+           FindSlots(p, p.brokenChunkNames, p.brokenChunkLines, &m.broken.corruptChunk);
+}
+
+} // namespace
+
+bool ParseManifest(const std::string& text, const std::string& path, const ManifestOptions& options,
+                   Manifest* manifest, std::string* error) {
+    *manifest = Manifest();
+    manifest->path = path;
+    Parser p;
+    p.options = &options;
+    p.manifest = manifest;
+    p.error = error;
+#ifdef _WIN32
+    std::size_t slash = path.find_last_of("/\\");
+#else
+    std::size_t slash = path.find_last_of('/');
+#endif
+    p.folder = slash == std::string::npos ? "." : slash == 0 ? "" : path.substr(0, slash);
+
+    std::size_t start = 0;
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        start = 3;
+    for (int line = 1; start <= text.size(); ++line) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string raw = text.substr(start, end - start);
+        start = end + 1;
+        if (!raw.empty() && raw.back() == '\r')
+            raw.pop_back();
+        if (raw.find('\0') != std::string::npos)
+            return p.Fail(line, "line contains a NUL byte");
+        std::string content = Trim(raw);
+        if (content.empty() || content[0] == '#')
+            continue;
+        std::size_t eq = content.find('=');
+        if (eq == std::string::npos)
+            return p.Fail(line, "expected \"key = value\"");
+        std::string key = Lower(Trim(content.substr(0, eq)));
+        std::string value;
+        if (!Substitute(p, line, Trim(content.substr(eq + 1)), &value))
+            return false;
+        if (!SetKey(p, line, key, value))
+            return false;
+    }
+    return Finish(p);
+}
+
+bool ReadManifest(const std::string& path, const ManifestOptions& options, Manifest* manifest,
+                  std::string* error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        *error = path + ": cannot open the manifest";
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) {
+        *error = path + ": cannot read the manifest";
+        return false;
+    }
+    return ParseManifest(text.str(), path, options, manifest, error);
+}

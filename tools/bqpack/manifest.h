@@ -1,0 +1,76 @@
+// Package manifests for `bqpack build`: a line-based text that names the
+// files of a package, its configuration template and the install settings
+// of the package table.  Every setting defaults to the shipped release's
+// value; docs/manifest.md describes the format for users.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+enum : std::size_t {
+    kManifestTextMax = 259, // texts of the table: 260-byte buffers in setup
+    kManifestMaxFiles = 6,  // slots of the package table
+    kConfigTextMax = 4096,  // the template's text region
+    kSourceNameMax = 259,   // the template's 260-byte source name field
+};
+
+struct ManifestFile {
+    std::string name;   // file name in the install folder
+    std::string source; // path of the file to package (resolved)
+    int line = 0;       // manifest line that named it
+};
+
+// Deliberate faults, for tests of the installer's error paths only; the
+// manifest may set them only when the build was given --allow-broken.
+struct BrokenPackage {
+    bool fileCountSet = false;
+    std::int32_t fileCount = 0; // FileCount written into the table
+    bool configLengthSet = false;
+    std::uint32_t configLength = 0;              // length written into the template
+    std::vector<std::size_t> digestOverExpanded; // slots whose digest covers the expanded bytes
+    std::vector<std::size_t> corruptChunk;       // slots whose first compressed chunk is damaged
+};
+
+struct Manifest {
+    std::string path; // the manifest file, for messages and dependency lists
+    std::vector<ManifestFile> files;
+    std::string config; // path of the configuration template (resolved)
+    int configLine = 0;
+    std::string configSourceName; // defaults to the template file's own name
+
+    std::string buildFolder = "c:\\ReleaseBuild\\";
+    std::string engineProgram = "Bramblequist.exe";
+    std::string initVerb = "INITIALIZE";
+    std::string initVerbDR = "INITIALIZEDR";
+    std::string initVerbAutoUp = "INITIALIZEAUTOUP";
+    std::string schedulerClass = "ScheduleWClassV2";
+    std::uint32_t schedulerCommand = 13201;
+    std::string shellClass = "ClientShellWClassV2";
+    std::string engineClass = "BackupRestoreEngineWClassV2";
+    std::uint32_t shellMessage = 13210;
+    std::string configFileName = "Bramblequist.inz";
+    std::int32_t passSetupPath = 1;
+    std::int32_t verifyDigests = 1;
+    std::string defaultFolder = "C:\\Program Files\\Bramblequist";
+    std::int32_t askForFolder = 1;
+
+    BrokenPackage broken;
+};
+
+struct ManifestOptions {
+    std::map<std::string, std::string> defines; // ${NAME} values; the environment is asked next
+    bool useEnvironment = true;
+    bool allowBroken = false; // accept broken-* keys and lift the size limits
+};
+
+// Parses the manifest file at path.  On failure returns false and sets
+// *error to one line "FILE:LINE: what is wrong" (or "FILE: ..." when no
+// line applies).  Relative source paths are taken from the manifest's folder.
+bool ReadManifest(const std::string& path, const ManifestOptions& options, Manifest* manifest,
+                  std::string* error);
+// The same for manifest text already in memory; path names it in messages
+// and gives the folder for relative paths.
+bool ParseManifest(const std::string& text, const std::string& path, const ManifestOptions& options,
+                   Manifest* manifest, std::string* error);
