@@ -1,0 +1,537 @@
+// bqpack build: manifest parsing (defaults, every key, refusals with file
+// and line) and the generated sources (blob region layout, table source,
+// reproducibility, the default package).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "digest/md5.h"
+#include "tools/bqpack/generate.h"
+#include "tools/bqpack/manifest.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool Parse(const std::string& text, Manifest* m, std::string* error, bool allowBroken = false) {
+    ManifestOptions options;
+    options.useEnvironment = false;
+    options.allowBroken = allowBroken;
+    options.defines["DIR"] = "/in";
+    return ParseManifest(text, "/pkg/test.bqm", options, m, error);
+}
+
+TEST(BqpackManifest, DefaultsAreTheShippedSettings) {
+    Manifest m;
+    std::string error;
+    ASSERT_TRUE(Parse("config = c.inz\n", &m, &error)) << error;
+    EXPECT_TRUE(m.files.empty());
+    EXPECT_EQ(m.config, "/pkg/c.inz");
+    EXPECT_EQ(m.configSourceName, "c.inz");
+    EXPECT_EQ(m.defaultFolder, "C:\\Program Files\\Bramblequist");
+    EXPECT_EQ(m.engineProgram, "Bramblequist.exe");
+    EXPECT_EQ(m.initVerb, "INITIALIZE");
+    EXPECT_EQ(m.initVerbDR, "INITIALIZEDR");
+    EXPECT_EQ(m.initVerbAutoUp, "INITIALIZEAUTOUP");
+    EXPECT_EQ(m.schedulerClass, "ScheduleWClassV2");
+    EXPECT_EQ(m.schedulerCommand, 13201u);
+    EXPECT_EQ(m.shellClass, "ClientShellWClassV2");
+    EXPECT_EQ(m.engineClass, "BackupRestoreEngineWClassV2");
+    EXPECT_EQ(m.shellMessage, 13210u);
+    EXPECT_EQ(m.configFileName, "Bramblequist.inz");
+    EXPECT_EQ(m.passSetupPath, 1);
+    EXPECT_EQ(m.verifyDigests, 1);
+    EXPECT_EQ(m.askForFolder, 1);
+    EXPECT_EQ(m.buildFolder, "c:\\ReleaseBuild\\");
+    EXPECT_FALSE(m.broken.fileCountSet);
+    EXPECT_FALSE(m.broken.configLengthSet);
+}
+
+TEST(BqpackManifest, EveryKey) {
+    const char* text = "# a comment\r\n"
+                       "\n"
+                       "  file = One.exe one.exe  \r\n"
+                       "file = \"Two Words.dat\" \"${DIR}/two words.dat\"\n"
+                       "file=Three /abs/three\n"
+                       "config = ../conf/c.inz\n"
+                       "config-source-name = Bkp1.inz\n"
+                       "Build-Folder = d:\\b\\\n"
+                       "engine-program = Eng.exe\n"
+                       "init-verb = A\n"
+                       "init-verb-dr = B\n"
+                       "init-verb-autoup = C\n"
+                       "scheduler-class = SchedClass\n"
+                       "scheduler-command = 0x1234\n"
+                       "shell-class = ShellClass\n"
+                       "engine-class = EngineClass\n"
+                       "shell-message = 4294967295\n"
+                       "config-file-name = x.inz\n"
+                       "pass-setup-path = 0\n"
+                       "verify-digests = 0\n"
+                       "default-folder = \"  D:\\Spaced  \"\n"
+                       "ask-for-folder = 0";
+    Manifest m;
+    std::string error;
+    ASSERT_TRUE(Parse(text, &m, &error)) << error;
+    ASSERT_EQ(m.files.size(), 3u);
+    EXPECT_EQ(m.files[0].name, "One.exe");
+    EXPECT_EQ(m.files[0].source, "/pkg/one.exe");
+    EXPECT_EQ(m.files[0].line, 3);
+    EXPECT_EQ(m.files[1].name, "Two Words.dat");
+    EXPECT_EQ(m.files[1].source, "/in/two words.dat");
+    EXPECT_EQ(m.files[2].source, "/abs/three");
+    EXPECT_EQ(m.config, "/pkg/../conf/c.inz");
+    EXPECT_EQ(m.configLine, 6);
+    EXPECT_EQ(m.configSourceName, "Bkp1.inz");
+    EXPECT_EQ(m.buildFolder, "d:\\b\\");
+    EXPECT_EQ(m.engineProgram, "Eng.exe");
+    EXPECT_EQ(m.initVerb, "A");
+    EXPECT_EQ(m.initVerbDR, "B");
+    EXPECT_EQ(m.initVerbAutoUp, "C");
+    EXPECT_EQ(m.schedulerClass, "SchedClass");
+    EXPECT_EQ(m.schedulerCommand, 0x1234u);
+    EXPECT_EQ(m.shellClass, "ShellClass");
+    EXPECT_EQ(m.engineClass, "EngineClass");
+    EXPECT_EQ(m.shellMessage, 4294967295u);
+    EXPECT_EQ(m.configFileName, "x.inz");
+    EXPECT_EQ(m.passSetupPath, 0);
+    EXPECT_EQ(m.verifyDigests, 0);
+    EXPECT_EQ(m.defaultFolder, "  D:\\Spaced  ");
+    EXPECT_EQ(m.askForFolder, 0);
+}
+
+TEST(BqpackManifest, BrokenKeysNeedTheSwitch) {
+    const char* text = "config = c.inz\n"
+                       "file = A a\n"
+                       "file = B b\n"
+                       "broken-file-count = 1\n"
+                       "broken-config-length = 4097\n"
+                       "broken-digest = B\n"
+                       "broken-chunk = A\n"
+                       "broken-chunk = B\n";
+    Manifest m;
+    std::string error;
+    EXPECT_FALSE(Parse(text, &m, &error));
+    EXPECT_EQ(error, "/pkg/test.bqm:4: broken-file-count builds a deliberately broken package; "
+                     "it needs --allow-broken");
+    ASSERT_TRUE(Parse(text, &m, &error, true)) << error;
+    EXPECT_TRUE(m.broken.fileCountSet);
+    EXPECT_EQ(m.broken.fileCount, 1);
+    EXPECT_TRUE(m.broken.configLengthSet);
+    EXPECT_EQ(m.broken.configLength, 4097u);
+    EXPECT_EQ(m.broken.digestOverExpanded, std::vector<std::size_t>{1});
+    EXPECT_EQ(m.broken.corruptChunk, (std::vector<std::size_t>{0, 1}));
+}
+
+TEST(BqpackManifest, RefusalsNameFileAndLine) {
+    const std::string c = "config = c.inz\n";
+    const std::string longName(260, 'n');
+    const std::string folder200 = "default-folder = C:\\" + std::string(198, 'f') + "\n";
+    struct Case {
+        std::string text;
+        std::string error;
+        bool allowBroken;
+    };
+    const Case cases[] = {
+        {"", "/pkg/test.bqm: no configuration template (add \"config = PATH\")", false},
+        {c + "nonsense\n", "/pkg/test.bqm:2: expected \"key = value\"", false},
+        {c + "colour = red\n", "/pkg/test.bqm:2: unknown key \"colour\"", false},
+        {c + c, "/pkg/test.bqm:2: config is already set on line 1", false},
+        {c + "file = a\\b x\n", "/pkg/test.bqm:2: file name \"a\\b\" contains a path separator",
+         false},
+        {c + "file = a/b x\n", "/pkg/test.bqm:2: file name \"a/b\" contains a path separator",
+         false},
+        {c + "file = a:b x\n",
+         "/pkg/test.bqm:2: file name \"a:b\" contains a character Windows refuses in file names",
+         false},
+        {c + "file = .. x\n", "/pkg/test.bqm:2: file name \"..\" is not a file name", false},
+        {c + "file = onlyname\n", "/pkg/test.bqm:2: expected \"file = NAME SOURCEPATH\"", false},
+        {c + "file = \"open x\n", "/pkg/test.bqm:2: file name has no closing quote", false},
+        {c + "file = A x\nfile = a y\n",
+         "/pkg/test.bqm:3: file name \"a\" is already used on line 2", false},
+        {c + "file = " + longName + " x\n",
+         "/pkg/test.bqm:2: file name is 260 bytes long; the installer takes at most 259", false},
+        {c + "init-verb = " + longName + "\n",
+         "/pkg/test.bqm:2: init-verb is 260 bytes long; the installer takes at most 259", false},
+        {c + "config-source-name = " + longName + "\n",
+         "/pkg/test.bqm:2: config-source-name is 260 bytes long; the template holds at most 259",
+         true},
+        {c + folder200 + "file = " + std::string(60, 'x') + " x\n",
+         "/pkg/test.bqm:3: default-folder with a file name appended is longer than 259 bytes",
+         false},
+        {c + "file = a 1\nfile = b 2\nfile = c 3\nfile = d 4\nfile = e 5\nfile = f 6\nfile = g 7\n",
+         "/pkg/test.bqm:8: more than 6 files; a package holds at most 6", true},
+        {c + "file = Bramblequist.INZ x\n",
+         "/pkg/test.bqm:2: file name \"Bramblequist.INZ\" is also the configuration file's name",
+         false},
+        {c + "config-file-name = a\\b\n",
+         "/pkg/test.bqm:2: config-file-name \"a\\b\" contains a path separator", false},
+        {c + "scheduler-command = 4294967296\n",
+         "/pkg/test.bqm:2: scheduler-command must be an unsigned 32-bit number, not "
+         "\"4294967296\"",
+         false},
+        {c + "shell-message = -1\n",
+         "/pkg/test.bqm:2: shell-message must be an unsigned 32-bit number, not \"-1\"", false},
+        {c + "verify-digests = yes\n",
+         "/pkg/test.bqm:2: verify-digests must be 0 or 1, not \"yes\"", false},
+        {c + "engine-program = ${NOPE}\n",
+         "/pkg/test.bqm:2: undefined variable NOPE (define it with -D NOPE=VALUE)", false},
+        {c + "engine-program = ${DIR\n", "/pkg/test.bqm:2: unterminated ${ reference", false},
+        {c + "engine-program = ${A-B}\n", "/pkg/test.bqm:2: bad variable name \"A-B\"", false},
+        {c + "file = a x\nbroken-file-count = 2\n",
+         "/pkg/test.bqm:3: broken-file-count is larger than the number of files", true},
+        {c + "broken-file-count = 7\n", "/pkg/test.bqm:2: broken-file-count must be 0 to 6", true},
+        {c + "broken-digest = Missing\n", "/pkg/test.bqm:2: no packaged file is named \"Missing\"",
+         true},
+        {c + std::string("engine-program = a\0b\n", 21),
+         "/pkg/test.bqm:2: line contains a NUL byte", false},
+    };
+    for (const Case& k : cases) {
+        Manifest m;
+        std::string error;
+        EXPECT_FALSE(Parse(k.text, &m, &error, k.allowBroken)) << k.text;
+        EXPECT_EQ(error, k.error) << k.text;
+    }
+}
+
+TEST(BqpackManifest, AllowBrokenLiftsTheLengthLimits) {
+    const std::string longName(300, 'n');
+    Manifest m;
+    std::string error;
+    ASSERT_TRUE(Parse("config = c\nfile = " + longName + " x\ninit-verb = " + longName + "\n", &m,
+                      &error, true))
+        << error;
+    EXPECT_EQ(m.files[0].name, longName);
+    EXPECT_EQ(m.initVerb, longName);
+}
+
+TEST(BqpackManifest, ReadsFilesAndReportsMissingOnes) {
+    Manifest m;
+    std::string error;
+    ManifestOptions options;
+    EXPECT_FALSE(ReadManifest("/nonexistent/x.bqm", options, &m, &error));
+    EXPECT_EQ(error, "/nonexistent/x.bqm: cannot open the manifest");
+}
+
+TEST(BqpackGenerate, EscapeTextKeepsEveryByte) {
+    EXPECT_EQ(EscapeText("plain text"), "plain text");
+    EXPECT_EQ(EscapeText("C:\\a \"b\"?"), "C:\\\\a \\\"b\\\"\\?");
+    EXPECT_EQ(EscapeText(std::string("\r\n\0\x7f\xff"
+                                     "1",
+                                     6)),
+              "\\015\\012\\000\\177\\3771");
+    EXPECT_EQ(BlobMarker("bqt.dlx"), std::string("XXXbqt.dlxXXX\0", 14));
+}
+
+// Writes files into a fresh temporary folder.
+struct TempFolder {
+    fs::path path;
+    TempFolder() {
+        static int serial = 0;
+        std::random_device seed;
+        path = fs::temp_directory_path() /
+               ("bqpack-test-" + std::to_string(seed()) + "-" + std::to_string(++serial));
+        fs::create_directories(path);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+    std::string Write(const std::string& name, const std::string& bytes) const {
+        std::ofstream out(path / name, std::ios::binary);
+        out.write(bytes.data(), std::streamsize(bytes.size()));
+        return (path / name).generic_string();
+    }
+    std::string Read(const std::string& name) const {
+        std::ifstream in(path / name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::string Dir() const { return path.generic_string(); }
+};
+
+std::string PseudoRandom(std::size_t size, std::uint32_t seed) {
+    std::string s(size, '\0');
+    for (char& c : s) {
+        seed ^= seed << 13;
+        seed ^= seed >> 17;
+        seed ^= seed << 5;
+        c = char(seed);
+    }
+    return s;
+}
+
+std::string TextLike(std::size_t size) {
+    std::string s;
+    for (int i = 0; s.size() < size; ++i)
+        s += "line " + std::to_string(i % 97) + ": the quick brown fox\r\n";
+    return s.substr(0, size);
+}
+
+std::uint32_t Le16(const std::string& s, std::size_t at) {
+    return std::uint32_t(std::uint8_t(s[at])) | std::uint32_t(std::uint8_t(s[at + 1])) << 8;
+}
+
+struct Built {
+    Manifest manifest;
+    PackageLayout layout;
+    std::vector<std::string> inputs;
+};
+
+bool Generate(const TempFolder& t, const std::string& manifestText, const std::string& out,
+              Built* b, std::string* error, bool allowBroken = false,
+              std::uint32_t chunkSize = 4096) {
+    std::string path = t.Write("test.bqm", manifestText);
+    ManifestOptions options;
+    options.allowBroken = allowBroken;
+    if (!ReadManifest(path, options, &b->manifest, error))
+        return false;
+    fs::create_directories(t.path / out);
+    GenerateOptions generate;
+    generate.writer.chunkSize = chunkSize;
+    return GenerateSources(b->manifest, generate, (t.path / out).generic_string(), &b->inputs,
+                           &b->layout, error);
+}
+
+TEST(BqpackGenerate, BlobRegionLayout) {
+    TempFolder t;
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"Bramblequist.shl", TextLike(10000) + PseudoRandom(9001, 7)},
+        {"empty.dat", ""},
+        {"b", "x"},
+        {"random.bin", PseudoRandom(5003, 99)},
+    };
+    std::string manifest = "config = c.inz\n";
+    for (const auto& f : files)
+        manifest += "file = " + f.first + " " + t.Write(f.first + ".in", f.second) + "\n";
+    t.Write("c.inz", "[S]\r\nA=D1\r\n");
+    Built b;
+    std::string error;
+    ASSERT_TRUE(Generate(t, manifest, "out", &b, &error)) << error;
+    const std::string region = t.Read("out/package_blob.bin");
+    ASSERT_EQ(b.layout.files.size(), files.size());
+    EXPECT_EQ(region.size(), b.layout.regionSize);
+    EXPECT_EQ(region.size() % 4, 0u);
+
+    std::size_t pos = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const PackedFile& p = b.layout.files[i];
+        SCOPED_TRACE(p.name);
+        const std::string marker = "XXX" + files[i].first + "XXX" + std::string(1, '\0');
+        EXPECT_EQ(pos % 4, 0u);
+        ASSERT_EQ(region.compare(pos, marker.size(), marker), 0);
+        EXPECT_EQ(p.dataOffset, pos + marker.size());
+        EXPECT_EQ(p.expandedSize, files[i].second.size());
+        const std::string stream = region.substr(p.dataOffset + 16, p.storedSize);
+        ASSERT_EQ(stream.size(), p.storedSize);
+        std::uint8_t digest[16];
+        Md5Digest(stream.data(), std::uint32_t(stream.size()), digest);
+        EXPECT_EQ(region.compare(p.dataOffset, 16, std::string(digest, digest + 16)), 0);
+        // The chunks add up to the file; raw chunks hold its bytes.
+        std::size_t at = 0, expanded = 0, compressed = 0;
+        while (at < stream.size()) {
+            ASSERT_LE(at + 4, stream.size());
+            std::uint32_t e = Le16(stream, at), s = Le16(stream, at + 2);
+            ASSERT_LE(at + 4 + s, stream.size());
+            EXPECT_LE(e, 4096u);
+            if (e == s) {
+                EXPECT_EQ(stream.compare(at + 4, s, files[i].second, expanded, e), 0);
+            } else {
+                ++compressed;
+            }
+            expanded += e;
+            at += 4 + s;
+        }
+        EXPECT_EQ(expanded, files[i].second.size());
+        if (i == 0) {
+            EXPECT_GT(compressed, 0u); // the text part compresses
+        }
+        std::size_t end = p.dataOffset + 16 + p.storedSize;
+        std::size_t next = (end + 3) / 4 * 4;
+        EXPECT_EQ(region.substr(end, next - end), std::string(next - end, '\0'));
+        pos = next;
+    }
+    EXPECT_EQ(pos, region.size());
+
+    // The table source points each FileData entry at the digest.
+    const std::string table = t.Read("out/package_table.cpp");
+    std::string data = "{";
+    for (std::size_t i = 0; i < 6; ++i)
+        data +=
+            (i < files.size() ? "bq_package_blob + " + std::to_string(b.layout.files[i].dataOffset)
+                              : std::string("nullptr")) +
+            (i < 5 ? ", " : "},");
+    EXPECT_NE(table.find(data), std::string::npos) << table;
+    EXPECT_NE(table.find("\"Bramblequist.shl\", \"empty.dat\", \"b\", \"random.bin\", nullptr, "
+                         "nullptr"),
+              std::string::npos);
+    EXPECT_NE(table.find("\n    4,\n"), std::string::npos); // FileCount
+    EXPECT_NE(t.Read("out/package_blob.S").find("package_blob.bin\""), std::string::npos);
+    EXPECT_NE(t.Read("out/package_table.h").find("struct PackageTable"), std::string::npos);
+}
+
+TEST(BqpackGenerate, ConfigTemplateRules) {
+    TempFolder t;
+    std::string error;
+    struct Case {
+        std::string text;
+        bool allowBroken;
+        std::string extra;
+        bool ok;
+        std::string lengthBytes; // as the table source writes them
+    };
+    const Case cases[] = {
+        {"x", false, "", true, "{0x01, 0x00, 0x00, 0x00}"},
+        {std::string(4096, 'a'), false, "", true, "{0x00, 0x10, 0x00, 0x00}"},
+        {std::string(4097, 'a'), false, "", false, ""},
+        {std::string(4097, 'a'), true, "", false, ""},
+        {"", false, "", false, ""},
+        {"", true, "broken-config-length = 0\n", true, "{0x00, 0x00, 0x00, 0x00}"},
+        {std::string(4096, 'a'), true, "broken-config-length = 4097\n", true,
+         "{0x01, 0x10, 0x00, 0x00}"},
+        {"abc", true, "broken-config-length = 0x01020304\n", true, "{0x04, 0x03, 0x02, 0x01}"},
+    };
+    int serial = 0;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(std::to_string(k.text.size()) + " " + k.extra);
+        std::string config = t.Write("c.inz", k.text);
+        const std::string out = "cfg" + std::to_string(++serial);
+        Built b;
+        bool ok = Generate(t, "config = c.inz\nconfig-source-name = Bkp1.inz\n" + k.extra, out, &b,
+                           &error, k.allowBroken);
+        EXPECT_EQ(ok, k.ok) << error;
+        if (!ok) {
+            EXPECT_EQ(error.rfind(b.manifest.path + ":1: " + config + ": ", 0), 0u) << error;
+            EXPECT_TRUE(fs::is_empty(t.path / out));
+            continue;
+        }
+        const std::string table = t.Read(out + "/package_table.cpp");
+        EXPECT_NE(table.find("    \"YYYinzYYY\",\n    " + k.lengthBytes + ",\n    \"Bkp1.inz\",\n"),
+                  std::string::npos)
+            << table;
+    }
+}
+
+TEST(BqpackGenerate, BrokenDigestAndChunk) {
+    TempFolder t;
+    const std::string text = TextLike(9000);
+    std::string manifest = "config = c.inz\nfile = a " + t.Write("a", text) + "\nfile = b " +
+                           t.Write("b", text) + "\nfile = r " + t.Write("r", PseudoRandom(100, 3)) +
+                           "\nbroken-digest = a\nbroken-chunk = b\n";
+    t.Write("c.inz", "x");
+    Built b;
+    std::string error;
+    ASSERT_TRUE(Generate(t, manifest, "out", &b, &error, true)) << error;
+    const std::string region = t.Read("out/package_blob.bin");
+    const PackedFile& a = b.layout.files[0];
+    const PackedFile& bb = b.layout.files[1];
+    std::uint8_t digest[16];
+    Md5Digest(text.data(), std::uint32_t(text.size()), digest); // over the expanded bytes
+    EXPECT_EQ(region.compare(a.dataOffset, 16, std::string(digest, digest + 16)), 0);
+    // b: the stored stream differs from a's only in its first compressed
+    // chunk's first data byte, and b's digest still matches what is stored.
+    ASSERT_EQ(a.storedSize, bb.storedSize);
+    std::string sa = region.substr(a.dataOffset + 16, a.storedSize);
+    std::string sb = region.substr(bb.dataOffset + 16, bb.storedSize);
+    std::size_t differ = 0, at = 0;
+    for (std::size_t i = 0; i < sa.size(); ++i)
+        if (sa[i] != sb[i]) {
+            ++differ;
+            at = i;
+        }
+    EXPECT_EQ(differ, 1u);
+    EXPECT_EQ(sb[at], '\x02');
+    Md5Digest(sb.data(), std::uint32_t(sb.size()), digest);
+    EXPECT_EQ(region.compare(bb.dataOffset, 16, std::string(digest, digest + 16)), 0);
+
+    // A file of incompressible bytes has no compressed chunk to damage.
+    Built r;
+    EXPECT_FALSE(Generate(
+        t, "config = c.inz\nfile = r " + (t.path / "r").generic_string() + "\nbroken-chunk = r\n",
+        "out2", &r, &error, true));
+    EXPECT_EQ(error, r.manifest.path + ":2: broken-chunk: r has no compressed chunk to damage");
+}
+
+TEST(BqpackGenerate, SameInputsGiveIdenticalSources) {
+    TempFolder t;
+    std::string manifest = "config = c.inz\nfile = a " + t.Write("a", TextLike(50000)) +
+                           "\nfile = b " + t.Write("b", PseudoRandom(30000, 5)) + "\n";
+    t.Write("c.inz", "[S]\r\n");
+    Built one, two;
+    std::string error;
+    ASSERT_TRUE(Generate(t, manifest, "one", &one, &error)) << error;
+    ASSERT_TRUE(Generate(t, manifest, "two", &two, &error)) << error;
+    for (const char* name : {"package_blob.bin", "package_table.cpp", "package_table.h"})
+        EXPECT_EQ(t.Read(std::string("one/") + name), t.Read(std::string("two/") + name)) << name;
+    std::string asmOne = t.Read("one/package_blob.S"), asmTwo = t.Read("two/package_blob.S");
+    asmOne.replace(asmOne.find("/one/"), 5, "/two/");
+    EXPECT_EQ(asmOne, asmTwo);
+}
+
+TEST(BqpackGenerate, MissingInputIsReportedAndNothingIsLeft) {
+    TempFolder t;
+    t.Write("c.inz", "x");
+    Built b;
+    std::string error;
+    EXPECT_FALSE(Generate(t, "config = c.inz\nfile = a /nonexistent/a.exe\n", "out", &b, &error));
+    EXPECT_EQ(error.rfind(b.manifest.path + ":2: /nonexistent/a.exe: cannot read: ", 0), 0u)
+        << error;
+    EXPECT_TRUE(fs::is_empty(t.path / "out"));
+}
+
+#ifdef BQ_DEFAULT_PACKAGE
+// The demo package, with placeholder programs standing in for the win32
+// build's outputs.
+TEST(BqpackGenerate, DefaultPackage) {
+    TempFolder t;
+    fs::create_directories(t.path / "standins");
+    fs::create_directories(t.path / "packages" / "default");
+    for (const char* name : {"standins/shell.exe", "standins/scheduler.exe", "standins/engine.exe",
+                             "packages/default/bqt.dlx"})
+        t.Write(name, std::string("MZ") + name);
+    ManifestOptions options;
+    options.defines["BUILD"] = t.Dir();
+    Manifest m;
+    std::string error;
+    ASSERT_TRUE(ReadManifest(BQ_DEFAULT_PACKAGE, options, &m, &error)) << error;
+    ASSERT_EQ(m.files.size(), 5u);
+    const char* names[] = {"Bramblequist.shl", "Bramblequist.eng", "Bramblequist.exe", "bqt.dlx",
+                           "Bramblequist.csl"};
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(m.files[i].name, names[i]);
+    EXPECT_EQ(m.configSourceName, "Bkp1.inz");
+    fs::create_directories(t.path / "out");
+    std::vector<std::string> inputs;
+    PackageLayout layout;
+    ASSERT_TRUE(GenerateSources(m, GenerateOptions(), (t.path / "out").generic_string(), &inputs,
+                                &layout, &error))
+        << error;
+    EXPECT_EQ(inputs.size(), 7u); // manifest, template, five files
+
+    // The data file and the configuration template as committed.
+    std::ifstream csl(m.files[4].source, std::ios::binary);
+    char head[4] = {};
+    csl.read(head, 4);
+    EXPECT_EQ(std::string(head, 4), std::string("\xCD\xAB\x00\x01", 4));
+    std::ifstream inz(m.config, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(inz)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text.rfind("; Note:\r\n; Any value name that begins with '^' is skipped during an "
+                         "auto upgrade.\r\n; This was done so that a package with a different inz "
+                         "file does not have \r\n; to be built for distribution during an auto "
+                         "upgrade.\r\n\r\n[Subdirectories]\r\nRestoreSets=.\r\n\r\n",
+                         0),
+              0u);
+    EXPECT_EQ(text.substr(text.size() - 19), "^RedirPort=D16841\r\n");
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (text[i] == '\n') {
+            EXPECT_EQ(text[i - 1], '\r') << "line end at " << i;
+        }
+    EXPECT_EQ(text.find("\r\n\r\n\r\n"), std::string::npos);
+}
+#endif
+
+} // namespace
