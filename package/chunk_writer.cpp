@@ -1,0 +1,76 @@
+// Chunk stream writer.  Chunks are independent, so worker threads take them
+// one at a time from a shared counter and each writes its chunk into a slot
+// of its own; the slots are joined in order, so the result does not depend
+// on the number of threads or on their timing.
+#include "package/chunk_writer.h"
+
+#include "package/dcl_encode.h"
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+namespace {
+
+void PutLength(std::vector<std::uint8_t>* out, std::size_t value) {
+    out->push_back(std::uint8_t(value & 0xFF));
+    out->push_back(std::uint8_t((value >> 8) & 0xFF));
+}
+
+// One chunk with its header: imploded with the smallest setting when that is
+// shorter than the chunk itself, raw otherwise.  Equal lengths would read as
+// raw, so an imploded chunk must be strictly shorter.
+void WriteChunk(const std::uint8_t* in, std::size_t size, DclEncoderWork* work,
+                std::vector<std::uint8_t>* out) {
+    std::vector<std::uint8_t> packed;
+    DclEncodeSmallest(in, size, &packed, nullptr, nullptr, work);
+    out->clear();
+    PutLength(out, size);
+    if (!packed.empty() && packed.size() < size) {
+        PutLength(out, packed.size());
+        out->insert(out->end(), packed.begin(), packed.end());
+    } else {
+        PutLength(out, size);
+        out->insert(out->end(), in, in + size);
+    }
+}
+
+} // namespace
+
+std::vector<std::uint8_t> WriteChunkStream(const std::uint8_t* in, std::size_t size,
+                                           const ChunkWriterOptions& options) {
+    const std::size_t chunkSize =
+        std::min<std::size_t>(std::max<std::uint32_t>(options.chunkSize, 1), 65535);
+    const std::size_t count = (size + chunkSize - 1) / chunkSize;
+    std::vector<std::vector<std::uint8_t>> chunks(count);
+    std::atomic<std::size_t> next(0);
+    auto worker = [&]() {
+        DclEncoderWork* work = DclNewEncoderWork();
+        for (std::size_t i = next++; i < count; i = next++) {
+            const std::size_t begin = i * chunkSize;
+            WriteChunk(in + begin, std::min(chunkSize, size - begin), work, &chunks[i]);
+        }
+        DclDeleteEncoderWork(work);
+    };
+    unsigned threads = options.threads;
+    if (threads == 0)
+        threads = std::max(1u, std::thread::hardware_concurrency());
+    threads = unsigned(std::min<std::size_t>(threads, count));
+    if (threads <= 1) {
+        worker();
+    } else {
+        std::vector<std::thread> pool;
+        for (unsigned t = 0; t < threads; ++t)
+            pool.emplace_back(worker);
+        for (std::thread& t : pool)
+            t.join();
+    }
+    std::size_t total = 0;
+    for (const auto& c : chunks)
+        total += c.size();
+    std::vector<std::uint8_t> stream;
+    stream.reserve(total);
+    for (const auto& c : chunks)
+        stream.insert(stream.end(), c.begin(), c.end());
+    return stream;
+}
