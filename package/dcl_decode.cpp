@@ -19,10 +19,9 @@ namespace {
 enum : std::uint32_t {
     kHistorySize = 4096,   // window positions 0..4095 hold the history
     kFlushPosition = 8192, // at this output position a full block is written
-    kEndCodeIndex = 15,
-    kEndCodeExtra = 255,
-    kLookAheadBits = 8, // bits that must follow every accepted item
-    kRefillBelow = 56,  // the buffer is topped up to 56..63 valid bits (never 64)
+    kEndCodeLength = 519,  // length code 15 with extra value 255: 262 + 255 + 2
+    kLookAheadBits = 8,    // bits that must follow every accepted item
+    kRefillBelow = 56,     // the buffer is topped up to 56..63 valid bits (never 64)
 };
 
 // Stores value at index, index + 2^bits, index + 2 * 2^bits, ... below limit.
@@ -84,6 +83,17 @@ void BuildMatchLookups(DclState* w) {
     BuildLookup(w->lengthLookup, 16, w->lengthBits, lengthCodes);
     std::memcpy(w->distanceBits, kDclDistanceBits, sizeof w->distanceBits);
     BuildLookup(w->distanceLookup, 64, w->distanceBits, kDclDistanceCodes);
+
+    // One entry per 8-bit key, so the main loop resolves each code with a
+    // single load.  Codes without extra bits have base = index, so base + 2
+    // is their length; the end code is the only one reaching 519.
+    for (std::uint32_t k = 0; k < 256; ++k) {
+        const std::uint32_t i = w->lengthLookup[k];
+        w->lengthDecode[k] = w->lengthBits[i] | std::uint32_t{w->lengthExtraBits[i]} << 8 |
+                             (std::uint32_t{w->lengthBase[i]} + 2) << 16;
+        const std::uint32_t j = w->distanceLookup[k];
+        w->distanceDecode[k] = static_cast<std::uint16_t>(w->distanceBits[j] | j << 8);
+    }
 }
 
 inline std::uint64_t LoadLittle64(const std::uint8_t* p) {
@@ -137,17 +147,24 @@ inline void CopyMatch(std::uint8_t* window, std::uint32_t out, std::uint32_t dis
                       std::uint32_t len) {
     std::uint8_t* dst = window + out;
     const std::uint8_t* src = dst - distance;
-    if (distance >= 8 && out + len + 7 <= DCL_WINDOW_SIZE) {
-        // Each 8-byte step reads only bytes already in place; the last step
-        // may write up to 7 bytes past the match, which later output
-        // overwrites before anything reads them.
-        std::uint8_t* end = dst + len;
-        do {
-            std::memcpy(dst, src, 8);
-            dst += 8;
-            src += 8;
-        } while (dst < end);
-    } else if (distance == 1) {
+    if (distance >= 8) {
+        // 8-byte steps read only bytes already in place, since the source
+        // lags by at least 8.  A step may write up to 7 bytes past the match;
+        // later output overwrites them before anything reads them.  The
+        // first step always fits: out is at most 8191.
+        std::memcpy(dst, src, 8);
+        if (len > 8) {
+            if (out + len + 7 <= DCL_WINDOW_SIZE) {
+                for (std::uint32_t n = 8; n < len; n += 8) {
+                    std::memcpy(dst + n, src + n, 8);
+                }
+            } else {
+                for (std::uint32_t n = 8; n < len; ++n) {
+                    dst[n] = src[n];
+                }
+            }
+        }
+    } else if (distance == 1 && len > 16) {
         std::memset(dst, *src, len);
     } else {
         for (std::uint32_t i = 0; i < len; ++i) {
@@ -162,7 +179,6 @@ template <bool kAsciiLiterals> std::uint32_t MainLoop(DclState* w) {
     std::uint8_t* const window = w->window;
     const std::uint8_t* const input = w->input;
     const std::uint32_t dictionaryBits = w->dictionaryBits;
-    const std::uint32_t dictionaryMask = w->dictionaryMask;
 
     Reader r;
     r.buffer = w->bitBuffer;
@@ -184,38 +200,30 @@ template <bool kAsciiLiterals> std::uint32_t MainLoop(DclState* w) {
         const std::uint64_t bits = r.buffer;
         std::uint32_t used; // stream bits this item takes
         if (bits & 1) {
-            const std::uint32_t i = w->lengthLookup[(bits >> 1) & 0xFF];
-            used = 1 + w->lengthBits[i];
+            const std::uint32_t code = w->lengthDecode[(bits >> 1) & 0xFF];
+            used = 1 + (code & 0xFF);
             if (used + kLookAheadBits > r.avail) {
                 break;
             }
-            std::uint32_t len = i + 2;
-            const std::uint32_t x = w->lengthExtraBits[i];
-            if (x != 0) {
-                const std::uint32_t e = static_cast<std::uint32_t>(bits >> used) & ((1u << x) - 1);
-                if (i == kEndCodeIndex && e == kEndCodeExtra) {
-                    // Accepted even when no look-ahead bits follow it.
-                    used += x;
-                    r.buffer >>= used;
-                    r.avail = r.avail > used ? r.avail - used : 0;
-                    result = DCL_OK;
-                    break;
-                }
-                used += x;
-                len = w->lengthBase[i] + e + 2;
+            const std::uint32_t x = (code >> 8) & 0xFF;
+            const std::uint32_t len =
+                (code >> 16) + (static_cast<std::uint32_t>(bits >> used) & ((1u << x) - 1));
+            used += x;
+            if (len == kEndCodeLength) {
+                // Accepted even when no look-ahead bits follow it.
+                r.buffer >>= used;
+                r.avail = r.avail > used ? r.avail - used : 0;
+                result = DCL_OK;
+                break;
             }
-            const std::uint32_t j = w->distanceLookup[(bits >> used) & 0xFF];
-            used += w->distanceBits[j];
-            std::uint32_t distance;
-            if (len == 2) {
-                distance = (j << 2 | (static_cast<std::uint32_t>(bits >> used) & 3)) + 1;
-                used += 2;
-            } else {
-                distance = (j << dictionaryBits |
-                            (static_cast<std::uint32_t>(bits >> used) & dictionaryMask)) +
-                           1;
-                used += dictionaryBits;
-            }
+            const std::uint32_t dcode = w->distanceDecode[(bits >> used) & 0xFF];
+            used += dcode & 0xFF;
+            const std::uint32_t lowBits = len == 2 ? 2 : dictionaryBits;
+            const std::uint32_t distance =
+                ((dcode >> 8) << lowBits |
+                 (static_cast<std::uint32_t>(bits >> used) & ((1u << lowBits) - 1))) +
+                1;
+            used += lowBits;
             if (used + kLookAheadBits > r.avail) {
                 break;
             }

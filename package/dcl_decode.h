@@ -22,7 +22,7 @@ typedef std::uint32_t (*DclReadFn)(std::uint8_t* buffer, std::uint32_t* size, vo
 typedef void (*DclWriteFn)(std::uint8_t* buffer, std::uint32_t* size, void* callerValue);
 
 enum : std::uint32_t {
-    DCL_WINDOW_SIZE = 8709,     // 4096 history + 4096 new output + room for one 518-byte match
+    DCL_WINDOW_SIZE = 8709, // 4096 history + 4096 new output + room for one 518-byte match
     DCL_INPUT_SIZE = 2048,
     DCL_OUTPUT_BLOCK = 4096,
 };
@@ -52,6 +52,11 @@ struct DclState {
     std::uint8_t lengthBits[16];
     std::uint8_t lengthExtraBits[16];
     std::uint16_t lengthBase[16];
+    // Derived at each start from the lookups above, so that each code is
+    // resolved with one load: for the next 8 stream bits, the length code's
+    // bits, extra bits and (base + 2); the distance code's bits and index.
+    std::uint32_t lengthDecode[256];
+    std::uint16_t distanceDecode[256];
 };
 
 std::uint32_t DclDecode(DclReadFn read, DclWriteFn write, DclState* work, void* callerValue);
