@@ -1,0 +1,628 @@
+// Reading the package of a built setup image; see image_reader.h.
+#include "package/image_reader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "digest/md5.h"
+#include "errors/error_record.h"
+#include "package/chunk_stream.h"
+
+namespace {
+
+enum : std::uint32_t {
+    kDosHeaderBytes = 64,
+    kCoffHeaderBytes = 20,
+    kSectionHeaderBytes = 40,
+    kMinOptionalHeaderBytes = 96, // standard and Windows fields of PE32
+    kMachineI386 = 0x14C,
+    kMagicPe32 = 0x10B,
+    kChunkHeaderBytes = 4,
+    kMaxChunkExpanded = 65535,
+    kExpandScratchBytes = 65536,
+    kMaxExpandedFile = 0x7FFFFFFF, // ExpandStream takes signed 32-bit sizes
+};
+
+// Field positions of the package table, in 32-bit words.
+enum : std::uint32_t {
+    kWordFileNames = 0,
+    kWordExpandedSizes = 6,
+    kWordStoredSizes = 12,
+    kWordBuildFolder = 18,
+    kWordFileData = 19,
+    kWordFileCount = 25,
+    kWordEngineProgram = 26,
+    kWordInitVerb = 27,
+    kWordInitVerbDR = 28,
+    kWordInitVerbAutoUp = 29,
+    kWordSchedulerClass = 30,
+    kWordSchedulerCommand = 31,
+    kWordShellClass = 32,
+    kWordEngineClass = 33,
+    kWordShellMessage = 34,
+    kWordConfigFileName = 35,
+    kWordPassSetupPath = 36,
+    kWordVerifyDigests = 37,
+    kWordDefaultFolder = 38,
+    kWordAskForFolder = 39,
+};
+
+const char kConfigMarker[] = "YYYinzYYY"; // and its NUL: 10 bytes
+const std::size_t kConfigMarkerBytes = 10;
+const std::size_t kConfigLengthOffset = 10;
+const std::size_t kConfigSourceOffset = 14;
+const std::size_t kConfigTextOffset = 274;
+
+struct TextField {
+    std::uint32_t word;
+    const char* name;
+    std::string PackageImage::*member;
+    bool mayBeNull; // setup never reads it
+};
+
+const TextField kTextFields[] = {
+    {kWordBuildFolder, "BuildFolder", &PackageImage::buildFolder, true},
+    {kWordEngineProgram, "EngineProgram", &PackageImage::engineProgram, false},
+    {kWordInitVerb, "InitVerb", &PackageImage::initVerb, false},
+    {kWordInitVerbDR, "InitVerbDR", &PackageImage::initVerbDR, false},
+    {kWordInitVerbAutoUp, "InitVerbAutoUp", &PackageImage::initVerbAutoUp, false},
+    {kWordSchedulerClass, "SchedulerClass", &PackageImage::schedulerClass, false},
+    {kWordShellClass, "ShellClass", &PackageImage::shellClass, false},
+    {kWordEngineClass, "EngineClass", &PackageImage::engineClass, false},
+    {kWordConfigFileName, "ConfigFileName", &PackageImage::configFileName, false},
+    {kWordDefaultFolder, "DefaultFolder", &PackageImage::defaultFolder, false},
+};
+
+std::uint16_t Read16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+std::uint32_t Read32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+std::string Hex32(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08x", static_cast<unsigned>(value));
+    return text;
+}
+
+std::string Num(std::uint64_t value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(value));
+    return text;
+}
+
+// Bytes of a section that both lie in the file and are part of the image.
+std::uint32_t MappedSize(const ImageSection& section) {
+    if (section.virtualSize == 0)
+        return section.rawSize;
+    return std::min(section.virtualSize, section.rawSize);
+}
+
+// The section that holds va, with the offset of va inside it.
+const ImageSection* FindSection(const PeImage& image, std::uint32_t va, std::uint32_t* inSection) {
+    if (va < image.imageBase)
+        return nullptr;
+    const std::uint32_t rva = va - image.imageBase;
+    for (const ImageSection& s : image.sections) {
+        if (rva >= s.virtualAddress && rva - s.virtualAddress < MappedSize(s)) {
+            *inSection = rva - s.virtualAddress;
+            return &s;
+        }
+    }
+    return nullptr;
+}
+
+enum class TextResult { Ok, Null, Outside, Unterminated };
+
+TextResult ReadText(const PeImage& image, std::uint32_t va, std::string* text) {
+    if (va == 0)
+        return TextResult::Null;
+    std::uint32_t at = 0;
+    const ImageSection* s = FindSection(image, va, &at);
+    if (!s)
+        return TextResult::Outside;
+    const std::uint8_t* p = image.data + s->rawOffset + at;
+    const std::size_t room = std::min<std::size_t>(MappedSize(*s) - at, kImageTextMax + 1);
+    const void* nul = std::memchr(p, 0, room);
+    if (!nul)
+        return TextResult::Unterminated;
+    text->assign(reinterpret_cast<const char*>(p), static_cast<const std::uint8_t*>(nul) - p);
+    return TextResult::Ok;
+}
+
+std::string TextProblem(TextResult result) {
+    switch (result) {
+    case TextResult::Null:
+        return "is null";
+    case TextResult::Outside:
+        return "points outside the image's data";
+    case TextResult::Unterminated:
+        return "does not lead to a text of at most 259 bytes";
+    case TextResult::Ok:
+        break;
+    }
+    return "";
+}
+
+// Virtual addresses just past every "XXX" and NUL in the image's data: the
+// places a FileData pointer may lead to.  Found by the NUL so that a long
+// run of 'X' costs no more than any other byte.
+std::vector<std::uint32_t> MarkerEnds(const PeImage& image) {
+    std::vector<std::uint32_t> ends;
+    for (const ImageSection& s : image.sections) {
+        const std::uint8_t* base = image.data + s.rawOffset;
+        const std::uint32_t size = MappedSize(s);
+        for (std::uint32_t j = 3; j < size; ++j) {
+            if (base[j] == 0 && base[j - 1] == 'X' && base[j - 2] == 'X' && base[j - 3] == 'X')
+                ends.push_back(image.imageBase + s.virtualAddress + j + 1);
+        }
+    }
+    std::sort(ends.begin(), ends.end());
+    return ends;
+}
+
+bool IsMarkerEnd(const std::vector<std::uint32_t>& ends, std::uint32_t va) {
+    return std::binary_search(ends.begin(), ends.end(), va);
+}
+
+// True when slot i of a record at p names a file whose blob marker ends
+// just where the slot's FileData points.
+bool SlotLinked(const PeImage& image, const std::uint8_t* p, std::uint32_t i) {
+    std::string name;
+    if (ReadText(image, Read32(p + 4 * (kWordFileNames + i)), &name) != TextResult::Ok)
+        return false;
+    const std::string marker = std::string("XXX") + name + "XXX" + '\0';
+    const std::uint32_t markerBytes = static_cast<std::uint32_t>(marker.size());
+    const std::uint32_t dataVa = Read32(p + 4 * (kWordFileData + i));
+    std::size_t at = 0;
+    return dataVa >= markerBytes &&
+           MapVirtualRange(image, dataVa - markerBytes, markerBytes, &at) &&
+           std::memcmp(image.data + at, marker.data(), markerBytes) == 0;
+}
+
+// Scores a record at p as the package table.  What weighs most is the
+// used slots (all six when the count is out of range) whose name and blob
+// pointer agree with a marker; then readable texts, a count in range, and
+// blob pointers that lead to some marker.  A record shifted by a few words
+// against the real table can link the same blobs, but not in its used
+// slots and not with the table's texts.  0 means it cannot be the table.
+std::uint32_t TableScore(const PeImage& image, const std::uint8_t* p,
+                         const std::vector<std::uint32_t>& ends) {
+    const std::int32_t count = static_cast<std::int32_t>(Read32(p + 4 * kWordFileCount));
+    const bool countInRange = count >= 0 && count <= static_cast<std::int32_t>(kMaxPackageFiles);
+    std::uint32_t linked = 0;
+    std::uint32_t consistent = 0;
+    for (std::uint32_t i = 0; i < kMaxPackageFiles; ++i) {
+        if (!IsMarkerEnd(ends, Read32(p + 4 * (kWordFileData + i))))
+            continue;
+        ++linked;
+        const bool used = !countInRange || static_cast<std::int32_t>(i) < count;
+        if (used && SlotLinked(image, p, i))
+            ++consistent;
+    }
+    if (!countInRange && linked == 0)
+        return 0;
+    std::uint32_t texts = 0;
+    std::string ignored;
+    for (const TextField& field : kTextFields) {
+        if (ReadText(image, Read32(p + 4 * field.word), &ignored) == TextResult::Ok)
+            ++texts;
+        else if (linked == 0)
+            return 0; // without a blob pointer, every text must hold
+    }
+    return consistent * 1000 + texts * 50 + (countInRange ? 100 : 0) + linked * 10 + 1;
+}
+
+bool FindTable(const PeImage& image, const std::vector<std::uint32_t>& ends,
+               std::uint32_t* tableVa) {
+    std::uint32_t best = 0;
+    for (const ImageSection& s : image.sections) {
+        const std::uint32_t size = MappedSize(s);
+        const std::uint32_t startVa = image.imageBase + s.virtualAddress;
+        const std::uint8_t* base = image.data + s.rawOffset;
+        for (std::uint32_t j = (4 - (startVa & 3)) & 3; j + kPackageTableBytes <= size; j += 4) {
+            const std::uint32_t score = TableScore(image, base + j, ends);
+            if (score > best) {
+                best = score;
+                *tableVa = startVa + j;
+            }
+        }
+    }
+    return best != 0;
+}
+
+// Finds the configuration template's marker outside the blobs' extents.
+bool FindConfig(const PeImage& image,
+                const std::vector<std::pair<std::uint32_t, std::uint32_t>>& excluded,
+                std::uint32_t* configVa, std::string* error) {
+    std::vector<std::uint32_t> found;
+    for (const ImageSection& s : image.sections) {
+        const std::uint8_t* base = image.data + s.rawOffset;
+        const std::uint32_t size = MappedSize(s);
+        if (size < kConfigMarkerBytes)
+            continue;
+        for (std::uint32_t j = 0; j + kConfigMarkerBytes <= size; ++j) {
+            if (base[j] != 'Y' || std::memcmp(base + j, kConfigMarker, kConfigMarkerBytes) != 0)
+                continue;
+            const std::uint32_t va = image.imageBase + s.virtualAddress + j;
+            bool inBlob = false;
+            for (const auto& range : excluded)
+                inBlob = inBlob || (va >= range.first && va - range.first < range.second);
+            if (!inBlob)
+                found.push_back(va);
+        }
+    }
+    if (found.empty()) {
+        *error = "no configuration template (marker \"YYYinzYYY\" not found)";
+        return false;
+    }
+    if (found.size() > 1) {
+        *error = "more than one configuration template marker (at " + Hex32(found[0]) + " and " +
+                 Hex32(found[1]) + ")";
+        return false;
+    }
+    *configVa = found[0];
+    return true;
+}
+
+bool ReadTable(PackageImage* package, const std::vector<std::uint32_t>& ends, std::string* error) {
+    const PeImage& image = package->pe;
+    std::size_t at = 0;
+    MapVirtualRange(image, package->tableVa, kPackageTableBytes, &at);
+    const std::uint8_t* p = image.data + at;
+    const std::string where = "package table at " + Hex32(package->tableVa) + ": ";
+    auto word = [p](std::uint32_t index) { return Read32(p + 4 * index); };
+
+    const std::int32_t count = static_cast<std::int32_t>(word(kWordFileCount));
+    if (count < 0 || count > static_cast<std::int32_t>(kMaxPackageFiles)) {
+        *error = where + "FileCount " + std::to_string(count) + " is outside 0 to 6";
+        return false;
+    }
+    package->fileCount = count;
+    for (const TextField& field : kTextFields) {
+        const std::uint32_t va = word(field.word);
+        if (va == 0 && field.mayBeNull) {
+            (package->*field.member).clear();
+            continue;
+        }
+        const TextResult result = ReadText(image, va, &(package->*field.member));
+        if (result != TextResult::Ok) {
+            *error = where + field.name + " pointer " + Hex32(va) + " " + TextProblem(result);
+            return false;
+        }
+    }
+    package->schedulerCommand = word(kWordSchedulerCommand);
+    package->shellMessage = word(kWordShellMessage);
+    package->passSetupPath = static_cast<std::int32_t>(word(kWordPassSetupPath));
+    package->verifyDigests = static_cast<std::int32_t>(word(kWordVerifyDigests));
+    package->askForFolder = static_cast<std::int32_t>(word(kWordAskForFolder));
+
+    package->files.clear();
+    for (std::int32_t i = 0; i < count; ++i) {
+        PackageFileEntry file;
+        const std::string slot = "file slot " + std::to_string(i) + ": ";
+        const std::uint32_t nameVa = word(kWordFileNames + i);
+        const TextResult result = ReadText(image, nameVa, &file.name);
+        if (result != TextResult::Ok) {
+            *error =
+                where + slot + "FileNames pointer " + Hex32(nameVa) + " " + TextProblem(result);
+            return false;
+        }
+        file.expandedSize = word(kWordExpandedSizes + i);
+        file.storedSize = word(kWordStoredSizes + i);
+        file.dataVa = word(kWordFileData + i);
+        const std::string named = "file \"" + file.name + "\" (slot " + std::to_string(i) + "): ";
+
+        // The marker ends just where FileData points.
+        const std::string marker = std::string("XXX") + file.name + "XXX" + '\0';
+        const std::uint32_t markerBytes = static_cast<std::uint32_t>(marker.size());
+        std::size_t markerAt = 0;
+        if (file.dataVa < markerBytes || !IsMarkerEnd(ends, file.dataVa) ||
+            !MapVirtualRange(image, file.dataVa - markerBytes, markerBytes, &markerAt) ||
+            std::memcmp(image.data + markerAt, marker.data(), markerBytes) != 0) {
+            *error = named + "FileData " + Hex32(file.dataVa) +
+                     " does not follow its marker \"XXX" + file.name + "XXX\"";
+            return false;
+        }
+        const std::uint64_t blobBytes = std::uint64_t{kBlobDigestBytes} + file.storedSize;
+        if (blobBytes > 0xFFFFFFFFu ||
+            !MapVirtualRange(image, file.dataVa, static_cast<std::uint32_t>(blobBytes),
+                             &file.digestOffset)) {
+            *error = named + "digest and stored stream (" + Num(blobBytes) + " bytes at " +
+                     Hex32(file.dataVa) + ") run past the image's data";
+            return false;
+        }
+        package->files.push_back(file);
+    }
+    return true;
+}
+
+} // namespace
+
+bool ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage* image, std::string* error) {
+    image->data = data;
+    image->size = size;
+    image->sections.clear();
+    if (size < kDosHeaderBytes) {
+        *error = "too short to be a Windows program (" + Num(size) + " bytes)";
+        return false;
+    }
+    if (data[0] != 'M' || data[1] != 'Z') {
+        *error = "not a Windows program (no MZ header)";
+        return false;
+    }
+    const std::uint32_t peAt = Read32(data + 0x3C);
+    if (std::uint64_t{peAt} + 4 + kCoffHeaderBytes > size) {
+        *error = "truncated: the PE header at offset " + Hex32(peAt) + " lies past the end (" +
+                 Num(size) + " bytes)";
+        return false;
+    }
+    if (std::memcmp(data + peAt, "PE\0\0", 4) != 0) {
+        *error = "no PE signature at offset " + Hex32(peAt);
+        return false;
+    }
+    const std::uint8_t* coff = data + peAt + 4;
+    const std::uint16_t machine = Read16(coff);
+    const std::uint16_t sectionCount = Read16(coff + 2);
+    const std::uint16_t optionalBytes = Read16(coff + 16);
+    if (machine != kMachineI386) {
+        char text[64];
+        std::snprintf(text, sizeof text, "not a 32-bit x86 program (machine 0x%04x)", machine);
+        *error = text;
+        return false;
+    }
+    const std::uint64_t optionalAt = std::uint64_t{peAt} + 4 + kCoffHeaderBytes;
+    if (optionalAt + optionalBytes > size) {
+        *error = "truncated: the optional header runs past the end (" + Num(size) + " bytes)";
+        return false;
+    }
+    const std::uint8_t* optional = data + optionalAt;
+    if (optionalBytes < 2 || Read16(optional) != kMagicPe32) {
+        char text[80];
+        std::snprintf(text, sizeof text, "not a PE32 image (optional header magic 0x%04x)",
+                      optionalBytes < 2 ? 0u : static_cast<unsigned>(Read16(optional)));
+        *error = text;
+        return false;
+    }
+    if (optionalBytes < kMinOptionalHeaderBytes) {
+        *error = "unsupported optional header of " + Num(optionalBytes) + " bytes";
+        return false;
+    }
+    image->imageBase = Read32(optional + 28);
+    if (sectionCount == 0 || sectionCount > kMaxImageSections) {
+        *error = "unsupported section count " + Num(sectionCount);
+        return false;
+    }
+    const std::uint64_t tableAt = optionalAt + optionalBytes;
+    if (tableAt + std::uint64_t{kSectionHeaderBytes} * sectionCount > size) {
+        *error = "truncated: the section table runs past the end (" + Num(size) + " bytes)";
+        return false;
+    }
+    for (std::uint32_t i = 0; i < sectionCount; ++i) {
+        const std::uint8_t* h = data + tableAt + std::uint64_t{kSectionHeaderBytes} * i;
+        ImageSection s;
+        const char* name = reinterpret_cast<const char*>(h);
+        s.name.assign(name, strnlen(name, 8));
+        s.virtualSize = Read32(h + 8);
+        s.virtualAddress = Read32(h + 12);
+        s.rawSize = Read32(h + 16);
+        s.rawOffset = Read32(h + 20);
+        s.characteristics = Read32(h + 36);
+        if (s.rawSize != 0 && std::uint64_t{s.rawOffset} + s.rawSize > size) {
+            *error = "truncated: section " + s.name + " needs " +
+                     Num(std::uint64_t{s.rawOffset} + s.rawSize) + " bytes, the file has " +
+                     Num(size);
+            return false;
+        }
+        if (std::uint64_t{image->imageBase} + s.virtualAddress + MappedSize(s) > 0xFFFFFFFFu) {
+            *error = "section " + s.name + " lies beyond the 32-bit address space";
+            return false;
+        }
+        image->sections.push_back(s);
+    }
+    return true;
+}
+
+bool MapVirtualRange(const PeImage& image, std::uint32_t va, std::uint32_t length,
+                     std::size_t* offset) {
+    if (va < image.imageBase)
+        return false;
+    const std::uint32_t rva = va - image.imageBase;
+    for (const ImageSection& s : image.sections) {
+        const std::uint32_t size = MappedSize(s);
+        if (size == 0 || rva < s.virtualAddress || rva - s.virtualAddress >= size)
+            continue;
+        const std::uint32_t at = rva - s.virtualAddress;
+        if (length > size - at)
+            return false;
+        *offset = std::size_t{s.rawOffset} + at;
+        return true;
+    }
+    return false;
+}
+
+bool ReadImageText(const PeImage& image, std::uint32_t va, std::string* text) {
+    return ReadText(image, va, text) == TextResult::Ok;
+}
+
+bool ReadPackageImage(const std::uint8_t* data, std::size_t size, PackageImage* package,
+                      std::string* error) {
+    *package = PackageImage();
+    if (!ParsePeImage(data, size, &package->pe, error))
+        return false;
+    const std::vector<std::uint32_t> ends = MarkerEnds(package->pe);
+    if (!FindTable(package->pe, ends, &package->tableVa)) {
+        *error = "no package table found (nothing leads to a blob marker or to the "
+                 "table's texts)";
+        return false;
+    }
+    if (!ReadTable(package, ends, error))
+        return false;
+
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> blobs;
+    for (const PackageFileEntry& file : package->files) {
+        const std::uint32_t markerBytes = static_cast<std::uint32_t>(file.name.size() + 7);
+        blobs.emplace_back(file.dataVa - markerBytes,
+                           markerBytes + kBlobDigestBytes + file.storedSize);
+    }
+    if (!FindConfig(package->pe, blobs, &package->configVa, error))
+        return false;
+    if (!MapVirtualRange(package->pe, package->configVa, kConfigTemplateBytes,
+                         &package->configOffset)) {
+        *error =
+            "configuration template at " + Hex32(package->configVa) + " runs past the image's data";
+        return false;
+    }
+    const std::uint8_t* config = data + package->configOffset;
+    package->configLength = Read32(config + kConfigLengthOffset);
+    const char* source = reinterpret_cast<const char*>(config + kConfigSourceOffset);
+    package->configSourceName.assign(source, strnlen(source, kConfigSourceNameSize));
+    return true;
+}
+
+const std::uint8_t* StoredDigest(const PackageImage& package, const PackageFileEntry& file) {
+    return package.pe.data + file.digestOffset;
+}
+
+const std::uint8_t* StoredStream(const PackageImage& package, const PackageFileEntry& file) {
+    return package.pe.data + file.digestOffset + kBlobDigestBytes;
+}
+
+const std::uint8_t* ConfigText(const PackageImage& package) {
+    return package.pe.data + package.configOffset + kConfigTextOffset;
+}
+
+bool WalkChunks(const std::uint8_t* stream, std::uint32_t length, std::vector<ChunkInfo>* chunks,
+                std::uint64_t* expandedTotal, std::string* problem) {
+    *expandedTotal = 0;
+    std::uint32_t offset = 0;
+    std::uint64_t index = 0;
+    while (offset < length) {
+        const std::string chunk = "chunk " + Num(index) + " at stream offset " + Num(offset);
+        const std::uint32_t left = length - offset;
+        if (left < kChunkHeaderBytes) {
+            *problem = chunk + ": header cut short (" + Num(left) + " of 4 bytes)";
+            return false;
+        }
+        ChunkInfo info;
+        info.offset = offset;
+        info.expanded = Read16(stream + offset);
+        info.stored = Read16(stream + offset + 2);
+        if (info.stored > left - kChunkHeaderBytes) {
+            *problem = chunk + ": stored length " + Num(info.stored) +
+                       " runs past the end of the stream (" + Num(left - kChunkHeaderBytes) +
+                       " bytes left)";
+            return false;
+        }
+        const std::uint64_t most = std::min<std::uint64_t>(
+            kMaxChunkExpanded, std::uint64_t{info.stored} * kMaxExpansionPerStoredByte);
+        if (info.expanded != info.stored && info.expanded > most) {
+            *problem = chunk + ": expanded length " + Num(info.expanded) + " is more than " +
+                       Num(info.stored) + " stored bytes can give";
+            return false;
+        }
+        if (chunks)
+            chunks->push_back(info);
+        *expandedTotal += info.expanded;
+        offset += kChunkHeaderBytes + info.stored;
+        ++index;
+    }
+    return true;
+}
+
+namespace {
+
+// Names the first chunk that fails to expand on its own.
+std::string FailingChunk(const std::uint8_t* stream, std::uint32_t length) {
+    std::vector<std::uint8_t> scratch(kExpandScratchBytes);
+    std::uint32_t offset = 0;
+    for (std::uint64_t index = 0; offset + kChunkHeaderBytes <= length; ++index) {
+        const std::uint16_t expanded = Read16(stream + offset);
+        const std::uint16_t stored = Read16(stream + offset + 2);
+        const std::string chunk = "chunk " + Num(index) + " at stream offset " + Num(offset) +
+                                  " (" + Num(expanded) + " bytes from " + Num(stored) + ")";
+        if (expanded != stored) {
+            const std::uint32_t n =
+                ExpandChunk(stream + offset + kChunkHeaderBytes, stored, scratch.data());
+            if (n == 0)
+                return chunk + " fails to expand: the decoder stops with an error";
+            if (n != expanded)
+                return chunk + " expands to " + Num(n) + " bytes";
+        }
+        offset += kChunkHeaderBytes + stored;
+    }
+    return "the stream fails to expand";
+}
+
+} // namespace
+
+bool CheckPackageFile(const PackageImage& package, const PackageFileEntry& file, FileCheck* check,
+                      std::vector<std::uint8_t>* expanded) {
+    *check = FileCheck();
+    std::vector<std::string> problems;
+    const std::uint8_t* digest = StoredDigest(package, file);
+    const std::uint8_t* stream = StoredStream(package, file);
+    Md5Digest(stream, file.storedSize, check->computedDigest);
+    check->digestOk = DigestsEqual(digest, check->computedDigest) == 1;
+    if (!check->digestOk)
+        problems.push_back("digest mismatch (stored " + DigestHex(digest) + ", computed " +
+                           DigestHex(check->computedDigest) + ")");
+
+    std::vector<std::uint8_t> local;
+    std::vector<std::uint8_t>* out = expanded ? expanded : &local;
+    out->clear();
+    std::uint64_t total = 0;
+    std::string problem;
+    if (!WalkChunks(stream, file.storedSize, nullptr, &total, &problem)) {
+        problems.push_back(problem);
+    } else if (total != file.expandedSize) {
+        problems.push_back("sizes disagree: the table says " + Num(file.expandedSize) +
+                           " bytes, the chunks give " + Num(total));
+    } else if (file.storedSize > kMaxExpandedFile || file.expandedSize > kMaxExpandedFile) {
+        problems.push_back("too large for the installer (" + Num(file.expandedSize) +
+                           " bytes from " + Num(file.storedSize) + ")");
+    } else {
+        // The walk bounds the expanded size by the stored size, and the
+        // stored stream lies in the file: no allocation beyond a fixed
+        // multiple of the file's size.
+        out->assign(file.expandedSize, 0);
+        ErrorRecord record;
+        const std::uint32_t code =
+            ExpandStream(&record, stream, static_cast<std::int32_t>(file.storedSize), out->data(),
+                         static_cast<std::int32_t>(file.expandedSize));
+        if (code != 0) {
+            problems.push_back(FailingChunk(stream, file.storedSize));
+        } else {
+            check->expandOk = true;
+        }
+    }
+    // Chunks that the stream holds (for the report), counted by headers.
+    for (std::uint64_t offset = 0; offset + kChunkHeaderBytes <= file.storedSize;) {
+        offset += kChunkHeaderBytes + Read16(stream + offset + 2);
+        ++check->chunkCount;
+    }
+    for (const std::string& p : problems)
+        check->problem += (check->problem.empty() ? "" : "; ") + p;
+    return problems.empty();
+}
+
+bool CheckConfigLength(const PackageImage& package, std::string* problem) {
+    if (package.configLength >= 1 && package.configLength <= kConfigTextSize)
+        return true;
+    *problem = "configuration length " + Num(package.configLength) + " is outside 1 to 4096";
+    return false;
+}
+
+std::string DigestHex(const std::uint8_t* digest) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string text;
+    for (int i = 0; i < 16; ++i) {
+        text += kHex[digest[i] >> 4];
+        text += kHex[digest[i] & 15];
+    }
+    return text;
+}

@@ -1,0 +1,322 @@
+// Test-only builder of small setup images; see inspect_image.h.
+#include "tests/unit/bqpack/inspect_image.h"
+
+#include <cstring>
+#include <stdexcept>
+
+#include "digest/md5.h"
+#include "package/dcl_codes.h"
+
+namespace {
+
+const std::uint32_t kImageBase = 0x400000;
+const std::uint32_t kFileAlign = 0x200;
+const std::uint32_t kSectionAlign = 0x1000;
+const std::uint32_t kHeadersSize = 0x400;
+
+std::uint32_t AlignUp(std::uint32_t value, std::uint32_t align) {
+    return (value + align - 1) / align * align;
+}
+
+void Put16(std::vector<std::uint8_t>* bytes, std::size_t offset, std::uint16_t value) {
+    (*bytes)[offset] = static_cast<std::uint8_t>(value);
+    (*bytes)[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+// Writes bits least significant first, as the DCL format reads them.
+struct BitSink {
+    std::vector<std::uint8_t> bytes;
+    std::uint32_t used = 0; // bits in the last byte
+    void Bits(std::uint32_t value, std::uint32_t count) {
+        for (std::uint32_t i = 0; i < count; ++i) {
+            if (used % 8 == 0) {
+                bytes.push_back(0);
+                used = 0;
+            }
+            if ((value >> i) & 1)
+                bytes.back() = static_cast<std::uint8_t>(bytes.back() | (1u << used));
+            ++used;
+        }
+    }
+    void Length(std::uint32_t length) {
+        const std::uint32_t value = length - 2;
+        for (const DclLengthCode& code : kDclLengthCodes) {
+            if (value >= code.base && value < code.base + (1u << code.extraBits)) {
+                Bits(code.code, code.bits);
+                Bits(value - code.base, code.extraBits);
+                return;
+            }
+        }
+        throw std::logic_error("no length code");
+    }
+};
+
+// A section being laid out.
+struct Section {
+    const char* name;
+    std::uint32_t va;
+    std::vector<std::uint8_t> data;
+    std::uint32_t characteristics;
+    std::uint32_t rawOffset = 0;
+};
+
+std::uint32_t AddText(Section* s, const std::string& text) {
+    const std::uint32_t va = s->va + static_cast<std::uint32_t>(s->data.size());
+    s->data.insert(s->data.end(), text.begin(), text.end());
+    s->data.push_back(0);
+    while (s->data.size() % 4)
+        s->data.push_back(0);
+    return va;
+}
+
+} // namespace
+
+std::uint32_t Get32(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
+    return static_cast<std::uint32_t>(bytes.at(offset)) |
+           (static_cast<std::uint32_t>(bytes.at(offset + 1)) << 8) |
+           (static_cast<std::uint32_t>(bytes.at(offset + 2)) << 16) |
+           (static_cast<std::uint32_t>(bytes.at(offset + 3)) << 24);
+}
+
+void Put32(std::vector<std::uint8_t>* bytes, std::size_t offset, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        bytes->at(offset + i) = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+InspectFile PlainFile(const std::string& name, const std::vector<std::uint8_t>& content) {
+    InspectFile file;
+    file.name = name;
+    file.content = content;
+    return file;
+}
+
+std::vector<std::uint8_t> InspectDclStream(const std::uint8_t* data, std::size_t size) {
+    BitSink sink;
+    sink.bytes = {0, 4}; // plain literals, 1024-byte dictionary
+    sink.used = 8;
+    std::size_t i = 0;
+    while (i < size) {
+        std::size_t run = 0;
+        if (i > 0) {
+            while (i + run < size && run < 518 && data[i + run] == data[i - 1])
+                ++run;
+        }
+        if (run >= 3) {
+            sink.Bits(1, 1);
+            sink.Length(static_cast<std::uint32_t>(run));
+            sink.Bits(kDclDistanceCodes[0], kDclDistanceBits[0]); // distance 1
+            sink.Bits(0, 4);
+            i += run;
+        } else {
+            sink.Bits(0, 1);
+            sink.Bits(data[i], 8);
+            ++i;
+        }
+    }
+    sink.Bits(1, 1);
+    sink.Length(519); // the end code
+    return sink.bytes;
+}
+
+std::vector<std::uint8_t> InspectChunkStream(const std::vector<std::uint8_t>& content,
+                                             std::uint32_t chunkSize) {
+    std::vector<std::uint8_t> stream;
+    for (std::size_t at = 0; at < content.size(); at += chunkSize) {
+        const std::size_t n = std::min<std::size_t>(chunkSize, content.size() - at);
+        std::vector<std::uint8_t> packed = InspectDclStream(content.data() + at, n);
+        const bool raw = packed.size() >= n;
+        const std::uint8_t* body = raw ? content.data() + at : packed.data();
+        const std::size_t stored = raw ? n : packed.size();
+        const std::size_t header = stream.size();
+        stream.resize(header + 4);
+        Put16(&stream, header, static_cast<std::uint16_t>(n));
+        Put16(&stream, header + 2, static_cast<std::uint16_t>(stored));
+        stream.insert(stream.end(), body, body + stored);
+    }
+    return stream;
+}
+
+InspectImage BuildInspectImage(const InspectPackage& package) {
+    InspectImage image;
+    image.imageBase = kImageBase;
+    Section text{".text", 0x1000, std::vector<std::uint8_t>(0x40, 0xC3), 0x60000020};
+    Section data{".data", 0x2000, {}, 0xC0000040};
+    Section rdata{".rdata", 0x3000, {}, 0x40000040};
+
+    // .rdata: the texts, the configuration template, then the blob region.
+    std::vector<std::uint32_t> nameVas;
+    for (const InspectFile& f : package.files)
+        nameVas.push_back(AddText(&rdata, f.name));
+    const std::uint32_t buildFolder = AddText(&rdata, package.buildFolder);
+    const std::uint32_t engineProgram = AddText(&rdata, package.engineProgram);
+    const std::uint32_t initVerb = AddText(&rdata, package.initVerb);
+    const std::uint32_t initVerbDR = AddText(&rdata, package.initVerbDR);
+    const std::uint32_t initVerbAutoUp = AddText(&rdata, package.initVerbAutoUp);
+    const std::uint32_t schedulerClass = AddText(&rdata, package.schedulerClass);
+    const std::uint32_t shellClass = AddText(&rdata, package.shellClass);
+    const std::uint32_t engineClass = AddText(&rdata, package.engineClass);
+    const std::uint32_t configFileName = AddText(&rdata, package.configFileName);
+    const std::uint32_t defaultFolder = AddText(&rdata, package.defaultFolder);
+
+    const std::size_t configAt = rdata.data.size();
+    rdata.data.resize(configAt + 4370, 0);
+    std::memcpy(&rdata.data[configAt], "YYYinzYYY", 10);
+    Put32(&rdata.data, configAt + 10, static_cast<std::uint32_t>(package.configText.size()));
+    std::memcpy(&rdata.data[configAt + 14], package.configSourceName.data(),
+                std::min<std::size_t>(package.configSourceName.size(), 259));
+    std::memcpy(&rdata.data[configAt + 274], package.configText.data(),
+                std::min<std::size_t>(package.configText.size(), 4096));
+    while (rdata.data.size() % 4)
+        rdata.data.push_back(0);
+
+    std::vector<std::size_t> markerAt, digestAt;
+    for (const InspectFile& f : package.files) {
+        const std::vector<std::uint8_t> stream =
+            f.explicitStream ? f.stream : InspectChunkStream(f.content, package.chunkSize);
+        const std::string marker = "XXX" + f.name + "XXX";
+        markerAt.push_back(rdata.data.size());
+        rdata.data.insert(rdata.data.end(), marker.begin(), marker.end());
+        rdata.data.push_back(0);
+        digestAt.push_back(rdata.data.size());
+        std::uint8_t digest[16];
+        Md5Digest(stream.data(), static_cast<std::uint32_t>(stream.size()), digest);
+        rdata.data.insert(rdata.data.end(), digest, digest + 16);
+        rdata.data.insert(rdata.data.end(), stream.begin(), stream.end());
+        while (rdata.data.size() % 4)
+            rdata.data.push_back(0);
+        image.storedSizes.push_back(static_cast<std::uint32_t>(stream.size()));
+        image.expandedSizes.push_back(
+            f.explicitStream ? f.expandedSize : static_cast<std::uint32_t>(f.content.size()));
+        image.dataVas.push_back(kImageBase + rdata.va +
+                                static_cast<std::uint32_t>(digestAt.back()));
+    }
+    // Whatever the linker puts after the blobs.
+    rdata.data.insert(rdata.data.end(), {0x47, 0x43, 0x43, 0x3A, 0, 0, 0, 0});
+
+    // .data: some other variables around the package table.
+    data.data.assign(12, 0x11);
+    const std::size_t tableAt = data.data.size();
+    data.data.resize(tableAt + 160, 0);
+    data.data.insert(data.data.end(), 8, 0x22);
+    auto word = [&](std::size_t index, std::uint32_t value) {
+        Put32(&data.data, tableAt + 4 * index, value);
+    };
+    for (std::size_t i = 0; i < package.files.size() && i < 6; ++i) {
+        word(i, kImageBase + nameVas[i]);
+        word(6 + i, image.expandedSizes[i]);
+        word(12 + i, image.storedSizes[i]);
+        word(19 + i, image.dataVas[i]);
+    }
+    word(18, kImageBase + buildFolder);
+    word(25, static_cast<std::uint32_t>(package.files.size()));
+    word(26, kImageBase + engineProgram);
+    word(27, kImageBase + initVerb);
+    word(28, kImageBase + initVerbDR);
+    word(29, kImageBase + initVerbAutoUp);
+    word(30, kImageBase + schedulerClass);
+    word(31, package.schedulerCommand);
+    word(32, kImageBase + shellClass);
+    word(33, kImageBase + engineClass);
+    word(34, package.shellMessage);
+    word(35, kImageBase + configFileName);
+    word(36, static_cast<std::uint32_t>(package.passSetupPath));
+    word(37, static_cast<std::uint32_t>(package.verifyDigests));
+    word(38, kImageBase + defaultFolder);
+    word(39, static_cast<std::uint32_t>(package.askForFolder));
+
+    // Sections after the headers, each padded to the file alignment.
+    Section* sections[] = {&text, &data, &rdata};
+    std::uint32_t raw = kHeadersSize;
+    for (Section* s : sections) {
+        s->rawOffset = raw;
+        raw += AlignUp(static_cast<std::uint32_t>(s->data.size()), kFileAlign);
+    }
+    std::vector<std::uint8_t>& b = image.bytes;
+    b.assign(raw, 0);
+    b[0] = 'M';
+    b[1] = 'Z';
+    const std::uint32_t peAt = 0x80;
+    Put32(&b, 0x3C, peAt);
+    std::memcpy(&b[peAt], "PE\0\0", 4);
+    const std::size_t coff = peAt + 4;
+    Put16(&b, coff, 0x14C);
+    Put16(&b, coff + 2, 4); // .text, .data, .rdata, .bss
+    Put16(&b, coff + 16, 224);
+    Put16(&b, coff + 18, 0x0107);
+    const std::size_t opt = coff + 20;
+    Put16(&b, opt, 0x10B);
+    Put32(&b, opt + 16, text.va); // entry point
+    Put32(&b, opt + 28, kImageBase);
+    Put32(&b, opt + 32, kSectionAlign);
+    Put32(&b, opt + 36, kFileAlign);
+    const std::uint32_t bssVa =
+        AlignUp(rdata.va + static_cast<std::uint32_t>(rdata.data.size()), kSectionAlign);
+    Put32(&b, opt + 56, bssVa + kSectionAlign); // size of image
+    Put32(&b, opt + 60, kHeadersSize);
+    Put16(&b, opt + 68, 2);  // GUI subsystem
+    Put32(&b, opt + 92, 16); // data directories
+    std::size_t header = opt + 224;
+    for (Section* s : sections) {
+        std::memcpy(&b[header], s->name, std::strlen(s->name));
+        Put32(&b, header + 8, static_cast<std::uint32_t>(s->data.size()));
+        Put32(&b, header + 12, s->va);
+        Put32(&b, header + 16, AlignUp(static_cast<std::uint32_t>(s->data.size()), kFileAlign));
+        Put32(&b, header + 20, s->rawOffset);
+        Put32(&b, header + 36, s->characteristics);
+        if (s == &rdata)
+            image.rdataHeaderOffset = header;
+        std::memcpy(&b[s->rawOffset], s->data.data(), s->data.size());
+        header += 40;
+    }
+    std::memcpy(&b[header], ".bss", 4);
+    Put32(&b, header + 8, 0x100);
+    Put32(&b, header + 12, bssVa);
+    Put32(&b, header + 36, 0xC0000080);
+
+    image.tableOffset = data.rawOffset + tableAt;
+    image.tableVa = kImageBase + data.va + static_cast<std::uint32_t>(tableAt);
+    image.configOffset = rdata.rawOffset + configAt;
+    for (std::size_t i = 0; i < package.files.size(); ++i) {
+        image.markerOffsets.push_back(rdata.rawOffset + markerAt[i]);
+        image.digestOffsets.push_back(rdata.rawOffset + digestAt[i]);
+    }
+    return image;
+}
+
+void RestoreDigest(InspectImage* image, std::size_t i) {
+    std::uint8_t digest[16];
+    const std::size_t at = image->digestOffsets.at(i);
+    Md5Digest(&image->bytes[at + 16], image->storedSizes.at(i), digest);
+    std::memcpy(&image->bytes[at], digest, 16);
+}
+
+std::vector<std::uint8_t> TextLikeContent(std::size_t size, std::uint32_t seed) {
+    static const char kWords[][8] = {"backup ", "restore", " file ", "\r\n", "data "};
+    std::vector<std::uint8_t> out;
+    std::uint32_t x = seed * 2654435761u + 1;
+    while (out.size() < size) {
+        x = x * 1103515245u + 12345u;
+        const char* w = kWords[(x >> 16) % 5];
+        for (std::size_t i = 0; w[i] && out.size() < size; ++i)
+            out.push_back(static_cast<std::uint8_t>(w[i]));
+        // Then a run of one character, which the test encoder compresses.
+        x = x * 1103515245u + 12345u;
+        const std::size_t run = 8 + (x >> 16) % 40;
+        const char c = "-=.* "[(x >> 8) % 5];
+        for (std::size_t i = 0; i < run && out.size() < size; ++i)
+            out.push_back(static_cast<std::uint8_t>(c));
+    }
+    return out;
+}
+
+std::vector<std::uint8_t> NoiseContent(std::size_t size, std::uint32_t seed) {
+    std::vector<std::uint8_t> out(size);
+    std::uint32_t x = seed ^ 0x9E3779B9u;
+    for (std::uint8_t& b : out) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        b = static_cast<std::uint8_t>(x >> 24);
+    }
+    return out;
+}

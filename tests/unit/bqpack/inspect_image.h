@@ -1,0 +1,78 @@
+// Test-only builder of small setup images: a PE32 image for 32-bit x86 laid
+// out as the MinGW linker lays out setup.exe (.text, .data holding the
+// package table, .rdata holding the texts, the configuration template and
+// the blob region, an empty .bss), with the package filled from plain
+// settings.  The offsets of every piece are returned, so tests can damage
+// exactly what they mean to.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct InspectFile {
+    std::string name;
+    std::vector<std::uint8_t> content;
+    // When set, stored as the chunk stream instead of one built from content
+    // (expandedSize then says what the table claims).
+    bool explicitStream = false;
+    std::vector<std::uint8_t> stream;
+    std::uint32_t expandedSize = 0;
+};
+
+// A file whose stream the builder makes from its content.
+InspectFile PlainFile(const std::string& name, const std::vector<std::uint8_t>& content);
+
+struct InspectPackage {
+    std::vector<InspectFile> files;
+    std::uint32_t chunkSize = 1000;
+    std::string buildFolder = "c:\\ReleaseBuild\\";
+    std::string engineProgram = "Bramblequist.exe";
+    std::string initVerb = "INITIALIZE";
+    std::string initVerbDR = "INITIALIZEDR";
+    std::string initVerbAutoUp = "INITIALIZEAUTOUP";
+    std::string schedulerClass = "ScheduleWClassV2";
+    std::uint32_t schedulerCommand = 13201;
+    std::string shellClass = "ClientShellWClassV2";
+    std::string engineClass = "BackupRestoreEngineWClassV2";
+    std::uint32_t shellMessage = 13210;
+    std::string configFileName = "Bramblequist.inz";
+    std::int32_t passSetupPath = 1;
+    std::int32_t verifyDigests = 1;
+    std::string defaultFolder = "C:\\Program Files\\Bramblequist";
+    std::int32_t askForFolder = 1;
+    std::string configText = "[Subdirectories]\r\nRestoreSets=.\r\n";
+    std::string configSourceName = "Bkp1.inz";
+};
+
+struct InspectImage {
+    std::vector<std::uint8_t> bytes;
+    std::uint32_t imageBase = 0;
+    std::size_t tableOffset = 0; // file offset of the package table
+    std::uint32_t tableVa = 0;
+    std::size_t configOffset = 0;           // of the template's marker
+    std::vector<std::size_t> markerOffsets; // per file, of the "XXX" marker
+    std::vector<std::size_t> digestOffsets; // per file, of the digest
+    std::vector<std::uint32_t> dataVas;     // per file, FileData
+    std::vector<std::uint32_t> storedSizes;
+    std::vector<std::uint32_t> expandedSizes;
+    std::size_t rdataHeaderOffset = 0; // section header of .rdata
+};
+
+// Chunk stream of content: chunks of chunkSize bytes, each stored as a DCL
+// stream (plain literals and runs) when that is shorter, raw otherwise.
+std::vector<std::uint8_t> InspectChunkStream(const std::vector<std::uint8_t>& content,
+                                             std::uint32_t chunkSize);
+// One DCL stream (mode 0, 1024-byte dictionary) of literals and runs.
+std::vector<std::uint8_t> InspectDclStream(const std::uint8_t* data, std::size_t size);
+
+InspectImage BuildInspectImage(const InspectPackage& package);
+
+// Little-endian access to the image's bytes.
+std::uint32_t Get32(const std::vector<std::uint8_t>& bytes, std::size_t offset);
+void Put32(std::vector<std::uint8_t>* bytes, std::size_t offset, std::uint32_t value);
+// Recomputes the stored digest of file i after a test changed its stream.
+void RestoreDigest(InspectImage* image, std::size_t i);
+
+// Deterministic test content: text-like bytes with runs, and noise.
+std::vector<std::uint8_t> TextLikeContent(std::size_t size, std::uint32_t seed);
+std::vector<std::uint8_t> NoiseContent(std::size_t size, std::uint32_t seed);

@@ -1,0 +1,721 @@
+// bqpack info, list, verify and extract, and the image reader under them,
+// on setup images built by the test (inspect_image.h): what was packaged
+// comes back out, and every kind of damage gives its own message and
+// status 2.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+#include "digest/md5.h"
+#include "package/image_reader.h"
+#include "tests/unit/bqpack/inspect_image.h"
+#include "tools/bqpack/cmd_inspect.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Hex32(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08x", static_cast<unsigned>(value));
+    return text;
+}
+
+std::string Text(const std::vector<std::uint8_t>& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<std::uint8_t> ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// Three files: one that compresses (DCL chunks; the first of them very
+// well), one that does not (raw chunks), one empty.
+InspectPackage StandardPackage() {
+    InspectPackage p;
+    std::vector<std::uint8_t> first(1000, 0);
+    const std::vector<std::uint8_t> text = TextLikeContent(4000, 1);
+    first.insert(first.end(), text.begin(), text.end());
+    p.files.push_back(PlainFile("Bramblequist.exe", first));
+    p.files.push_back(PlainFile("bqt.dlx", NoiseContent(2500, 2)));
+    p.files.push_back(PlainFile("empty.dat", {}));
+    return p;
+}
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+using Command = int (*)(const std::vector<std::string>&, std::string*, std::string*);
+
+Result Invoke(Command command, const std::vector<std::string>& args) {
+    Result r;
+    r.status = command(args, &r.out, &r.err);
+    return r;
+}
+
+// One kind of damage: what is done to a standard image, and the message
+// verify must give (computed from the damaged image).
+struct Damage {
+    const char* what;
+    std::function<void(InspectImage*)> damage;
+    std::function<std::string(const InspectImage&)> message;
+};
+
+std::size_t TableWord(const InspectImage& image, std::size_t index) {
+    return image.tableOffset + 4 * index;
+}
+
+// Offset and header fields of chunk `index` of file 0.
+struct Chunk {
+    std::size_t at;       // file offset of the header
+    std::uint32_t offset; // from the stream's start
+    std::uint16_t expanded;
+    std::uint16_t stored;
+};
+
+Chunk ChunkOf(const InspectImage& image, std::size_t file, std::size_t index) {
+    const std::size_t stream = image.digestOffsets[file] + 16;
+    std::uint32_t offset = 0;
+    for (std::size_t i = 0;; ++i) {
+        const std::size_t at = stream + offset;
+        Chunk c{at, offset, static_cast<std::uint16_t>(image.bytes[at] | image.bytes[at + 1] << 8),
+                static_cast<std::uint16_t>(image.bytes[at + 2] | image.bytes[at + 3] << 8)};
+        if (i == index)
+            return c;
+        offset += 4 + c.stored;
+    }
+}
+
+class Inspect : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = fs::path(::testing::TempDir()) /
+               (std::string("bqpack_inspect_") + info->test_suite_name() + "_" + info->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Save(const InspectImage& image, const std::string& name = "setup.exe") {
+        const fs::path path = dir_ / name;
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(image.bytes.data()),
+                  static_cast<std::streamsize>(image.bytes.size()));
+        return path.string();
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(Inspect, ReaderFindsWhatWasPackaged) {
+    const InspectPackage package = StandardPackage();
+    const InspectImage image = BuildInspectImage(package);
+    PackageImage p;
+    std::string error;
+    ASSERT_TRUE(ReadPackageImage(image.bytes.data(), image.bytes.size(), &p, &error)) << error;
+    EXPECT_EQ(p.tableVa, image.tableVa);
+    ASSERT_EQ(p.fileCount, 3);
+    ASSERT_EQ(p.files.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(package.files[i].name);
+        EXPECT_EQ(p.files[i].name, package.files[i].name);
+        EXPECT_EQ(p.files[i].expandedSize, package.files[i].content.size());
+        EXPECT_EQ(p.files[i].storedSize, image.storedSizes[i]);
+        EXPECT_EQ(p.files[i].dataVa, image.dataVas[i]);
+        EXPECT_EQ(p.files[i].digestOffset, image.digestOffsets[i]);
+        FileCheck check;
+        std::vector<std::uint8_t> expanded;
+        EXPECT_TRUE(CheckPackageFile(p, p.files[i], &check, &expanded)) << check.problem;
+        EXPECT_EQ(expanded, package.files[i].content);
+        EXPECT_EQ(check.chunkCount, (package.files[i].content.size() + 999) / 1000);
+    }
+    EXPECT_EQ(p.defaultFolder, package.defaultFolder);
+    EXPECT_EQ(p.buildFolder, package.buildFolder);
+    EXPECT_EQ(p.engineClass, package.engineClass);
+    EXPECT_EQ(p.configFileName, "Bramblequist.inz");
+    EXPECT_EQ(p.configLength, package.configText.size());
+    EXPECT_EQ(p.configSourceName, "Bkp1.inz");
+    EXPECT_EQ(p.configOffset, image.configOffset);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(ConfigText(p)), p.configLength),
+              package.configText);
+}
+
+TEST_F(Inspect, CompressedChunksAreSmallerAndRawOnesEqual) {
+    // Guards the test data itself: file 0 must exercise the decoder.
+    const InspectImage image = BuildInspectImage(StandardPackage());
+    for (std::size_t i = 0; i < 5; ++i) {
+        const Chunk c = ChunkOf(image, 0, i);
+        EXPECT_EQ(c.expanded, 1000u);
+        EXPECT_LT(c.stored, 1000u);
+    }
+    EXPECT_LT(ChunkOf(image, 0, 0).stored, 50u);
+    EXPECT_EQ(image.storedSizes[1], 2500u + 3 * 4);
+    EXPECT_EQ(image.storedSizes[2], 0u);
+}
+
+TEST_F(Inspect, InfoShowsTheSettings) {
+    InspectPackage package = StandardPackage();
+    package.askForFolder = 0;
+    package.passSetupPath = 7;
+    const std::string setup = Save(BuildInspectImage(package));
+    const Result r = Invoke(RunInfo, {setup});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "Default folder:     C:\\Program Files\\Bramblequist\n"
+                     "Ask for folder:     no\n"
+                     "Pass setup path:    yes (7)\n"
+                     "Verify digests:     yes\n"
+                     "Engine program:     Bramblequist.exe\n"
+                     "Init verb:          INITIALIZE\n"
+                     "Init verb (/R):     INITIALIZEDR\n"
+                     "Init verb (/G):     INITIALIZEAUTOUP\n"
+                     "Scheduler class:    ScheduleWClassV2\n"
+                     "Scheduler command:  13201\n"
+                     "Shell class:        ClientShellWClassV2\n"
+                     "Shell message:      13210\n"
+                     "Engine class:       BackupRestoreEngineWClassV2\n"
+                     "Configuration file: Bramblequist.inz (33 bytes)\n"
+                     "Build folder:       c:\\ReleaseBuild\\\n"
+                     "File count:         3\n");
+}
+
+TEST_F(Inspect, ListShowsSizesAndDigests) {
+    const InspectImage image = BuildInspectImage(StandardPackage());
+    const std::string setup = Save(image);
+    auto digest = [&](std::size_t i) { return DigestHex(&image.bytes[image.digestOffsets[i]]); };
+    char ratio[16];
+    std::snprintf(ratio, sizeof ratio, "%.1f%%", 100.0 * image.storedSizes[0] / 5000);
+    const std::string stored0 = std::to_string(image.storedSizes[0]);
+    Result r = Invoke(RunList, {setup});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Name                Expanded      Stored   Ratio  Digest\n"
+                     "Bramblequist.exe        5000  " +
+                         std::string(10 - stored0.size(), ' ') + stored0 + "  " +
+                         std::string(6 - std::string(ratio).size(), ' ') + ratio + "  " +
+                         digest(0) +
+                         "\n"
+                         "bqt.dlx                 2500        2512  100.5%  " +
+                         digest(1) +
+                         "\n"
+                         "empty.dat                  0           0       -  " +
+                         digest(2) +
+                         "\n"
+                         "Configuration file Bramblequist.inz: 33 bytes\n");
+    // The empty file's digest is that of the empty stream.
+    EXPECT_EQ(digest(2), "d41d8cd98f00b204e9800998ecf8427e");
+
+    r = Invoke(RunList, {"--json", setup});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "{\"files\": [\n"
+                     "  {\"name\": \"Bramblequist.exe\", \"expandedSize\": 5000, \"storedSize\": " +
+                         stored0 + ", \"digest\": \"" + digest(0) +
+                         "\"},\n"
+                         "  {\"name\": \"bqt.dlx\", \"expandedSize\": 2500, \"storedSize\": 2512, "
+                         "\"digest\": \"" +
+                         digest(1) +
+                         "\"},\n"
+                         "  {\"name\": \"empty.dat\", \"expandedSize\": 0, \"storedSize\": 0, "
+                         "\"digest\": \"" +
+                         digest(2) +
+                         "\"}\n"
+                         "],\n"
+                         " \"configFileName\": \"Bramblequist.inz\",\n"
+                         " \"configLength\": 33}\n");
+}
+
+TEST_F(Inspect, NamesFromTheImageAreShownEscaped) {
+    InspectPackage package;
+    package.files.push_back(PlainFile("a\x1b[2J\"b\xe9", {1, 2, 3}));
+    const std::string setup = Save(BuildInspectImage(package));
+    Result r = Invoke(RunList, {setup});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("a\\x1b[2J\"b\\xe9  "), std::string::npos) << r.out;
+    r = Invoke(RunList, {"--json", setup});
+    EXPECT_NE(r.out.find("\"name\": \"a\\u001b[2J\\\"b\\u00e9\""), std::string::npos) << r.out;
+}
+
+TEST_F(Inspect, EmptyPackageIsFoundThroughItsTexts) {
+    InspectPackage package;
+    package.configText = std::string(4096, 'x');
+    const std::string setup = Save(BuildInspectImage(package));
+    Result r = Invoke(RunInfo, {setup});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("File count:         0\n"), std::string::npos);
+    r = Invoke(RunVerify, {setup});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Bramblequist.inz: ok (4096 bytes of configuration text)\n" + setup + ": ok\n");
+}
+
+TEST_F(Inspect, VerifyReportsEveryFile) {
+    const InspectImage image = BuildInspectImage(StandardPackage());
+    const std::string setup = Save(image);
+    const Result r = Invoke(RunVerify, {setup});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "Bramblequist.exe: ok (5000 bytes from " +
+                         std::to_string(image.storedSizes[0]) + " in 5 chunks, digest " +
+                         DigestHex(&image.bytes[image.digestOffsets[0]]) +
+                         ")\n"
+                         "bqt.dlx: ok (2500 bytes from 2512 in 3 chunks, digest " +
+                         DigestHex(&image.bytes[image.digestOffsets[1]]) +
+                         ")\n"
+                         "empty.dat: ok (0 bytes from 0 in 0 chunks, digest "
+                         "d41d8cd98f00b204e9800998ecf8427e)\n"
+                         "Bramblequist.inz: ok (33 bytes of configuration text)\n" +
+                         setup + ": ok\n");
+}
+
+TEST_F(Inspect, ExtractGivesBackTheFilesAndConfiguration) {
+    const InspectPackage package = StandardPackage();
+    const std::string setup = Save(BuildInspectImage(package));
+    const fs::path out = dir_ / "out" / "nested";
+    Result r = Invoke(RunExtract, {setup, "-d", out.string(), "--config"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const InspectFile& f : package.files)
+        EXPECT_EQ(ReadFile(out / f.name), f.content) << f.name;
+    EXPECT_EQ(Text(ReadFile(out / "Bramblequist.inz")), package.configText);
+    EXPECT_NE(r.out.find("(5000 bytes)\n"), std::string::npos);
+
+    // A second run refuses to overwrite and writes nothing.
+    fs::remove(out / "bqt.dlx");
+    r = Invoke(RunExtract, {"--config", setup, "-d", out.string()});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err, "bqpack: " + (out / "Bramblequist.exe").string() +
+                         ": exists (use --force to overwrite)\n");
+    EXPECT_FALSE(fs::exists(out / "bqt.dlx"));
+
+    // --force replaces them.
+    std::ofstream(out / "empty.dat") << "old";
+    r = Invoke(RunExtract, {setup, "-d", out.string(), "--force"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(fs::file_size(out / "empty.dat"), 0u);
+    EXPECT_EQ(ReadFile(out / "bqt.dlx"), package.files[1].content);
+}
+
+#ifndef _WIN32
+TEST_F(Inspect, ExtractNeverWritesThroughALink) {
+    const InspectPackage package = StandardPackage();
+    const std::string setup = Save(BuildInspectImage(package));
+    const fs::path out = dir_ / "out";
+    fs::create_directories(out);
+    std::ofstream(dir_ / "victim") << "keep";
+    fs::create_symlink(dir_ / "victim", out / "bqt.dlx");
+    Result r = Invoke(RunExtract, {setup, "-d", out.string()});
+    EXPECT_EQ(r.status, 3);
+    r = Invoke(RunExtract, {setup, "-d", out.string(), "--force"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Text(ReadFile(dir_ / "victim")), "keep");
+    EXPECT_FALSE(fs::is_symlink(out / "bqt.dlx"));
+    EXPECT_EQ(ReadFile(out / "bqt.dlx"), package.files[1].content);
+}
+#endif
+
+TEST_F(Inspect, ExtractRefusesUnsafeNamesAndWritesNothing) {
+    struct Case {
+        std::vector<std::string> names;
+        std::string configName;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"good.txt", ".."}, "Bramblequist.inz", "refusing to write \"..\": the name is \"..\""},
+        {{"good.txt", "sub\\evil.exe"},
+         "Bramblequist.inz",
+         "refusing to write \"sub\\evil.exe\": the name holds a path separator"},
+        {{"good.txt", "Good.TXT"}, "Bramblequist.inz", "two files named \"Good.TXT\""},
+        {{"good.txt"}, "aux.inz", "refusing to write \"aux.inz\": the name is a device name"},
+        {{"good.txt"}, "GOOD.txt", "two files named \"GOOD.txt\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        InspectPackage package;
+        for (const std::string& name : c.names)
+            package.files.push_back(PlainFile(name, {'a', 'b'}));
+        package.configFileName = c.configName;
+        const std::string setup = Save(BuildInspectImage(package));
+        const fs::path out = dir_ / "out";
+        const Result r = Invoke(RunExtract, {setup, "--config", "-d", out.string()});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, "bqpack: " + setup + ": " + c.message + "\n");
+        EXPECT_FALSE(fs::exists(out / "good.txt"));
+    }
+}
+
+TEST(ExtractName, RefusesWhatCouldLeaveTheFolderOrNameADevice) {
+    struct Case {
+        const char* name;
+        const char* why; // null: accepted
+    };
+    const Case cases[] = {
+        {"Bramblequist.exe", nullptr},
+        {"bqt.dlx", nullptr},
+        {"a..b", nullptr},
+        {"CONSOLE.txt", nullptr},
+        {"COM10", nullptr},
+        {"LPT0.txt", nullptr},
+        {"", "the name is empty"},
+        {".", "the name is \".\""},
+        {"..", "the name is \"..\""},
+        {"a/b", "the name holds a path separator"},
+        {"/etc", "the name holds a path separator"},
+        {"..\\x", "the name holds a path separator"},
+        {"C:x", "the name holds a drive or stream colon"},
+        {"a.txt:stream", "the name holds a drive or stream colon"},
+        {"a\tb", "the name holds a character that file names cannot hold"},
+        {"a?b", "the name holds a character that file names cannot hold"},
+        {"name.", "the name ends with a dot or blank, which Windows drops"},
+        {"name ", "the name ends with a dot or blank, which Windows drops"},
+        {"CON", "the name is a device name"},
+        {"con.txt", "the name is a device name"},
+        {"Nul.tar.gz", "the name is a device name"},
+        {"aux .dat", "the name is a device name"},
+        {"prn", "the name is a device name"},
+        {"com1", "the name is a device name"},
+        {"LPT9.log", "the name is a device name"},
+        {"COM\xb9", "the name is a device name"},
+        {"conin$", "the name is a device name"},
+    };
+    for (const Case& c : cases) {
+        std::string why;
+        EXPECT_EQ(CheckExtractName(c.name, &why), c.why == nullptr) << c.name;
+        if (c.why) {
+            EXPECT_EQ(why, c.why) << c.name;
+        }
+    }
+}
+
+TEST_F(Inspect, CommandLineMistakesAreUsageErrors) {
+    struct Case {
+        Command command;
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const Case cases[] = {
+        {RunInfo, {}, "bqpack info: no installer given (see bqpack info --help)\n"},
+        {RunList,
+         {"a.exe", "b.exe"},
+         "bqpack list: more than one installer given (see bqpack list --help)\n"},
+        {RunVerify,
+         {"--json", "a.exe"},
+         "bqpack verify: unknown option --json (see bqpack verify --help)\n"},
+        {RunExtract,
+         {"a.exe", "-d"},
+         "bqpack extract: -d needs a folder (see bqpack extract --help)\n"},
+        {RunInfo,
+         {"--force", "a.exe"},
+         "bqpack info: unknown option --force (see bqpack info --help)\n"},
+    };
+    for (const Case& c : cases) {
+        const Result r = Invoke(c.command, c.args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.out, "");
+    }
+    for (Command command : {RunInfo, RunList, RunVerify, RunExtract}) {
+        const Result r = Invoke(command, {"--help"});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out.compare(0, 13, "usage: bqpack"), 0) << r.out;
+    }
+    const std::string missing = (dir_ / "missing.exe").string();
+    const Result r = Invoke(RunInfo, {missing});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "bqpack: " + missing + ": cannot open: No such file or directory\n");
+}
+
+std::string Digests(const InspectImage& image, std::size_t file) {
+    std::uint8_t computed[16];
+    const std::size_t at = image.digestOffsets[file];
+    Md5Digest(&image.bytes[at + 16], Get32(image.bytes, TableWord(image, 12 + file)), computed);
+    return "digest mismatch (stored " + DigestHex(&image.bytes[at]) + ", computed " +
+           DigestHex(computed) + ")";
+}
+
+std::string Table(const InspectImage& image) {
+    return "package table at " + Hex32(image.tableVa) + ": ";
+}
+
+void SetChunkExpanded(InspectImage* image, std::size_t file, std::size_t index,
+                      std::uint16_t value) {
+    const Chunk c = ChunkOf(*image, file, index);
+    image->bytes[c.at] = static_cast<std::uint8_t>(value);
+    image->bytes[c.at + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+TEST_F(Inspect, EveryDamageHasItsMessageAndStatusTwo) {
+    const InspectImage clean = BuildInspectImage(StandardPackage());
+    const std::size_t rdataEnd = Get32(clean.bytes, clean.rdataHeaderOffset + 20) +
+                                 Get32(clean.bytes, clean.rdataHeaderOffset + 16);
+    const Damage cases[] = {
+        {"cut to 40 bytes", [](InspectImage* i) { i->bytes.resize(40); },
+         [](const InspectImage&) {
+             return std::string("too short to be a Windows program (40 bytes)");
+         }},
+        {"cut in the optional header", [](InspectImage* i) { i->bytes.resize(0x100); },
+         [](const InspectImage&) {
+             return std::string("truncated: the optional header runs past the end (256 bytes)");
+         }},
+        {"cut in the section table", [](InspectImage* i) { i->bytes.resize(0x1F0); },
+         [](const InspectImage&) {
+             return std::string("truncated: the section table runs past the end (496 bytes)");
+         }},
+        {"cut in the blob region", [](InspectImage* i) { i->bytes.resize(i->bytes.size() - 600); },
+         [rdataEnd](const InspectImage& i) {
+             return "truncated: section .rdata needs " + std::to_string(rdataEnd) +
+                    " bytes, the file has " + std::to_string(i.bytes.size());
+         }},
+        {"no MZ header", [](InspectImage* i) { i->bytes[1] = 'X'; },
+         [](const InspectImage&) { return std::string("not a Windows program (no MZ header)"); }},
+        {"64-bit machine", [](InspectImage* i) { Put32(&i->bytes, 0x84, 0x00048664); },
+         [](const InspectImage&) {
+             return std::string("not a 32-bit x86 program (machine 0x8664)");
+         }},
+        {"PE32+ image", [](InspectImage* i) { i->bytes[0x98 + 1] = 0x02; },
+         [](const InspectImage&) {
+             return std::string("not a PE32 image (optional header magic 0x020b)");
+         }},
+        {"flipped digest byte", [](InspectImage* i) { i->bytes[i->digestOffsets[0] + 5] ^= 0x40; },
+         [](const InspectImage& i) { return "damaged: Bramblequist.exe: " + Digests(i, 0); }},
+        {"chunk header: expanded length one less",
+         [](InspectImage* i) {
+             SetChunkExpanded(i, 0, 1, 999);
+             RestoreDigest(i, 0);
+         },
+         [](const InspectImage&) {
+             return std::string("damaged: Bramblequist.exe: sizes disagree: the table says 5000 "
+                                "bytes, the chunks give 4999");
+         }},
+        {"chunk header: expanded length one less, table agrees",
+         [](InspectImage* i) {
+             SetChunkExpanded(i, 0, 1, 999);
+             Put32(&i->bytes, TableWord(*i, 6), 4999);
+             RestoreDigest(i, 0);
+         },
+         [](const InspectImage& i) {
+             const Chunk c = ChunkOf(i, 0, 1);
+             return "damaged: Bramblequist.exe: chunk 1 at stream offset " +
+                    std::to_string(c.offset) + " (999 bytes from " + std::to_string(c.stored) +
+                    ") expands to 1000 bytes";
+         }},
+        {"chunk header: stored length past the end",
+         [](InspectImage* i) {
+             const Chunk c = ChunkOf(*i, 1, 2);
+             i->bytes[c.at + 3] = 0x10; // 500 + 4096
+             RestoreDigest(i, 1);
+         },
+         [](const InspectImage& i) {
+             const Chunk c = ChunkOf(i, 1, 2);
+             return "damaged: bqt.dlx: chunk 2 at stream offset " + std::to_string(c.offset) +
+                    ": stored length " + std::to_string(c.stored) +
+                    " runs past the end of the stream (500 bytes left)";
+         }},
+        {"chunk header: more output than the data can give",
+         [](InspectImage* i) {
+             SetChunkExpanded(i, 0, 0, 65535);
+             Put32(&i->bytes, TableWord(*i, 6), 65535 + 4000);
+             RestoreDigest(i, 0);
+         },
+         [](const InspectImage& i) {
+             const Chunk c = ChunkOf(i, 0, 0);
+             if (std::uint64_t{c.stored} * 192 >= 65535)
+                 return std::string("test data: chunk 0 too large");
+             return "damaged: Bramblequist.exe: chunk 0 at stream offset 0: expanded length "
+                    "65535 is more than " +
+                    std::to_string(c.stored) + " stored bytes can give";
+         }},
+        {"chunk data: bad dictionary size",
+         [](InspectImage* i) {
+             i->bytes[ChunkOf(*i, 0, 0).at + 4 + 1] = 7;
+             RestoreDigest(i, 0);
+         },
+         [](const InspectImage& i) {
+             return "damaged: Bramblequist.exe: chunk 0 at stream offset 0 (1000 bytes from " +
+                    std::to_string(ChunkOf(i, 0, 0).stored) +
+                    ") fails to expand: the decoder stops with an error";
+         }},
+        {"chunk data damaged, digest left as it was",
+         [](InspectImage* i) { i->bytes[ChunkOf(*i, 0, 2).at + 4 + 1] = 9; },
+         [](const InspectImage& i) {
+             const Chunk c = ChunkOf(i, 0, 2);
+             return "damaged: Bramblequist.exe: " + Digests(i, 0) + "; chunk 2 at stream offset " +
+                    std::to_string(c.offset) + " (1000 bytes from " + std::to_string(c.stored) +
+                    ") fails to expand: the decoder stops with an error";
+         }},
+        {"chunk data: end code cut off",
+         [](InspectImage* i) {
+             // The last chunk loses its last two bytes (part of the end code).
+             const Chunk c = ChunkOf(*i, 0, 4);
+             const std::uint16_t shorter = static_cast<std::uint16_t>(c.stored - 2);
+             i->bytes[c.at + 2] = static_cast<std::uint8_t>(shorter);
+             i->bytes[c.at + 3] = static_cast<std::uint8_t>(shorter >> 8);
+             Put32(&i->bytes, TableWord(*i, 12), i->storedSizes[0] - 2);
+             i->storedSizes[0] -= 2;
+             RestoreDigest(i, 0);
+         },
+         [](const InspectImage& i) {
+             const Chunk c = ChunkOf(i, 0, 4);
+             return "damaged: Bramblequist.exe: chunk 4 at stream offset " +
+                    std::to_string(c.offset) + " (1000 bytes from " + std::to_string(c.stored) +
+                    ") fails to expand: the decoder stops with an error";
+         }},
+        {"table: stored size one more",
+         [](InspectImage* i) { Put32(&i->bytes, TableWord(*i, 12 + 1), 2513); },
+         [](const InspectImage& i) {
+             return "damaged: bqt.dlx: " + Digests(i, 1) +
+                    "; chunk 3 at stream offset 2512: header cut short (1 of 4 bytes)";
+         }},
+        {"table: huge expanded size",
+         [](InspectImage* i) { Put32(&i->bytes, TableWord(*i, 6 + 1), 0xFFFFFFF0u); },
+         [](const InspectImage&) {
+             return std::string("damaged: bqt.dlx: sizes disagree: the table says 4294967280 "
+                                "bytes, the chunks give 2500");
+         }},
+        {"table: huge stored size",
+         [](InspectImage* i) { Put32(&i->bytes, TableWord(*i, 12 + 1), 0x7FFFFFF0u); },
+         [](const InspectImage& i) {
+             return "file \"bqt.dlx\" (slot 1): digest and stored stream (2147483648 bytes at " +
+                    Hex32(i.dataVas[1]) + ") run past the image's data";
+         }},
+        {"table: blob pointer moved",
+         [](InspectImage* i) { Put32(&i->bytes, TableWord(*i, 19 + 1), i->dataVas[1] + 4); },
+         [](const InspectImage& i) {
+             return "file \"bqt.dlx\" (slot 1): FileData " + Hex32(i.dataVas[1] + 4) +
+                    " does not follow its marker \"XXXbqt.dlxXXX\"";
+         }},
+        {"table: name pointer leads to another name",
+         [](InspectImage* i) {
+             Put32(&i->bytes, TableWord(*i, 0), Get32(i->bytes, TableWord(*i, 1)));
+         },
+         [](const InspectImage& i) {
+             return "file \"bqt.dlx\" (slot 0): FileData " + Hex32(i.dataVas[0]) +
+                    " does not follow its marker \"XXXbqt.dlxXXX\"";
+         }},
+        {"table: text pointer outside the image",
+         [](InspectImage* i) { Put32(&i->bytes, TableWord(*i, 26), 0x10); },
+         [](const InspectImage& i) {
+             return Table(i) + "EngineProgram pointer 0x00000010 points outside the image's data";
+         }},
+        {"table: file count out of range",
+         [](InspectImage* i) { Put32(&i->bytes, TableWord(*i, 25), 7); },
+         [](const InspectImage& i) { return Table(i) + "FileCount 7 is outside 0 to 6"; }},
+        {"table: gone",
+         [](InspectImage* i) {
+             std::fill_n(i->bytes.begin() + static_cast<std::ptrdiff_t>(i->tableOffset), 160, 0);
+         },
+         [](const InspectImage&) {
+             return std::string("no package table found (nothing leads to a blob marker or to "
+                                "the table's texts)");
+         }},
+        {"blob marker missing", [](InspectImage* i) { i->bytes[i->markerOffsets[2]] = 'x'; },
+         [](const InspectImage& i) {
+             return "file \"empty.dat\" (slot 2): FileData " + Hex32(i.dataVas[2]) +
+                    " does not follow its marker \"XXXempty.datXXX\"";
+         }},
+        {"configuration marker missing",
+         [](InspectImage* i) { i->bytes[i->configOffset + 3] = 'i' ^ 0x20; },
+         [](const InspectImage&) {
+             return std::string("no configuration template (marker \"YYYinzYYY\" not found)");
+         }},
+        {"configuration length 0",
+         [](InspectImage* i) { Put32(&i->bytes, i->configOffset + 10, 0); },
+         [](const InspectImage&) {
+             return std::string(
+                 "damaged: Bramblequist.inz: configuration length 0 is outside 1 to 4096");
+         }},
+        {"configuration length 4097",
+         [](InspectImage* i) { Put32(&i->bytes, i->configOffset + 10, 4097); },
+         [](const InspectImage&) {
+             return std::string(
+                 "damaged: Bramblequist.inz: configuration length 4097 is outside 1 to 4096");
+         }},
+    };
+    for (const Damage& c : cases) {
+        SCOPED_TRACE(c.what);
+        InspectImage image = clean;
+        c.damage(&image);
+        const std::string setup = Save(image);
+        const Result r = Invoke(RunVerify, {setup});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, "bqpack: " + setup + ": " + c.message(image) + "\n");
+        // Extract refuses the same image and writes nothing.
+        const fs::path out = dir_ / "out";
+        const Result e = Invoke(RunExtract, {setup, "--config", "-d", out.string()});
+        EXPECT_EQ(e.status, 2);
+        EXPECT_FALSE(fs::exists(out) && !fs::is_empty(out));
+        fs::remove_all(out);
+    }
+}
+
+TEST_F(Inspect, ExpandFailureNamesTheChunkBeyondTheFirst) {
+    // A stream whose digest is right but whose third chunk cannot expand:
+    // verify names that chunk, as the installer would fail there too.
+    InspectPackage package;
+    std::vector<std::uint8_t> content = TextLikeContent(3000, 5);
+    std::vector<std::uint8_t> stream = InspectChunkStream(content, 1000);
+    InspectFile file = PlainFile("x.bin", content);
+    file.explicitStream = true;
+    file.stream = stream;
+    file.expandedSize = 3000;
+    package.files.push_back(file);
+    InspectImage image = BuildInspectImage(package);
+    const Chunk c = ChunkOf(image, 0, 2);
+    ASSERT_NE(c.expanded, c.stored);
+    image.bytes[c.at + 4] = 2; // literal mode 2 does not exist
+    RestoreDigest(&image, 0);
+    const std::string setup = Save(image);
+    const Result r = Invoke(RunVerify, {setup});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
+              "x.bin: DAMAGED: chunk 2 at stream offset " + std::to_string(c.offset) +
+                  " (1000 bytes from " + std::to_string(c.stored) +
+                  ") fails to expand: the decoder stops with an error");
+}
+
+TEST_F(Inspect, DamageAnywhereNeverCrashes) {
+    // Every truncation and many byte changes: each run ends with status 0
+    // or 2 and, on 2, one line naming the file.  Under the sanitizers this
+    // also shows no read out of bounds.
+    const InspectImage clean = BuildInspectImage(StandardPackage());
+    PackageImage p;
+    std::string error;
+    std::uint32_t x = 12345;
+    auto check = [&](const std::vector<std::uint8_t>& bytes) {
+        if (!ReadPackageImage(bytes.data(), bytes.size(), &p, &error)) {
+            EXPECT_FALSE(error.empty());
+            EXPECT_EQ(error.find('\n'), std::string::npos);
+            return;
+        }
+        for (const PackageFileEntry& f : p.files) {
+            FileCheck fc;
+            std::vector<std::uint8_t> out;
+            if (!CheckPackageFile(p, f, &fc, &out)) {
+                EXPECT_FALSE(fc.problem.empty());
+            } else {
+                EXPECT_EQ(out.size(), f.expandedSize);
+            }
+        }
+    };
+    for (std::size_t size = 0; size < clean.bytes.size(); size += 13)
+        check(std::vector<std::uint8_t>(clean.bytes.begin(),
+                                        clean.bytes.begin() + static_cast<std::ptrdiff_t>(size)));
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<std::uint8_t> bytes = clean.bytes;
+        for (int n = 0; n < 1 + round % 4; ++n) {
+            x = x * 1103515245u + 12345u;
+            const std::size_t at = (x >> 8) % bytes.size();
+            x = x * 1103515245u + 12345u;
+            bytes[at] = static_cast<std::uint8_t>(x >> 16);
+        }
+        check(bytes);
+    }
+}
+
+} // namespace

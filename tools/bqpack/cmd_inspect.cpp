@@ -1,0 +1,624 @@
+// `bqpack info`, `list`, `verify` and `extract`: read the package of a built
+// installer through package/image_reader and report, check or write it out.
+#include "tools/bqpack/cmd_inspect.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#ifdef _WIN32
+#include <direct.h>
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "package/image_reader.h"
+
+namespace {
+
+// Installers are 32-bit images; anything larger cannot be one.
+const std::uint64_t kMaxImageFile = 0x7FFFFFFF;
+
+const char kInfoUsage[] = "usage: bqpack info SETUP.EXE\n"
+                          "  Shows the package settings of an installer: default folder, flags,\n"
+                          "  engine program and verbs, the client's window classes and messages,\n"
+                          "  configuration file name, build folder and file count.\n";
+const char kListUsage[] =
+    "usage: bqpack list SETUP.EXE [--json]\n"
+    "  Lists the packaged files (name, expanded and stored size, ratio, digest)\n"
+    "  and the configuration file.\n"
+    "  --json   the same as one JSON object\n";
+const char kVerifyUsage[] =
+    "usage: bqpack verify SETUP.EXE\n"
+    "  Checks every stored digest, expands every file as the installer would and\n"
+    "  checks the configuration length.  Exit status 0 when all is well, 2 when\n"
+    "  the installer is damaged.\n";
+const char kExtractUsage[] =
+    "usage: bqpack extract SETUP.EXE [-d DIR] [--config] [--force]\n"
+    "  Writes the packaged files into DIR (default: the current folder) after\n"
+    "  verifying them.\n"
+    "  -d DIR     output folder, created when missing\n"
+    "  --config   also write the configuration file\n"
+    "  --force    overwrite existing files\n";
+
+struct Output {
+    std::string* out;
+    std::string* err;
+};
+
+std::string Num(std::uint64_t value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(value));
+    return text;
+}
+
+// Text from the image for a terminal: bytes outside printable ASCII become
+// \xNN, so a hostile name cannot send control sequences.
+std::string Shown(const std::string& text) {
+    std::string shown;
+    for (unsigned char c : text) {
+        if (c >= 0x20 && c < 0x7F) {
+            shown += static_cast<char>(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            shown += hex;
+        }
+    }
+    return shown;
+}
+
+// A JSON string; bytes of 0x80 and above are taken as Latin-1.
+std::string Json(const std::string& text) {
+    std::string json = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            json += '\\';
+            json += static_cast<char>(c);
+        } else if (c >= 0x20 && c < 0x7F) {
+            json += static_cast<char>(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\u%04x", c);
+            json += hex;
+        }
+    }
+    return json + "\"";
+}
+
+int Usage(const Output& o, const char* command, const std::string& problem) {
+    *o.err += std::string("bqpack ") + command + ": " + problem + " (see bqpack " + command +
+              " --help)\n";
+    return kInspectUsage;
+}
+
+int Fail(const Output& o, const std::string& file, const std::string& problem, int status) {
+    *o.err += "bqpack: " + file + ": " + problem + "\n";
+    return status;
+}
+
+// Reads the whole file, refusing anything larger than an image can be.
+bool LoadFile(const std::string& path, std::vector<std::uint8_t>* bytes, std::string* error) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        *error = std::string("cannot open: ") + std::strerror(errno);
+        return false;
+    }
+    bytes->clear();
+    std::vector<std::uint8_t> buffer(1 << 20);
+    bool ok = true;
+    for (;;) {
+        const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file);
+        if (bytes->size() + n > kMaxImageFile) {
+            *error = "too large to be an installer (more than 2 GiB)";
+            ok = false;
+            break;
+        }
+        bytes->insert(bytes->end(), buffer.begin(), buffer.begin() + n);
+        if (n < buffer.size()) {
+            if (std::ferror(file)) {
+                *error = std::string("cannot read: ") + std::strerror(errno);
+                ok = false;
+            }
+            break;
+        }
+    }
+    std::fclose(file);
+    return ok;
+}
+
+// Parsed command line of one command.
+struct Args {
+    std::string image;
+    std::string dir = ".";
+    bool json = false;
+    bool config = false;
+    bool force = false;
+    bool help = false;
+};
+
+// Options each command accepts: bit 1 --json, bit 2 -d/--config/--force.
+enum : unsigned { kOptJson = 1, kOptExtract = 2 };
+
+int ParseArgs(const std::vector<std::string>& args, const char* command, unsigned options,
+              const Output& o, Args* parsed) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "-h" || a == "--help") {
+            parsed->help = true;
+        } else if (a == "--json" && (options & kOptJson)) {
+            parsed->json = true;
+        } else if (a == "--config" && (options & kOptExtract)) {
+            parsed->config = true;
+        } else if (a == "--force" && (options & kOptExtract)) {
+            parsed->force = true;
+        } else if (a == "-d" && (options & kOptExtract)) {
+            if (i + 1 >= args.size() || args[i + 1].empty())
+                return Usage(o, command, "-d needs a folder");
+            parsed->dir = args[++i];
+        } else if (a.size() > 1 && a[0] == '-') {
+            return Usage(o, command, "unknown option " + a);
+        } else if (parsed->image.empty() && !a.empty()) {
+            parsed->image = a;
+        } else {
+            return Usage(o, command, "more than one installer given");
+        }
+    }
+    if (!parsed->help && parsed->image.empty())
+        return Usage(o, command, "no installer given");
+    return kInspectOk;
+}
+
+// Loads and reads the installer named by args; on failure reports it.
+int OpenPackage(const Args& args, const Output& o, std::vector<std::uint8_t>* bytes,
+                PackageImage* package) {
+    std::string error;
+    if (!LoadFile(args.image, bytes, &error) ||
+        !ReadPackageImage(bytes->data(), bytes->size(), package, &error))
+        return Fail(o, args.image, error, kInspectDamaged);
+    return kInspectOk;
+}
+
+std::string Flag(std::int32_t value) {
+    if (value == 0)
+        return "no";
+    if (value == 1)
+        return "yes";
+    return "yes (" + std::to_string(value) + ")";
+}
+
+std::string Ratio(std::uint32_t stored, std::uint32_t expanded) {
+    if (expanded == 0)
+        return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f%%", 100.0 * stored / expanded);
+    return text;
+}
+
+std::string Padded(const std::string& text, std::size_t width, bool right) {
+    if (text.size() >= width)
+        return text;
+    const std::string pad(width - text.size(), ' ');
+    return right ? pad + text : text + pad;
+}
+
+// Case-insensitive equality of ASCII letters, as Windows compares names.
+bool SameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'a' && x <= 'z')
+            x = static_cast<unsigned char>(x - 32);
+        if (y >= 'a' && y <= 'z')
+            y = static_cast<unsigned char>(y - 32);
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+#ifdef _WIN32
+const char kSeparator = '\\';
+#else
+const char kSeparator = '/';
+#endif
+
+// What is at path, without following a link: 0 nothing, 1 a folder, 2
+// anything else.  Plain C calls rather than std::filesystem, whose narrow
+// paths on Windows are not the system code page that names use.
+int EntryKind(const std::string& path) {
+#ifdef _WIN32
+    struct _stat st;
+    if (_stat(path.c_str(), &st) != 0)
+        return 0;
+    return (st.st_mode & _S_IFDIR) ? 1 : 2;
+#else
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0)
+        return 0;
+    return S_ISDIR(st.st_mode) ? 1 : 2;
+#endif
+}
+
+bool RemoveEntry(const std::string& path) {
+#ifdef _WIN32
+    return _unlink(path.c_str()) == 0;
+#else
+    return unlink(path.c_str()) == 0;
+#endif
+}
+
+bool MakeFolder(const std::string& path) {
+#ifdef _WIN32
+    return _mkdir(path.c_str()) == 0;
+#else
+    return mkdir(path.c_str(), 0755) == 0;
+#endif
+}
+
+// Creates the folder and any missing parents.
+bool MakeFolders(const std::string& path, std::string* error) {
+    for (std::size_t i = 1; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '/' && path[i] != kSeparator)
+            continue;
+        const std::string prefix = path.substr(0, i);
+        if (EntryKind(prefix) == 1)
+            continue;
+        if (!MakeFolder(prefix) && EntryKind(prefix) != 1) {
+            *error = std::string("cannot create the folder: ") + std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Creates path exclusively (never through an existing entry or link) and
+// writes the bytes.  On failure removes what it created.
+bool WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size,
+                  std::string* error) {
+#ifdef _WIN32
+    const int fd =
+        _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+#else
+    int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+#ifdef O_NOFOLLOW
+    flags |= O_NOFOLLOW;
+#endif
+    const int fd = open(path.c_str(), flags, 0644);
+#endif
+    if (fd < 0) {
+        *error = std::string("cannot create: ") + std::strerror(errno);
+        return false;
+    }
+    bool ok = true;
+    std::size_t done = 0;
+    while (done < size) {
+        const std::size_t piece = std::min<std::size_t>(size - done, 1 << 20);
+#ifdef _WIN32
+        const int n = _write(fd, data + done, static_cast<unsigned>(piece));
+#else
+        const ssize_t n = write(fd, data + done, piece);
+#endif
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR)
+                continue;
+            *error = std::string("cannot write: ") + std::strerror(n < 0 ? errno : ENOSPC);
+            ok = false;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+#ifdef _WIN32
+    if (_close(fd) != 0 && ok) {
+#else
+    if (close(fd) != 0 && ok) {
+#endif
+        *error = std::string("cannot write: ") + std::strerror(errno);
+        ok = false;
+    }
+    if (!ok)
+        RemoveEntry(path);
+    return ok;
+}
+
+} // namespace
+
+bool CheckExtractName(const std::string& name, std::string* why) {
+    if (name.empty()) {
+        *why = "the name is empty";
+        return false;
+    }
+    if (name == "." || name == "..") {
+        *why = "the name is \"" + name + "\"";
+        return false;
+    }
+    for (unsigned char c : name) {
+        if (c == '/' || c == '\\') {
+            *why = "the name holds a path separator";
+            return false;
+        }
+        if (c == ':') {
+            *why = "the name holds a drive or stream colon";
+            return false;
+        }
+        if (c < 0x20 || c == 0x7F || std::strchr("<>\"|?*", c)) {
+            *why = "the name holds a character that file names cannot hold";
+            return false;
+        }
+    }
+    if (name.back() == '.' || name.back() == ' ') {
+        *why = "the name ends with a dot or blank, which Windows drops";
+        return false;
+    }
+    // The device names apply whatever follows the first dot, and trailing
+    // blanks of the base are ignored.
+    std::string base = name.substr(0, name.find('.'));
+    while (!base.empty() && base.back() == ' ')
+        base.pop_back();
+    for (char& c : base) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 32);
+    }
+    bool device = base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" ||
+                  base == "CONIN$" || base == "CONOUT$";
+    if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0)) {
+        // Digits 1 to 9, and the superscript digits 1, 2, 3 of the Windows code page.
+        const unsigned char d = static_cast<unsigned char>(base[3]);
+        device = (d >= '1' && d <= '9') || d == 0xB9 || d == 0xB2 || d == 0xB3;
+    }
+    if (device) {
+        *why = "the name is a device name";
+        return false;
+    }
+    return true;
+}
+
+int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
+    const Output o{out, err};
+    Args args;
+    if (int status = ParseArgs(arguments, "info", 0, o, &args))
+        return status;
+    if (args.help) {
+        *out += kInfoUsage;
+        return kInspectOk;
+    }
+    std::vector<std::uint8_t> bytes;
+    PackageImage p;
+    if (int status = OpenPackage(args, o, &bytes, &p))
+        return status;
+    auto line = [out](const char* label, const std::string& value) {
+        *out += Padded(label, 20, false) + value + "\n";
+    };
+    line("Default folder:", Shown(p.defaultFolder));
+    line("Ask for folder:", Flag(p.askForFolder));
+    line("Pass setup path:", Flag(p.passSetupPath));
+    line("Verify digests:", Flag(p.verifyDigests));
+    line("Engine program:", Shown(p.engineProgram));
+    line("Init verb:", Shown(p.initVerb));
+    line("Init verb (/R):", Shown(p.initVerbDR));
+    line("Init verb (/G):", Shown(p.initVerbAutoUp));
+    line("Scheduler class:", Shown(p.schedulerClass));
+    line("Scheduler command:", Num(p.schedulerCommand));
+    line("Shell class:", Shown(p.shellClass));
+    line("Shell message:", Num(p.shellMessage));
+    line("Engine class:", Shown(p.engineClass));
+    line("Configuration file:", Shown(p.configFileName) + " (" + Num(p.configLength) + " bytes)");
+    line("Build folder:", Shown(p.buildFolder));
+    line("File count:", Num(static_cast<std::uint32_t>(p.fileCount)));
+    return kInspectOk;
+}
+
+int RunList(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
+    const Output o{out, err};
+    Args args;
+    if (int status = ParseArgs(arguments, "list", kOptJson, o, &args))
+        return status;
+    if (args.help) {
+        *out += kListUsage;
+        return kInspectOk;
+    }
+    std::vector<std::uint8_t> bytes;
+    PackageImage p;
+    if (int status = OpenPackage(args, o, &bytes, &p))
+        return status;
+    if (args.json) {
+        *out += "{\"files\": [";
+        for (std::size_t i = 0; i < p.files.size(); ++i) {
+            const PackageFileEntry& f = p.files[i];
+            *out += std::string(i ? ",\n  " : "\n  ") + "{\"name\": " + Json(f.name) +
+                    ", \"expandedSize\": " + Num(f.expandedSize) +
+                    ", \"storedSize\": " + Num(f.storedSize) + ", \"digest\": \"" +
+                    DigestHex(StoredDigest(p, f)) + "\"}";
+        }
+        *out += std::string(p.files.empty() ? "" : "\n") +
+                "],\n \"configFileName\": " + Json(p.configFileName) +
+                ",\n \"configLength\": " + Num(p.configLength) + "}\n";
+        return kInspectOk;
+    }
+    std::size_t width = 16;
+    for (const PackageFileEntry& f : p.files)
+        width = std::max(width, Shown(f.name).size());
+    *out += Padded("Name", width, false) + "  " + Padded("Expanded", 10, true) + "  " +
+            Padded("Stored", 10, true) + "  " + Padded("Ratio", 6, true) + "  Digest\n";
+    for (const PackageFileEntry& f : p.files) {
+        *out += Padded(Shown(f.name), width, false) + "  " + Padded(Num(f.expandedSize), 10, true) +
+                "  " + Padded(Num(f.storedSize), 10, true) + "  " +
+                Padded(Ratio(f.storedSize, f.expandedSize), 6, true) + "  " +
+                DigestHex(StoredDigest(p, f)) + "\n";
+    }
+    *out +=
+        "Configuration file " + Shown(p.configFileName) + ": " + Num(p.configLength) + " bytes\n";
+    return kInspectOk;
+}
+
+int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
+    const Output o{out, err};
+    Args args;
+    if (int status = ParseArgs(arguments, "verify", 0, o, &args))
+        return status;
+    if (args.help) {
+        *out += kVerifyUsage;
+        return kInspectOk;
+    }
+    std::vector<std::uint8_t> bytes;
+    PackageImage p;
+    if (int status = OpenPackage(args, o, &bytes, &p))
+        return status;
+    std::vector<std::string> problems;
+    for (const PackageFileEntry& f : p.files) {
+        FileCheck check;
+        if (CheckPackageFile(p, f, &check, nullptr)) {
+            *out += Shown(f.name) + ": ok (" + Num(f.expandedSize) + " bytes from " +
+                    Num(f.storedSize) + " in " + Num(check.chunkCount) + " chunks, digest " +
+                    DigestHex(check.computedDigest) + ")\n";
+        } else {
+            *out += Shown(f.name) + ": DAMAGED: " + check.problem + "\n";
+            problems.push_back(Shown(f.name) + ": " + check.problem);
+        }
+    }
+    std::string problem;
+    if (CheckConfigLength(p, &problem)) {
+        *out += Shown(p.configFileName) + ": ok (" + Num(p.configLength) +
+                " bytes of configuration text)\n";
+    } else {
+        *out += Shown(p.configFileName) + ": DAMAGED: " + problem + "\n";
+        problems.push_back(Shown(p.configFileName) + ": " + problem);
+    }
+    if (!problems.empty()) {
+        std::string first = "damaged: " + problems[0];
+        if (problems.size() > 1)
+            first += " (and " + Num(problems.size() - 1) + " more)";
+        return Fail(o, args.image, first, kInspectDamaged);
+    }
+    *out += args.image + ": ok\n";
+    return kInspectOk;
+}
+
+int RunExtract(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
+    const Output o{out, err};
+    Args args;
+    if (int status = ParseArgs(arguments, "extract", kOptExtract, o, &args))
+        return status;
+    if (args.help) {
+        *out += kExtractUsage;
+        return kInspectOk;
+    }
+    std::vector<std::uint8_t> bytes;
+    PackageImage p;
+    if (int status = OpenPackage(args, o, &bytes, &p))
+        return status;
+
+    // Everything is checked before anything is written: names, digests,
+    // expansion, and that no output exists already.
+    std::vector<std::string> names;
+    for (const PackageFileEntry& f : p.files)
+        names.push_back(f.name);
+    if (args.config) {
+        std::string problem;
+        if (!CheckConfigLength(p, &problem))
+            return Fail(o, args.image, problem, kInspectDamaged);
+        names.push_back(p.configFileName);
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::string why;
+        if (!CheckExtractName(names[i], &why))
+            return Fail(o, args.image, "refusing to write \"" + Shown(names[i]) + "\": " + why,
+                        kInspectDamaged);
+        for (std::size_t j = 0; j < i; ++j) {
+            if (SameName(names[i], names[j]))
+                return Fail(o, args.image, "two files named \"" + Shown(names[i]) + "\"",
+                            kInspectDamaged);
+        }
+    }
+    for (const PackageFileEntry& f : p.files) {
+        FileCheck check;
+        if (!CheckPackageFile(p, f, &check, nullptr))
+            return Fail(o, args.image, "damaged: " + Shown(f.name) + ": " + check.problem,
+                        kInspectDamaged);
+    }
+
+    std::string error;
+    if (EntryKind(args.dir) != 1 && !MakeFolders(args.dir, &error))
+        return Fail(o, args.dir, error, kInspectOutput);
+    std::string prefix = args.dir;
+    if (prefix.back() != '/' && prefix.back() != kSeparator)
+        prefix += kSeparator;
+    std::vector<std::string> paths;
+    for (const std::string& name : names) {
+        const std::string path = prefix + name;
+        const int kind = EntryKind(path);
+        if (kind != 0 && !args.force)
+            return Fail(o, Shown(path), "exists (use --force to overwrite)", kInspectOutput);
+        if (kind == 1)
+            return Fail(o, Shown(path), "is a folder", kInspectOutput);
+        paths.push_back(path);
+    }
+
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        // An existing entry is removed rather than written through, so a
+        // link in DIR never leads the output elsewhere.
+        if (args.force && EntryKind(paths[i]) != 0 && !RemoveEntry(paths[i]))
+            return Fail(o, Shown(paths[i]), std::string("cannot replace: ") + std::strerror(errno),
+                        kInspectOutput);
+        std::vector<std::uint8_t> data;
+        if (i < p.files.size()) {
+            FileCheck check;
+            if (!CheckPackageFile(p, p.files[i], &check, &data))
+                return Fail(o, args.image, "damaged: " + Shown(names[i]) + ": " + check.problem,
+                            kInspectDamaged);
+        } else {
+            const std::uint8_t* text = ConfigText(p);
+            data.assign(text, text + p.configLength);
+        }
+        if (!WriteNewFile(paths[i], data.data(), data.size(), &error))
+            return Fail(o, Shown(paths[i]), error, kInspectOutput);
+        *out += "extracted " + Shown(paths[i]) + " (" + Num(data.size()) + " bytes)\n";
+    }
+    return kInspectOk;
+}
+
+namespace {
+
+int Print(int status, const std::string& out, const std::string& err) {
+    std::fputs(out.c_str(), stdout);
+    std::fflush(stdout);
+    std::fputs(err.c_str(), stderr);
+    return status;
+}
+
+template <typename Run> int Guarded(Run run, int argc, char** argv) {
+    std::string out, err;
+    int status;
+    try {
+        status = run(std::vector<std::string>(argv, argv + argc), &out, &err);
+    } catch (const std::bad_alloc&) {
+        err += "bqpack: out of memory\n";
+        status = kInspectDamaged;
+    }
+    return Print(status, out, err);
+}
+
+} // namespace
+
+int CmdInfo(int argc, char** argv) {
+    return Guarded(RunInfo, argc, argv);
+}
+
+int CmdList(int argc, char** argv) {
+    return Guarded(RunList, argc, argv);
+}
+
+int CmdVerify(int argc, char** argv) {
+    return Guarded(RunVerify, argc, argv);
+}
+
+int CmdExtract(int argc, char** argv) {
+    return Guarded(RunExtract, argc, argv);
+}

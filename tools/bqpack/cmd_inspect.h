@@ -1,0 +1,34 @@
+// The commands that look inside a built installer without running it:
+// `info`, `list`, `verify` and `extract`.  Exit statuses: 0 success,
+// 1 usage error, 2 the installer cannot be read or is damaged or
+// unsupported, 3 an output could not be written.
+#pragma once
+#include <string>
+#include <vector>
+
+enum : int {
+    kInspectOk = 0,
+    kInspectUsage = 1,
+    kInspectDamaged = 2,
+    kInspectOutput = 3,
+};
+
+// Each takes the arguments after the command name; what it would print on
+// standard output and standard error goes to *out and *err.
+int RunInfo(const std::vector<std::string>& args, std::string* out, std::string* err);
+int RunList(const std::vector<std::string>& args, std::string* out, std::string* err);
+int RunVerify(const std::vector<std::string>& args, std::string* out, std::string* err);
+int RunExtract(const std::vector<std::string>& args, std::string* out, std::string* err);
+
+// The same, printing; argv holds the arguments after the command name.
+int CmdInfo(int argc, char** argv);
+int CmdList(int argc, char** argv);
+int CmdVerify(int argc, char** argv);
+int CmdExtract(int argc, char** argv);
+
+// True when a name taken from an installer may be written into the output
+// folder on any system: not empty, not "." or "..", no path separator,
+// drive or stream colon, control or reserved character, no trailing dot or
+// blank, and not a device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or
+// without extension, any case).  Otherwise *why says what is wrong.
+bool CheckExtractName(const std::string& name, std::string* why);
