@@ -6,7 +6,6 @@
 namespace {
 
 constexpr std::uint32_t kBit29 = 0x20000000u;
-constexpr std::uint32_t kBit31 = 0x80000000u;
 constexpr std::uint32_t kFacilityWin32 = 7;
 
 char* ParamField(ErrorRecord* record, int index) {
