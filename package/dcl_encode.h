@@ -15,7 +15,8 @@ enum : std::uint32_t {
 // in[0..size) to out.  literalMode is 0 or 1, dictionaryBits 4, 5 or 6.
 // Returns the number of bytes appended (0, appending nothing, for a mode or
 // dictionary outside those values or an input of 4 GiB or more).  An empty
-// input gives a 4-byte stream, which the decoder refuses as too short.
+// input gives header, end code and one zero byte: the decoder refuses
+// streams of 4 bytes or fewer, and the byte after the end code is not read.
 std::size_t DclEncode(const std::uint8_t* in, std::size_t size, std::uint32_t literalMode,
                       std::uint32_t dictionaryBits, std::vector<std::uint8_t>* out);
 

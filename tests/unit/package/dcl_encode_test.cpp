@@ -330,8 +330,7 @@ TEST(DclEncode, RoundTripsEverySetting) {
 TEST(DclEncode, LargestChunkAndLongInputs) {
     // 65535 bytes (the largest chunk) and an input of several parse blocks,
     // whose matches reach back across the block boundary.
-    for (std::size_t size :
-         {std::size_t(65535), std::size_t(1) << 20, (std::size_t(5) << 19) + 7}) {
+    for (std::size_t size : {std::size_t(65535), (std::size_t(1) << 20) + 70000}) {
         Bytes in = Text(size, 7);
         const Bytes tail = Executable(size / 3, 8);
         std::copy(tail.begin(), tail.end(), in.begin() + std::ptrdiff_t(size / 3));
@@ -415,6 +414,17 @@ TEST(DclEncode, SmallestPicksTheBestOfSix) {
         }
     }
     DclDeleteEncoderWork(work);
+}
+
+TEST(DclEncode, EmptyInputGivesADecodableStream) {
+    for (std::uint32_t mode = 0; mode <= 1; ++mode) {
+        Bytes stream;
+        ASSERT_EQ(DclEncode(nullptr, 0, mode, 4, &stream), 5u);
+        Bytes out;
+        EXPECT_EQ(Decode(stream, &out), DCL_OK);
+        EXPECT_TRUE(out.empty());
+        EXPECT_TRUE(WalkStream(Bytes(stream.begin(), stream.end() - 1)).ok);
+    }
 }
 
 TEST(DclEncode, RefusesBadSettings) {

@@ -1,0 +1,17 @@
+// Whole-file input and output for bqpack's commands.  On failure each
+// prints one line to standard error naming the file and the reason, and
+// returns false.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+bool ReadWholeFile(const char* path, std::vector<std::uint8_t>* data);
+bool WriteWholeFile(const char* path, const std::uint8_t* data, std::size_t size);
+
+// Prints "bqpack: " and the formatted message as one line on standard error.
+void Complain(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;

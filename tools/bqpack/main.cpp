@@ -1,0 +1,55 @@
+// bqpack: the package tool.  Dispatches to one command; each command group
+// lives in a file of its own (see commands.h).
+#include "tools/bqpack/cmd_build.h"
+#include "tools/bqpack/cmd_inspect.h"
+#include "tools/bqpack/commands.h"
+#include "tools/bqpack/io.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct Command {
+    const char* name;
+    int (*run)(int argc, char** argv);
+    const char* summary;
+};
+
+const Command kCommands[] = {
+    {"implode", CmdImplode, "compress a file into one raw DCL implode stream"},
+    {"explode", CmdExplode, "expand one raw DCL implode stream"},
+    {"build", CmdBuild, "pack the files of a manifest into setup.exe"},
+    {"info", CmdInfo, "show the settings of a built installer's package"},
+    {"list", CmdList, "list the files packed in a built installer"},
+    {"verify", CmdVerify, "check the digests and chunk streams of a built installer"},
+    {"extract", CmdExtract, "write the files of a built installer's package"},
+};
+
+enum : int { kTopUsage = 2 };
+
+void PrintHelp(std::FILE* to) {
+    std::fputs("usage: bqpack COMMAND [ARGS...]\n\ncommands:\n", to);
+    for (const Command& c : kCommands)
+        std::fprintf(to, "  %-10s %s\n", c.name, c.summary);
+    std::fputs("\n'bqpack COMMAND --help' describes a command.\n", to);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintHelp(stderr);
+        return kTopUsage;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
+        std::strcmp(argv[1], "help") == 0) {
+        PrintHelp(stdout);
+        return 0;
+    }
+    for (const Command& c : kCommands)
+        if (std::strcmp(argv[1], c.name) == 0)
+            return c.run(argc - 2, argv + 2);
+    Complain("unknown command '%s' (see bqpack --help)", argv[1]);
+    return kTopUsage;
+}
