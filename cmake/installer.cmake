@@ -18,6 +18,11 @@
 #
 # The package tool is the native bqpack: the win32 configure takes its path
 # as -DBQPACK=...; the native build uses its own bqpack target.
+#
+# The installer's code is BQ_INSTALLER_LIBS (setup_core and the target of
+# its resource object).  At the end of the win32 configure, its link inputs
+# are also written to setup-runtime/link.txt in the build folder, one per
+# line, for `bqpack build -o setup.exe` outside this build.
 
 # The blob region is assembled with .incbin.
 enable_language(ASM)
@@ -66,3 +71,71 @@ function(bq_add_installer name)
   # No symbol table: smaller, and free of build paths.
   target_link_options(${name} PRIVATE -s)
 endfunction()
+
+# The link inputs of a target and everything it links, depth first: library
+# files, object files, system libraries (-lNAME) and options.
+function(bq_link_inputs target var)
+  set(items ${${var}})
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "OBJECT_LIBRARY")
+    list(APPEND items "$<JOIN:$<TARGET_OBJECTS:${target}>,\n>")
+  elseif(type STREQUAL "STATIC_LIBRARY")
+    list(APPEND items "$<TARGET_FILE:${target}>")
+  endif()
+  get_target_property(options ${target} INTERFACE_LINK_OPTIONS)
+  if(options)
+    list(APPEND items ${options})
+  endif()
+  get_target_property(deps ${target} INTERFACE_LINK_LIBRARIES)
+  if(type STREQUAL "OBJECT_LIBRARY" OR NOT deps)
+    get_target_property(more ${target} LINK_LIBRARIES)
+    if(more)
+      list(APPEND deps ${more})
+    endif()
+  endif()
+  foreach(dep ${deps})
+    string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" dep "${dep}")
+    if(NOT dep OR dep MATCHES "-NOTFOUND$")
+      continue()
+    elseif(TARGET ${dep})
+      get_target_property(aliased ${dep} ALIASED_TARGET)
+      if(aliased)
+        set(dep ${aliased})
+      endif()
+      if(NOT dep IN_LIST BQ_LINK_SEEN)
+        list(APPEND BQ_LINK_SEEN ${dep})
+        bq_link_inputs(${dep} items)
+      endif()
+    elseif(dep MATCHES "^-" OR IS_ABSOLUTE "${dep}")
+      list(APPEND items "${dep}")
+    elseif(NOT dep MATCHES "^\\$<")
+      list(APPEND items "-l${dep}")
+    endif()
+  endforeach()
+  set(BQ_LINK_SEEN ${BQ_LINK_SEEN} PARENT_SCOPE)
+  set(${var} ${items} PARENT_SCOPE)
+endfunction()
+
+function(bq_write_installer_runtime)
+  foreach(t ${BQ_INSTALLER_LIBS})
+    if(NOT TARGET ${t})
+      return()
+    endif()
+  endforeach()
+  set(BQ_LINK_SEEN ${BQ_INSTALLER_LIBS})
+  set(inputs)
+  foreach(t ${BQ_INSTALLER_LIBS})
+    bq_link_inputs(${t} inputs)
+  endforeach()
+  # Libraries that refer to each other are searched until nothing is left.
+  list(JOIN inputs "\n" text)
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/setup-runtime/link.txt
+    CONTENT "-Wl,--start-group\n${text}\n-Wl,--end-group\n")
+endfunction()
+
+if(WIN32)
+  if(NOT DEFINED BQ_INSTALLER_LIBS)
+    set(BQ_INSTALLER_LIBS setup_core)
+  endif()
+  cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL bq_write_installer_runtime)
+endif()
