@@ -476,7 +476,8 @@ int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::
         FileCheck check;
         if (CheckPackageFile(p, f, &check, nullptr)) {
             *out += Shown(f.name) + ": ok (" + Num(f.expandedSize) + " bytes from " +
-                    Num(f.storedSize) + " in " + Num(check.chunkCount) + " chunks, digest " +
+                    Num(f.storedSize) + " in " + Num(check.chunkCount) +
+                    (check.chunkCount == 1 ? " chunk, digest " : " chunks, digest ") +
                     DigestHex(check.computedDigest) + ")\n";
         } else {
             *out += Shown(f.name) + ": DAMAGED: " + check.problem + "\n";
