@@ -1,0 +1,180 @@
+// Step-by-step DCL implode decoder used as the fuzzing oracle.
+#include "dcl_reference.h"
+
+#include <cstring>
+
+#include "package/dcl_codes.h"
+
+namespace {
+
+enum : std::uint32_t { kFail = 774, kEnd = 773 };
+
+struct Ref {
+    DclReadFn read;
+    DclWriteFn write;
+    void* callerValue;
+    std::uint32_t mode;
+    std::uint32_t dictBits;
+    std::uint32_t bitBuffer; // 8 + extra valid bits, next bit in bit 0
+    std::uint32_t extra;
+    std::uint32_t inPos;
+    std::uint32_t inCount;
+    std::uint8_t input[DCL_INPUT_SIZE];
+    std::uint8_t window[DCL_WINDOW_SIZE];
+};
+
+// Drops n bits (1..8); false when a needed byte is not there.
+bool Drop(Ref* r, std::uint32_t n) {
+    if (r->extra >= n) {
+        r->bitBuffer >>= n;
+        r->extra -= n;
+        return true;
+    }
+    r->bitBuffer >>= r->extra;
+    if (r->inPos == r->inCount) {
+        r->inPos = DCL_INPUT_SIZE;
+        std::uint32_t got = r->read(r->input, &r->inPos, r->callerValue);
+        if (got > DCL_INPUT_SIZE) {
+            got = DCL_INPUT_SIZE;
+        }
+        if (got == 0) {
+            return false;
+        }
+        r->inCount = got;
+        r->inPos = 0;
+    }
+    r->bitBuffer |= static_cast<std::uint32_t>(r->input[r->inPos++]) << 8;
+    r->bitBuffer >>= n - r->extra;
+    r->extra = r->extra - n + 8;
+    return true;
+}
+
+// Matches a prefix code directly, one code at a time.
+bool MatchCode(Ref* r, std::uint32_t count, const std::uint8_t* bits, const std::uint16_t* codes,
+               std::uint32_t* index) {
+    // Codes here are at most 13 bits; look at up to 16 bits, refilling as we go.
+    std::uint32_t seen = 0;
+    std::uint32_t value = 0;
+    for (;;) {
+        value |= (r->bitBuffer & 1) << seen;
+        ++seen;
+        if (!Drop(r, 1)) {
+            return false;
+        }
+        for (std::uint32_t i = 0; i < count; ++i) {
+            if (bits[i] == seen && codes[i] == value) {
+                *index = i;
+                return true;
+            }
+        }
+    }
+}
+
+std::uint32_t DecodeItem(Ref* r) {
+    const std::uint32_t flag = r->bitBuffer & 1;
+    if (!Drop(r, 1)) {
+        return kFail;
+    }
+    if (flag) {
+        std::uint8_t bits[16];
+        std::uint16_t codes[16];
+        for (int k = 0; k < 16; ++k) {
+            bits[k] = kDclLengthCodes[k].bits;
+            codes[k] = kDclLengthCodes[k].code;
+        }
+        std::uint32_t i;
+        if (!MatchCode(r, 16, bits, codes, &i)) {
+            return kFail;
+        }
+        const std::uint32_t x = kDclLengthCodes[i].extraBits;
+        if (x == 0) {
+            return 256 + i;
+        }
+        const std::uint32_t e = r->bitBuffer & ((1u << x) - 1);
+        if (!Drop(r, x) && i + e != 270) {
+            return kFail;
+        }
+        return 256 + kDclLengthCodes[i].base + e;
+    }
+    if (r->mode == 0) {
+        const std::uint32_t value = r->bitBuffer & 0xFF;
+        return Drop(r, 8) ? value : kFail;
+    }
+    std::uint32_t s;
+    return MatchCode(r, 256, kDclAsciiBits, kDclAsciiCodes, &s) ? s : kFail;
+}
+
+std::uint32_t DecodeDistance(Ref* r, std::uint32_t len) {
+    std::uint16_t codes[64];
+    for (int k = 0; k < 64; ++k) {
+        codes[k] = kDclDistanceCodes[k];
+    }
+    std::uint32_t j;
+    if (!MatchCode(r, 64, kDclDistanceBits, codes, &j)) {
+        return 0;
+    }
+    const std::uint32_t low = len == 2 ? 2 : r->dictBits;
+    const std::uint32_t d = j << low | (r->bitBuffer & ((1u << low) - 1));
+    return Drop(r, low) ? d + 1 : 0;
+}
+
+} // namespace
+
+std::uint32_t ReferenceDecode(DclReadFn read, DclWriteFn write, void* callerValue) {
+    static Ref ref;
+    Ref* r = &ref;
+    r->read = read;
+    r->write = write;
+    r->callerValue = callerValue;
+    r->inPos = DCL_INPUT_SIZE;
+    std::uint32_t count = read(r->input, &r->inPos, callerValue);
+    if (count > DCL_INPUT_SIZE) {
+        count = DCL_INPUT_SIZE;
+    }
+    r->inCount = count;
+    if (count <= 4) {
+        return DCL_SHORT_INPUT;
+    }
+    r->mode = r->input[0];
+    r->dictBits = r->input[1];
+    r->bitBuffer = r->input[2];
+    r->extra = 0;
+    r->inPos = 3;
+    if (r->dictBits < 4 || r->dictBits > 6) {
+        return DCL_BAD_DICTIONARY;
+    }
+    if (r->mode > 1) {
+        return DCL_BAD_MODE;
+    }
+    std::memset(r->window, 0, 4096);
+    std::uint32_t out = 4096;
+    std::uint32_t value;
+    for (;;) {
+        value = DecodeItem(r);
+        if (value >= kEnd) {
+            break;
+        }
+        if (value < 256) {
+            r->window[out++] = static_cast<std::uint8_t>(value);
+        } else {
+            const std::uint32_t len = value - 254;
+            const std::uint32_t distance = DecodeDistance(r, len);
+            if (distance == 0) {
+                value = kFail;
+                break;
+            }
+            for (std::uint32_t k = 0; k < len; ++k, ++out) {
+                r->window[out] = r->window[out - distance];
+            }
+        }
+        if (out >= 8192) {
+            std::uint32_t size = 4096;
+            write(r->window + 4096, &size, callerValue);
+            std::memmove(r->window, r->window + 4096, out - 4096);
+            out -= 4096;
+        }
+    }
+    std::uint32_t size = out - 4096;
+    write(r->window + 4096, &size, callerValue);
+    return value == kEnd ? DCL_OK : DCL_ABORT;
+}
