@@ -27,6 +27,16 @@
 # The blob region is assembled with .incbin.
 enable_language(ASM)
 
+# bq_have_bqpack(VAR): VAR is true when a native bqpack is at hand (the
+# one named by BQPACK exists, or the native build has its own target).
+function(bq_have_bqpack var)
+  if((BQPACK AND EXISTS "${BQPACK}") OR (TARGET bqpack AND NOT CMAKE_CROSSCOMPILING))
+    set(${var} TRUE PARENT_SCOPE)
+  else()
+    set(${var} FALSE PARENT_SCOPE)
+  endif()
+endfunction()
+
 function(bq_package_sources var dir)
   cmake_parse_arguments(P "" "MANIFEST" "DEFINES;DEPENDS;OPTIONS" ${ARGN})
   if(BQPACK)
@@ -87,7 +97,7 @@ function(bq_link_inputs target var)
     list(APPEND items ${options})
   endif()
   get_target_property(deps ${target} INTERFACE_LINK_LIBRARIES)
-  if(type STREQUAL "OBJECT_LIBRARY" OR NOT deps)
+  if(NOT deps)
     get_target_property(more ${target} LINK_LIBRARIES)
     if(more)
       list(APPEND deps ${more})
