@@ -1,0 +1,205 @@
+// Entry point, command line and the hidden main window that hosts the
+// install folder dialog and runs install attempts.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "package/package_table.h"
+#include "registry/registry.h"
+#include "setup/resource.h"
+#include "setup/setup.h"
+
+namespace {
+
+const char kMainClass[] = "BramblequistSetupWClassV2";
+const char kMainTitle[] = "Bramblequist Setup";
+const char kCurrentVersionKey[] = "Software\\Quintar\\Bramblequist\\CurrentVersion";
+
+void CopyFolderArgument(char* folder, const unsigned char* token, std::uint32_t length) {
+    for (std::uint32_t i = 0; i < length; ++i) {
+        folder[i] = static_cast<char>(token[i]);
+    }
+    folder[length] = '\0';
+}
+
+// The folder of an installation whose scheduler is running replaces the
+// package's or the command line's folder and fixes it.
+void TakeRegistryFolder() {
+    if (Package.SchedulerClass == nullptr || Package.SchedulerClass[0] == '\0' ||
+        FindWindowA(Package.SchedulerClass, nullptr) == nullptr) {
+        return;
+    }
+    char value[kPathSize + 1];
+    DWORD size = kPathSize;
+    value[kPathSize] = '\0'; // a value stored without terminator stays bounded
+    if (RegReadString(kCurrentVersionKey, "BaseDirectory", value, &size, HKEY_LOCAL_MACHINE) == 1 &&
+        size > 1) {
+        TextCopyBounded(InstallFolder, kPathSize, value);
+        Package.AskForFolder = 0;
+    }
+}
+
+} // namespace
+
+void ParseCommandLine(char* text, char* folder) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    // Set while the folder in effect came from an argument too long for it.
+    bool folderCut = false;
+    while (*p != 0) {
+        while (*p != 0 && *p <= 0x20) {
+            ++p;
+        }
+        if (*p == 0) {
+            break;
+        }
+        const unsigned char* token = p;
+        while (*p > 0x20) {
+            ++p;
+        }
+        const std::uint32_t length = static_cast<std::uint32_t>(p - token);
+        if (token[0] == '/' || token[0] == '-') {
+            switch (token[1] & 0xDF) { // upper case; a blank or NUL matches nothing
+            case 'A':
+                Package.AskForFolder = 1;
+                break;
+            case 'S':
+                Package.AskForFolder = 0;
+                break;
+            case 'D':
+                Package.PassSetupPath = 1;
+                break;
+            case 'L':
+                Package.PassSetupPath = 0;
+                break;
+            case 'V':
+                Package.VerifyDigests = 1;
+                break;
+            case 'U':
+                Package.VerifyDigests = 0;
+                break;
+            case 'N':
+                UseRegistryFolder = 0;
+                break;
+            case 'R':
+                SelectVerbDR = 1;
+                break;
+            case 'G':
+                SelectVerbAutoUp = 1;
+                break;
+            case 'Z':
+                FilesOnly = 1;
+                break;
+            default:
+                break;
+            }
+        } else if (length >= kPathSize) {
+            // Kept as its first 259 bytes: a folder of that length leaves no
+            // room for a file name, so an install attempt refuses it as a
+            // folder that cannot be created, and the user sees it.
+            CopyFolderArgument(folder, token, kPathSize - 1);
+            folderCut = true;
+        } else {
+            CopyFolderArgument(folder, token, length);
+            if (EndsWithBackslash(folder)) {
+                folder[length - 1] = '\0';
+            }
+            folderCut = false;
+        }
+    }
+    if (folderCut) {
+        // The cut folder is shown for correction, never installed to unseen.
+        Package.AskForFolder = 1;
+    }
+}
+
+ATOM RegisterMainWindowClass(HINSTANCE instance) {
+    if (FindWindowA(kMainClass, nullptr) != nullptr) {
+        return 0;
+    }
+    WNDCLASSA windowClass = {};
+    windowClass.style = 0;
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_SETUP));
+    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
+    windowClass.hbrBackground = CreateSolidBrush(RGB(128, 128, 128));
+    windowClass.lpszClassName = kMainClass;
+    return RegisterClassA(&windowClass);
+}
+
+int CreateMainWindow(HINSTANCE instance, int /*showCommand*/) {
+    InstanceHandle = instance;
+    HWND window = CreateWindowExA(0, kMainClass, kMainTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                  instance, nullptr);
+    if (window == nullptr) {
+        return 0;
+    }
+    PostMessageA(window, WM_COMMAND, CMD_OPEN_DIALOG, 0);
+    return 1;
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case CMD_OPEN_DIALOG:
+            InitCommonControls();
+            FolderDialog = CreateDialogParamA(InstanceHandle, MAKEINTRESOURCEA(IDD_FOLDER), window,
+                                              FolderDialogProc, reinterpret_cast<LPARAM>(window));
+            if (FolderDialog == nullptr) {
+                DestroyWindow(window);
+            }
+            return 0;
+        case CMD_INSTALL:
+            RunInstallAttempt();
+            return 0;
+        case CMD_EXIT:
+            PostQuitMessage(static_cast<int>(lParam));
+            return 0;
+        default:
+            break;
+        }
+        break;
+    case WM_SETFOCUS:
+        if (FolderDialog != nullptr) {
+            SetFocus(FolderDialog);
+        }
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_MOVE) {
+            return 0; // the main window stays where it is
+        }
+        break;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand) {
+    TextCopyBounded(InstallFolder, kPathSize,
+                    Package.DefaultFolder != nullptr ? Package.DefaultFolder : "");
+    ParseCommandLine(commandLine, InstallFolder);
+    if (UseRegistryFolder) {
+        TakeRegistryFolder();
+    }
+    if (previous == nullptr && RegisterMainWindowClass(instance) == 0) {
+        return 0;
+    }
+    if (!CreateMainWindow(instance, showCommand)) {
+        return 0;
+    }
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0)) {
+        if (FolderDialog != nullptr && IsDialogMessageA(FolderDialog, &message)) {
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
