@@ -159,9 +159,8 @@ TEST(ErrorTextRobustness, NegativeAndZeroSizesWriteNothing) {
 }
 
 TEST(ErrorTextRobustness, TextOperationsEveryCapacity) {
-    const char* sources[] = {"", "a", "%1", "abc%1def%1",
-                             "0123456789012345678901234567890123456789"
-                             "0123456789"};
+    const std::string fifty(50, '9');
+    const char* sources[] = {"", "a", "%1", "abc%1def%1", fifty.c_str()};
     for (int capacity = 0; capacity <= kMaxCapacity; ++capacity) {
         const std::size_t cap = static_cast<std::size_t>(capacity);
         for (const char* start : sources) {
