@@ -1,0 +1,312 @@
+// setup.exe driven through its windows under Wine: installers built from
+// data/main.bqm and data/broken.bqm, the stand-in engine recording its
+// command line, and the stand-in scheduler and browser.
+#include "tests/driver/driver.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kDialogTitle[] = "Bramblequist Setup";
+const char kMainClass[] = "BramblequistSetupWClassV2";
+const char kCurrentVersionKey[] = "Software\\Quintar\\Bramblequist\\CurrentVersion";
+const char kFolderMessage[] = "Unable to create chosen folder.  Please select again.";
+
+enum { kFolderEdit = 1001, kStatus = 1002, kDetail = 1003, kBrowse = 1005, kNext = 1006 };
+
+std::string Built(const char* relative) {
+    return std::string(BQ_BUILD_DIR_WIN) + "\\" + relative;
+}
+
+std::string Data(const char* name) {
+    return std::string(BQ_E2E_DATA_WIN) + "\\" + name;
+}
+
+// The installer's message boxes all carry this title.  (Its dialog has
+// statics with the identifier of a message box's text too, so a box is
+// found by its title.)
+HWND ErrorBox(DWORD pid) {
+    return driver::WaitWindow("#32770", "Bramblequist Setup Error", pid);
+}
+
+std::string Bytes(const std::string& path) {
+    std::string bytes;
+    EXPECT_TRUE(driver::ReadFile(path, &bytes)) << path;
+    return bytes;
+}
+
+// One run of an installer: a fresh copy of the program, a fresh target
+// folder (not yet created) and the engine's log.
+struct Installer {
+    driver::Process process;
+    std::string exe;
+    std::string folder;
+    std::string engineLog;
+    HWND dialog = nullptr;
+
+    explicit Installer(const char* program = "tests\\e2e\\setup\\setup_e2e.exe") {
+        exe = driver::FreshCopy(Built(program), "setup.exe");
+        folder = driver::FreshFolder("target") + "\\Client";
+        engineLog = driver::FreshFolder("log") + "\\engine.log";
+    }
+    bool Start(const std::string& args) {
+        return !exe.empty() && driver::Start(&process, exe, args, {"BQ_ENGINE_LOG=" + engineLog});
+    }
+    DWORD Pid() const { return process.info.dwProcessId; }
+    bool WaitDialog() {
+        dialog = driver::WaitWindow("#32770", kDialogTitle, Pid());
+        return dialog != nullptr;
+    }
+    // True when the installer ended with exit code 0.
+    bool Ended() {
+        DWORD code = 99;
+        return process.WaitExit(driver::kWaitMs, &code) && code == 0;
+    }
+    std::string File(const char* name) const { return folder + "\\" + name; }
+    // The engine's command line as it received it.
+    std::string EngineCommandLine() {
+        if (!driver::WaitFileLines(engineLog, 2)) {
+            return "(no engine log)";
+        }
+        std::vector<std::string> lines = driver::ReadLines(engineLog);
+        return lines.empty() ? "" : lines[0];
+    }
+    void ExpectInstalled() {
+        EXPECT_EQ(Bytes(Built("standins\\engine.exe")), Bytes(File("Bramblequist.exe")));
+        EXPECT_EQ(Bytes(Data("notes.txt")), Bytes(File("notes.txt")));
+        EXPECT_EQ(Bytes(Data("client.inz")), Bytes(File("Read Me.txt")));
+        EXPECT_EQ(Bytes(Data("client.inz")), Bytes(File("Bramblequist.inz")));
+    }
+};
+
+TEST(SetupE2e, SilentInstallWritesFilesAndStartsTheEngine) {
+    Installer setup;
+    ASSERT_TRUE(setup.Start("/S " + setup.folder + "\\"));
+    ASSERT_TRUE(setup.Ended());
+    setup.ExpectInstalled();
+    EXPECT_EQ("cmdline: INITIALIZE " + setup.exe, setup.EngineCommandLine());
+}
+
+TEST(SetupE2e, SwitchesChooseTheEngineKeywordAndPath) {
+    struct Case {
+        const char* switches;
+        const char* keyword;
+        bool withPath;
+    } cases[] = {
+        {"/L", "INITIALIZE", false},
+        {"-r /G", "INITIALIZEDR", true},
+        {"/g", "INITIALIZEAUTOUP", true},
+        {"/L /D /Silent", "INITIALIZE", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.switches);
+        Installer setup;
+        ASSERT_TRUE(setup.Start(std::string(c.switches) + " /S " + setup.folder + "   "));
+        ASSERT_TRUE(setup.Ended());
+        std::string expected = std::string("cmdline: ") + c.keyword;
+        if (c.withPath) {
+            expected += " " + setup.exe;
+        }
+        EXPECT_EQ(expected, setup.EngineCommandLine());
+    }
+}
+
+TEST(SetupE2e, FilesOnlyWritesNoConfigurationAndStartsNothing) {
+    Installer setup;
+    ASSERT_TRUE(setup.Start("/Z /S " + setup.folder));
+    ASSERT_TRUE(setup.Ended());
+    EXPECT_EQ(Bytes(Data("notes.txt")), Bytes(setup.File("notes.txt")));
+    EXPECT_FALSE(driver::FileExists(setup.File("Bramblequist.inz")));
+    EXPECT_FALSE(driver::FileExists(setup.engineLog));
+}
+
+TEST(SetupE2e, DialogWaitsForNextAndInstallsTheTypedFolder) {
+    Installer setup;
+    ASSERT_TRUE(setup.Start(setup.folder + "-first"));
+    ASSERT_TRUE(setup.WaitDialog());
+    EXPECT_TRUE(IsWindowVisible(setup.dialog));
+    EXPECT_EQ(setup.folder + "-first", driver::ControlText(setup.dialog, kFolderEdit));
+    EXPECT_EQ("Initializing Install Folder", driver::ControlText(setup.dialog, kStatus));
+    EXPECT_TRUE(driver::ControlEnabled(setup.dialog, kFolderEdit));
+    EXPECT_TRUE(driver::ControlEnabled(setup.dialog, kBrowse));
+    EXPECT_TRUE(driver::ControlEnabled(setup.dialog, kNext));
+    std::vector<HWND> main = driver::WindowsOf(setup.Pid(), kMainClass);
+    ASSERT_EQ(1u, main.size());
+    EXPECT_TRUE(IsIconic(main[0]));
+
+    // A second installer ends at once, without a window of its own.
+    Installer second;
+    ASSERT_TRUE(second.Start(""));
+    EXPECT_TRUE(second.Ended());
+
+    driver::TypeText(setup.dialog, kFolderEdit, setup.folder);
+    ASSERT_TRUE(driver::Click(setup.dialog, kNext));
+    ASSERT_TRUE(setup.Ended());
+    setup.ExpectInstalled();
+    EXPECT_FALSE(driver::FileExists(setup.folder + "-first"));
+}
+
+TEST(SetupE2e, CloseAsksFirstAndEscapeDoesNothing) {
+    Installer setup;
+    ASSERT_TRUE(setup.Start(setup.folder));
+    ASSERT_TRUE(setup.WaitDialog());
+    driver::Command(setup.dialog, IDCANCEL); // what Escape produces
+    driver::Close(setup.dialog);
+    HWND box = ErrorBox(setup.Pid());
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ("Are you sure you wish to end setup?", driver::MessageBoxText(box));
+    driver::Answer(box, IDNO);
+    ASSERT_TRUE(driver::WaitNoWindow("#32770", "Bramblequist Installer Error", setup.Pid()));
+    EXPECT_TRUE(setup.process.Running());
+    EXPECT_TRUE(IsWindowVisible(setup.dialog));
+
+    driver::Close(setup.dialog);
+    box = ErrorBox(setup.Pid());
+    ASSERT_NE(nullptr, box);
+    driver::Answer(box, IDYES);
+    EXPECT_TRUE(setup.Ended());
+    EXPECT_FALSE(driver::FileExists(setup.folder));
+}
+
+// A folder below a plain file cannot be created: the fixed message, the
+// browser asked to exit, the dialog open for a corrected folder.
+TEST(SetupE2e, FolderThatCannotBeCreatedThenAnotherAttempt) {
+    Installer setup;
+    const std::string plain = driver::FreshFolder("plain") + "\\file";
+    HANDLE file = CreateFileA(plain.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    CloseHandle(file);
+    driver::Process browser;
+    const std::string browserLog = driver::FreshFolder("browser") + "\\browser.log";
+    ASSERT_TRUE(driver::Start(&browser,
+                              driver::FreshCopy(Built("standins\\browser.exe"), "browser.exe"),
+                              "--log " + browserLog));
+    ASSERT_TRUE(driver::WaitFileLines(browserLog, 1)); // serving
+
+    ASSERT_TRUE(setup.Start(plain + "\\sub"));
+    ASSERT_TRUE(setup.WaitDialog());
+    ASSERT_TRUE(driver::Click(setup.dialog, kNext));
+    HWND box = ErrorBox(setup.Pid());
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ(kFolderMessage, driver::MessageBoxText(box));
+    driver::Answer(box, IDOK);
+    ASSERT_TRUE(driver::WaitFileLines(browserLog, 2));
+    EXPECT_EQ("execute WWW_Exit", driver::ReadLines(browserLog).back());
+    EXPECT_TRUE(browser.WaitExit(driver::kWaitMs));
+
+    EXPECT_TRUE(setup.process.Running());
+    driver::TypeText(setup.dialog, kFolderEdit, setup.folder);
+    ASSERT_TRUE(driver::Click(setup.dialog, kNext));
+    ASSERT_TRUE(setup.Ended());
+    setup.ExpectInstalled();
+}
+
+// An argument longer than a folder can be is shown for correction, even
+// with /S, and refused as a folder that cannot be created.
+TEST(SetupE2e, TooLongFolderArgumentIsShownAndRefused) {
+    Installer setup;
+    const std::string longFolder = "C:\\" + std::string(300, 'x');
+    ASSERT_TRUE(setup.Start("/S " + longFolder));
+    ASSERT_TRUE(setup.WaitDialog());
+    EXPECT_TRUE(driver::ControlEnabled(setup.dialog, kFolderEdit));
+    EXPECT_EQ(longFolder.substr(0, 259), driver::ControlText(setup.dialog, kFolderEdit));
+    ASSERT_TRUE(driver::Click(setup.dialog, kNext));
+    HWND box = ErrorBox(setup.Pid());
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ(kFolderMessage, driver::MessageBoxText(box));
+    driver::Answer(box, IDOK);
+    driver::TypeText(setup.dialog, kFolderEdit, setup.folder);
+    ASSERT_TRUE(driver::Click(setup.dialog, kNext));
+    ASSERT_TRUE(setup.Ended());
+    setup.ExpectInstalled();
+}
+
+TEST(SetupE2e, DigestMismatchAndMissingEngineAreShownByCode) {
+    {
+        Installer setup("tests\\e2e\\setup\\setup_e2e_broken.exe");
+        ASSERT_TRUE(setup.Start("/S " + setup.folder));
+        ASSERT_TRUE(setup.WaitDialog());
+        HWND box = ErrorBox(setup.Pid());
+        ASSERT_NE(nullptr, box);
+        EXPECT_EQ("LA4153 (" + setup.File("notes.txt") + ")", driver::MessageBoxText(box));
+        driver::Answer(box, IDOK);
+        EXPECT_EQ(Bytes(Data("client.inz")), Bytes(setup.File("first.txt")));
+        // The folder stays fixed; Next retries it.
+        EXPECT_FALSE(driver::ControlEnabled(setup.dialog, kFolderEdit));
+        EXPECT_FALSE(driver::ControlEnabled(setup.dialog, kBrowse));
+        ASSERT_TRUE(driver::Click(setup.dialog, kNext));
+        box = ErrorBox(setup.Pid());
+        ASSERT_NE(nullptr, box);
+        EXPECT_EQ("LA4153 (" + setup.File("notes.txt") + ")", driver::MessageBoxText(box));
+        driver::Answer(box, IDOK);
+        driver::Close(setup.dialog);
+        box = ErrorBox(setup.Pid());
+        ASSERT_NE(nullptr, box);
+        driver::Answer(box, IDYES);
+        EXPECT_TRUE(setup.Ended());
+    }
+    {
+        // Without verification the files are written; the engine is missing.
+        Installer setup("tests\\e2e\\setup\\setup_e2e_broken.exe");
+        ASSERT_TRUE(setup.Start("/U /S " + setup.folder));
+        ASSERT_TRUE(setup.WaitDialog());
+        HWND box = ErrorBox(setup.Pid());
+        ASSERT_NE(nullptr, box);
+        EXPECT_EQ("LA4157 (" + setup.File("Missing.exe") + ")", driver::MessageBoxText(box));
+        EXPECT_EQ(Bytes(Data("notes.txt")), Bytes(setup.File("notes.txt")));
+        EXPECT_EQ(setup.File("Missing.exe"), driver::ControlText(setup.dialog, kDetail));
+        EXPECT_EQ("Starting Bramblequist Engine", driver::ControlText(setup.dialog, kStatus));
+        driver::Answer(box, IDOK);
+        driver::Close(setup.dialog);
+        box = ErrorBox(setup.Pid());
+        ASSERT_NE(nullptr, box);
+        driver::Answer(box, IDYES);
+        EXPECT_TRUE(setup.Ended());
+    }
+}
+
+// With a scheduler running, the folder of the earlier installation is taken
+// from the registry and installed to at once; the scheduler is asked to end.
+TEST(SetupE2e, RegistryFolderWhenTheSchedulerRuns) {
+    driver::RegDeleteTree("Software\\Quintar\\Bramblequist");
+    Installer setup;
+    ASSERT_TRUE(driver::RegSetString(kCurrentVersionKey, "BaseDirectory", setup.folder));
+    for (const char* switches : {"/N", ""}) {
+        SCOPED_TRACE(switches);
+        driver::Process scheduler;
+        const std::string log = driver::FreshFolder("scheduler") + "\\scheduler.log";
+        ASSERT_TRUE(driver::Start(
+            &scheduler, driver::FreshCopy(Built("standins\\scheduler.exe"), "scheduler.exe"),
+            "--log " + log));
+        ASSERT_NE(nullptr, driver::WaitWindow("ScheduleWClassV2", nullptr));
+        Installer run;
+        run.folder = setup.folder;
+        ASSERT_TRUE(run.Start(std::string(switches) + " /A " + run.folder + "-other"));
+        if (std::string(switches) == "/N") {
+            // Registry not read: the command line's folder, editable.
+            ASSERT_TRUE(run.WaitDialog());
+            EXPECT_EQ(run.folder + "-other", driver::ControlText(run.dialog, kFolderEdit));
+            EXPECT_TRUE(driver::ControlEnabled(run.dialog, kFolderEdit));
+            driver::Close(run.dialog);
+            HWND box = ErrorBox(run.Pid());
+            ASSERT_NE(nullptr, box);
+            driver::Answer(box, IDYES);
+            EXPECT_TRUE(run.Ended());
+            scheduler.Stop();
+        } else {
+            ASSERT_TRUE(run.Ended());
+            run.ExpectInstalled();
+            EXPECT_TRUE(scheduler.WaitExit(driver::kWaitMs));
+            std::vector<std::string> lines = driver::ReadLines(log);
+            ASSERT_FALSE(lines.empty());
+            EXPECT_EQ("command 13201", lines.back());
+        }
+    }
+    driver::RegDeleteTree("Software\\Quintar\\Bramblequist");
+}
+
+} // namespace
