@@ -1,6 +1,7 @@
 // Step-by-step DCL implode decoder used as the fuzzing oracle.
 #include "dcl_reference.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "package/dcl_codes.h"
@@ -49,10 +50,23 @@ bool Drop(Ref* r, std::uint32_t n) {
     return true;
 }
 
-// Matches a prefix code directly, one code at a time.
-bool MatchCode(Ref* r, std::uint32_t count, const std::uint8_t* bits, const std::uint16_t* codes,
-               std::uint32_t* index) {
-    // Codes here are at most 13 bits; look at up to 16 bits, refilling as we go.
+// Matches a prefix code directly, one bit at a time: after each bit, is
+// there a code of that many bits with that value?  The answer comes from a
+// map per bit count, filled once per code table.
+struct CodeMap {
+    const std::uint8_t* bits; // identifies the table the map was built for
+    std::int16_t index[14][1 << 13];
+};
+
+bool MatchCode(Ref* r, CodeMap* map, std::uint32_t count, const std::uint8_t* bits,
+               const std::uint16_t* codes, std::uint32_t* index) {
+    if (map->bits != bits) {
+        std::memset(map->index, 0xFF, sizeof map->index);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            map->index[bits[i]][codes[i]] = static_cast<std::int16_t>(i);
+        }
+        map->bits = bits;
+    }
     std::uint32_t seen = 0;
     std::uint32_t value = 0;
     for (;;) {
@@ -61,14 +75,22 @@ bool MatchCode(Ref* r, std::uint32_t count, const std::uint8_t* bits, const std:
         if (!Drop(r, 1)) {
             return false;
         }
-        for (std::uint32_t i = 0; i < count; ++i) {
-            if (bits[i] == seen && codes[i] == value) {
-                *index = i;
-                return true;
-            }
+        if (seen > 13) {
+            std::abort(); // every code table here is complete
+        }
+        if (map->index[seen][value] >= 0) {
+            *index = static_cast<std::uint32_t>(map->index[seen][value]);
+            return true;
         }
     }
 }
+
+CodeMap gLengthMap;
+CodeMap gDistanceMap;
+CodeMap gAsciiMap;
+std::uint8_t gLengthBits[16];
+std::uint16_t gLengthCodes[16];
+std::uint16_t gDistanceCodes[64];
 
 std::uint32_t DecodeItem(Ref* r) {
     const std::uint32_t flag = r->bitBuffer & 1;
@@ -76,14 +98,12 @@ std::uint32_t DecodeItem(Ref* r) {
         return kFail;
     }
     if (flag) {
-        std::uint8_t bits[16];
-        std::uint16_t codes[16];
         for (int k = 0; k < 16; ++k) {
-            bits[k] = kDclLengthCodes[k].bits;
-            codes[k] = kDclLengthCodes[k].code;
+            gLengthBits[k] = kDclLengthCodes[k].bits;
+            gLengthCodes[k] = kDclLengthCodes[k].code;
         }
         std::uint32_t i;
-        if (!MatchCode(r, 16, bits, codes, &i)) {
+        if (!MatchCode(r, &gLengthMap, 16, gLengthBits, gLengthCodes, &i)) {
             return kFail;
         }
         const std::uint32_t x = kDclLengthCodes[i].extraBits;
@@ -101,16 +121,15 @@ std::uint32_t DecodeItem(Ref* r) {
         return Drop(r, 8) ? value : kFail;
     }
     std::uint32_t s;
-    return MatchCode(r, 256, kDclAsciiBits, kDclAsciiCodes, &s) ? s : kFail;
+    return MatchCode(r, &gAsciiMap, 256, kDclAsciiBits, kDclAsciiCodes, &s) ? s : kFail;
 }
 
 std::uint32_t DecodeDistance(Ref* r, std::uint32_t len) {
-    std::uint16_t codes[64];
     for (int k = 0; k < 64; ++k) {
-        codes[k] = kDclDistanceCodes[k];
+        gDistanceCodes[k] = kDclDistanceCodes[k];
     }
     std::uint32_t j;
-    if (!MatchCode(r, 64, kDclDistanceBits, codes, &j)) {
+    if (!MatchCode(r, &gDistanceMap, 64, kDclDistanceBits, gDistanceCodes, &j)) {
         return 0;
     }
     const std::uint32_t low = len == 2 ? 2 : r->dictBits;

@@ -15,7 +15,8 @@ enum : std::uint32_t {
 };
 
 // Reads up to *size bytes (the decoder asks for 2048) into buffer; returns
-// how many it delivered, 0 when no input is left.
+// how many it delivered, 0 when no input is left (the decoder then asks no
+// more).  A count above 2048 is taken as 2048.
 typedef std::uint32_t (*DclReadFn)(std::uint8_t* buffer, std::uint32_t* size, void* callerValue);
 // Takes *size bytes of output: 4096 per full block, then one final block of
 // 0 to 4095 bytes (the final call is made even when empty).
@@ -59,4 +60,9 @@ struct DclState {
     std::uint16_t distanceDecode[256];
 };
 
+// Expands one stream.  Every field of work is set afresh, and the history
+// before the first byte reads as zeros, so a distance reaching before the
+// start yields zeros, never bytes of an earlier stream.  An item counts only
+// when at least 8 more stream bits follow it (the end code excepted), so a
+// stream cut short ends with DCL_ABORT after writing what came before.
 std::uint32_t DclDecode(DclReadFn read, DclWriteFn write, DclState* work, void* callerValue);
