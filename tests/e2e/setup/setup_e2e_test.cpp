@@ -32,6 +32,19 @@ HWND ErrorBox(DWORD pid) {
     return driver::WaitWindow("#32770", "Bramblequist Setup Error", pid);
 }
 
+// Answers a message box and waits until it is gone, so that the next box
+// looked for is not this one.
+bool Dismiss(HWND box, int button) {
+    driver::Answer(box, button);
+    for (DWORD waited = 0; waited < driver::kWaitMs; waited += 20) {
+        if (!IsWindow(box)) {
+            return true;
+        }
+        Sleep(20);
+    }
+    return false;
+}
+
 std::string Bytes(const std::string& path) {
     std::string bytes;
     EXPECT_TRUE(driver::ReadFile(path, &bytes)) << path;
@@ -158,7 +171,7 @@ TEST(SetupE2e, CloseAsksFirstAndEscapeDoesNothing) {
     HWND box = ErrorBox(setup.Pid());
     ASSERT_NE(nullptr, box);
     EXPECT_EQ("Are you sure you wish to end setup?", driver::MessageBoxText(box));
-    driver::Answer(box, IDNO);
+    EXPECT_TRUE(Dismiss(box, IDNO));
     ASSERT_TRUE(driver::WaitNoWindow("#32770", "Bramblequist Installer Error", setup.Pid()));
     EXPECT_TRUE(setup.process.Running());
     EXPECT_TRUE(IsWindowVisible(setup.dialog));
@@ -166,7 +179,7 @@ TEST(SetupE2e, CloseAsksFirstAndEscapeDoesNothing) {
     driver::Close(setup.dialog);
     box = ErrorBox(setup.Pid());
     ASSERT_NE(nullptr, box);
-    driver::Answer(box, IDYES);
+    EXPECT_TRUE(Dismiss(box, IDYES));
     EXPECT_TRUE(setup.Ended());
     EXPECT_FALSE(driver::FileExists(setup.folder));
 }
@@ -193,7 +206,7 @@ TEST(SetupE2e, FolderThatCannotBeCreatedThenAnotherAttempt) {
     HWND box = ErrorBox(setup.Pid());
     ASSERT_NE(nullptr, box);
     EXPECT_EQ(kFolderMessage, driver::MessageBoxText(box));
-    driver::Answer(box, IDOK);
+    EXPECT_TRUE(Dismiss(box, IDOK));
     ASSERT_TRUE(driver::WaitFileLines(browserLog, 2));
     EXPECT_EQ("execute WWW_Exit", driver::ReadLines(browserLog).back());
     EXPECT_TRUE(browser.WaitExit(driver::kWaitMs));
@@ -218,7 +231,7 @@ TEST(SetupE2e, TooLongFolderArgumentIsShownAndRefused) {
     HWND box = ErrorBox(setup.Pid());
     ASSERT_NE(nullptr, box);
     EXPECT_EQ(kFolderMessage, driver::MessageBoxText(box));
-    driver::Answer(box, IDOK);
+    EXPECT_TRUE(Dismiss(box, IDOK));
     driver::TypeText(setup.dialog, kFolderEdit, setup.folder);
     ASSERT_TRUE(driver::Click(setup.dialog, kNext));
     ASSERT_TRUE(setup.Ended());
@@ -233,7 +246,7 @@ TEST(SetupE2e, DigestMismatchAndMissingEngineAreShownByCode) {
         HWND box = ErrorBox(setup.Pid());
         ASSERT_NE(nullptr, box);
         EXPECT_EQ("LA4153 (" + setup.File("notes.txt") + ")", driver::MessageBoxText(box));
-        driver::Answer(box, IDOK);
+        EXPECT_TRUE(Dismiss(box, IDOK));
         EXPECT_EQ(Bytes(Data("client.inz")), Bytes(setup.File("first.txt")));
         // The folder stays fixed; Next retries it.
         EXPECT_FALSE(driver::ControlEnabled(setup.dialog, kFolderEdit));
@@ -242,11 +255,11 @@ TEST(SetupE2e, DigestMismatchAndMissingEngineAreShownByCode) {
         box = ErrorBox(setup.Pid());
         ASSERT_NE(nullptr, box);
         EXPECT_EQ("LA4153 (" + setup.File("notes.txt") + ")", driver::MessageBoxText(box));
-        driver::Answer(box, IDOK);
+        EXPECT_TRUE(Dismiss(box, IDOK));
         driver::Close(setup.dialog);
         box = ErrorBox(setup.Pid());
         ASSERT_NE(nullptr, box);
-        driver::Answer(box, IDYES);
+        EXPECT_TRUE(Dismiss(box, IDYES));
         EXPECT_TRUE(setup.Ended());
     }
     {
@@ -260,11 +273,11 @@ TEST(SetupE2e, DigestMismatchAndMissingEngineAreShownByCode) {
         EXPECT_EQ(Bytes(Data("notes.txt")), Bytes(setup.File("notes.txt")));
         EXPECT_EQ(setup.File("Missing.exe"), driver::ControlText(setup.dialog, kDetail));
         EXPECT_EQ("Starting Bramblequist Engine", driver::ControlText(setup.dialog, kStatus));
-        driver::Answer(box, IDOK);
+        EXPECT_TRUE(Dismiss(box, IDOK));
         driver::Close(setup.dialog);
         box = ErrorBox(setup.Pid());
         ASSERT_NE(nullptr, box);
-        driver::Answer(box, IDYES);
+        EXPECT_TRUE(Dismiss(box, IDYES));
         EXPECT_TRUE(setup.Ended());
     }
 }
@@ -294,7 +307,7 @@ TEST(SetupE2e, RegistryFolderWhenTheSchedulerRuns) {
             driver::Close(run.dialog);
             HWND box = ErrorBox(run.Pid());
             ASSERT_NE(nullptr, box);
-            driver::Answer(box, IDYES);
+            EXPECT_TRUE(Dismiss(box, IDYES));
             EXPECT_TRUE(run.Ended());
             scheduler.Stop();
         } else {
@@ -307,6 +320,123 @@ TEST(SetupE2e, RegistryFolderWhenTheSchedulerRuns) {
         }
     }
     driver::RegDeleteTree("Software\\Quintar\\Bramblequist");
+}
+
+// A stand-in component started from a fresh copy, with its own log.
+struct Component {
+    driver::Process process;
+    std::string log;
+
+    bool Start(const char* program, const char* windowClass, const std::string& flags) {
+        log = driver::FreshFolder("component") + "\\component.log";
+        const std::string exe = driver::FreshCopy(Built(program), "component.exe");
+        return driver::Start(&process, exe, "--log " + log + " " + flags) &&
+               driver::WaitWindow(windowClass, nullptr, process.info.dwProcessId) != nullptr;
+    }
+    std::vector<std::string> Lines() { return driver::ReadLines(log); }
+};
+
+// Running components are asked to end and waited for; the first one that
+// does not end within 20 seconds fails the attempt, and the later ones are
+// left alone.  Each failing case waits its 20 seconds.
+TEST(SetupE2e, RunningComponentsAreStoppedOrFailTheAttempt) {
+    {
+        // Shell and scheduler that end on request: the install goes on.
+        Component shell, scheduler;
+        ASSERT_TRUE(shell.Start("standins\\shell.exe", "ClientShellWClassV2", ""));
+        ASSERT_TRUE(scheduler.Start("standins\\scheduler.exe", "ScheduleWClassV2", ""));
+        Installer setup;
+        ASSERT_TRUE(setup.Start("/N /S " + setup.folder));
+        ASSERT_TRUE(setup.Ended());
+        setup.ExpectInstalled();
+        EXPECT_TRUE(shell.process.WaitExit(driver::kWaitMs));
+        EXPECT_TRUE(scheduler.process.WaitExit(driver::kWaitMs));
+        EXPECT_EQ((std::vector<std::string>{"ready", "message 13210"}), shell.Lines());
+        EXPECT_EQ((std::vector<std::string>{"ready", "command 13201"}), scheduler.Lines());
+    }
+    struct Case {
+        bool engineStays;
+        bool shellHangs;
+        std::vector<std::string> shellLines;
+        std::vector<std::string> schedulerLines;
+    } cases[] = {
+        {true, false, {"ready"}, {"ready"}},
+        {false, true, {"ready", "message 13210"}, {"ready"}},
+        {false, false, {"ready", "message 13210"}, {"ready", "command 13201"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.engineStays ? "engine" : c.shellHangs ? "shell" : "scheduler");
+        Component engine, shell, scheduler;
+        if (c.engineStays) {
+            ASSERT_TRUE(
+                engine.Start("standins\\engine.exe", "BackupRestoreEngineWClassV2", "--stay"));
+        }
+        ASSERT_TRUE(shell.Start("standins\\shell.exe", "ClientShellWClassV2",
+                                c.shellHangs ? "--hang" : ""));
+        ASSERT_TRUE(scheduler.Start("standins\\scheduler.exe", "ScheduleWClassV2",
+                                    c.engineStays || c.shellHangs ? "" : "--hang"));
+        Installer setup;
+        ASSERT_TRUE(setup.Start("/N /S " + setup.folder));
+        ASSERT_TRUE(setup.WaitDialog());
+        HWND box = driver::WaitWindow("#32770", "Bramblequist Setup Error", setup.Pid(), 40000);
+        ASSERT_NE(nullptr, box);
+        EXPECT_EQ("LA4161", driver::MessageBoxText(box));
+        EXPECT_EQ(c.shellLines, shell.Lines());
+        EXPECT_EQ(c.schedulerLines, scheduler.Lines());
+        EXPECT_FALSE(driver::FileExists(setup.folder));
+        EXPECT_TRUE(Dismiss(box, IDOK));
+        driver::Close(setup.dialog);
+        box = ErrorBox(setup.Pid());
+        ASSERT_NE(nullptr, box);
+        EXPECT_TRUE(Dismiss(box, IDYES));
+        EXPECT_TRUE(setup.Ended());
+    }
+}
+
+// The picker: a folder list selection copies the current folder into the
+// name field; a drive list selection while the name field reads "*.*" ends
+// the picker with the current folder as the choice.  (Wine's old-style
+// dialog sends these notifications only in some cases, so the test sends
+// them itself.)
+TEST(SetupE2e, PickerNotificationsChooseTheCurrentFolder) {
+    Installer setup;
+    const std::string start = driver::FreshFolder("picker");
+    ASSERT_TRUE(setup.Start(start));
+    ASSERT_TRUE(setup.WaitDialog());
+    ASSERT_TRUE(driver::Click(setup.dialog, kBrowse));
+    HWND picker = driver::WaitWindow("#32770", "Install Directory", setup.Pid());
+    ASSERT_NE(nullptr, picker);
+    RECT where;
+    GetWindowRect(picker, &where);
+    EXPECT_EQ(160, where.left);
+    EXPECT_EQ(160, where.top);
+    const std::string current = driver::ControlText(picker, 1088);
+    EXPECT_FALSE(current.empty());
+    const UINT notify = RegisterWindowMessageA("commdlg_LBSelChangedNotify");
+
+    SetDlgItemTextA(picker, 1152, "typed");
+    SendMessageA(picker, notify, 1121, 0); // folder list
+    EXPECT_EQ(current, driver::ControlText(picker, 1152));
+    SendMessageA(picker, notify, 1137, 0); // drive list, name field not "*.*"
+    EXPECT_TRUE(IsWindow(picker));
+
+    SetDlgItemTextA(picker, 1152, "*.*");
+    SendMessageA(picker, notify, 1137, 0);
+    ASSERT_TRUE(driver::WaitNoWindow("#32770", "Install Directory", setup.Pid()));
+    EXPECT_EQ(current, driver::ControlText(setup.dialog, kFolderEdit));
+
+    // Cancel leaves the folder edit as it was.
+    driver::TypeText(setup.dialog, kFolderEdit, setup.folder);
+    ASSERT_TRUE(driver::Click(setup.dialog, kBrowse));
+    picker = driver::WaitWindow("#32770", "Install Directory", setup.Pid());
+    ASSERT_NE(nullptr, picker);
+    PostMessageA(picker, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(driver::WaitNoWindow("#32770", "Install Directory", setup.Pid()));
+    EXPECT_EQ(setup.folder, driver::ControlText(setup.dialog, kFolderEdit));
+
+    ASSERT_TRUE(driver::Click(setup.dialog, kNext));
+    ASSERT_TRUE(setup.Ended());
+    setup.ExpectInstalled();
 }
 
 } // namespace
