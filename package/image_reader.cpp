@@ -235,6 +235,37 @@ bool FindTable(const PeImage& image, const std::vector<std::uint32_t>& ends,
     return best != 0;
 }
 
+// How much a marker at va looks like the template: 0 when the template's
+// bytes are not all in the image's data, else 1, plus 1 for a source name
+// field of text and zero padding, plus 1 for a length of 1 to 4096 with
+// zeros beyond it in the text region.
+std::uint32_t ConfigScore(const PeImage& image, std::uint32_t va) {
+    std::size_t at = 0;
+    if (!MapVirtualRange(image, va, kConfigTemplateBytes, &at))
+        return 0;
+    const std::uint8_t* config = image.data + at;
+    std::uint32_t score = 1;
+    const std::uint8_t* source = config + kConfigSourceOffset;
+    const void* nul = std::memchr(source, 0, kConfigSourceNameSize);
+    if (nul) {
+        const std::uint8_t* p = static_cast<const std::uint8_t*>(nul);
+        while (p < source + kConfigSourceNameSize && *p == 0)
+            ++p;
+        if (p == source + kConfigSourceNameSize)
+            ++score;
+    }
+    const std::uint32_t length = Read32(config + kConfigLengthOffset);
+    if (length >= 1 && length <= kConfigTextSize) {
+        const std::uint8_t* text = config + kConfigTextOffset;
+        std::uint32_t i = length;
+        while (i < kConfigTextSize && text[i] == 0)
+            ++i;
+        if (i == kConfigTextSize)
+            ++score;
+    }
+    return score;
+}
+
 // Finds the configuration template's marker outside the blobs' extents.
 bool FindConfig(const PeImage& image,
                 const std::vector<std::pair<std::uint32_t, std::uint32_t>>& excluded,
@@ -260,12 +291,26 @@ bool FindConfig(const PeImage& image,
         *error = "no configuration template (marker \"YYYinzYYY\" not found)";
         return false;
     }
-    if (found.size() > 1) {
-        *error = "more than one configuration template marker (at " + Hex32(found[0]) + " and " +
-                 Hex32(found[1]) + ")";
+    // The marker text can also stand elsewhere in the image (a program may
+    // hold it as a string); the template is the one whose fixed fields look
+    // as the builder leaves them.
+    std::vector<std::uint32_t> best;
+    std::uint32_t bestScore = 0;
+    for (std::uint32_t va : found) {
+        const std::uint32_t score = found.size() == 1 ? 1 : ConfigScore(image, va);
+        if (score > bestScore)
+            best.clear();
+        if (score >= bestScore) {
+            bestScore = score;
+            best.push_back(va);
+        }
+    }
+    if (best.size() > 1) {
+        *error = "more than one configuration template marker (at " + Hex32(best[0]) + " and " +
+                 Hex32(best[1]) + ")";
         return false;
     }
-    *configVa = found[0];
+    *configVa = best[0];
     return true;
 }
 

@@ -263,20 +263,22 @@ bool MakeFolder(const std::string& path) {
 #endif
 }
 
-// Creates the folder and any missing parents.
+// Creates the folder and any missing parents.  A prefix that cannot be
+// made (a drive "C:", a share, a parent that exists) is passed over; what
+// counts is that the folder exists at the end.
 bool MakeFolders(const std::string& path, std::string* error) {
+    int lastError = 0;
     for (std::size_t i = 1; i <= path.size(); ++i) {
         if (i < path.size() && path[i] != '/' && path[i] != kSeparator)
             continue;
         const std::string prefix = path.substr(0, i);
-        if (EntryKind(prefix) == 1)
-            continue;
-        if (!MakeFolder(prefix) && EntryKind(prefix) != 1) {
-            *error = std::string("cannot create the folder: ") + std::strerror(errno);
-            return false;
-        }
+        if (EntryKind(prefix) != 1 && !MakeFolder(prefix))
+            lastError = errno;
     }
-    return true;
+    if (EntryKind(path) == 1)
+        return true;
+    *error = std::string("cannot create the folder: ") + std::strerror(lastError);
+    return false;
 }
 
 // Creates path exclusively (never through an existing entry or link) and

@@ -158,16 +158,23 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
     const std::uint32_t configFileName = AddText(&rdata, package.configFileName);
     const std::uint32_t defaultFolder = AddText(&rdata, package.defaultFolder);
 
+    if (package.markerAsString) {
+        AddText(&rdata, "YYYinzYYY");
+        AddText(&rdata, "more text after it");
+    }
     const std::size_t configAt = rdata.data.size();
-    rdata.data.resize(configAt + 4370, 0);
-    std::memcpy(&rdata.data[configAt], "YYYinzYYY", 10);
-    Put32(&rdata.data, configAt + 10, static_cast<std::uint32_t>(package.configText.size()));
-    std::memcpy(&rdata.data[configAt + 14], package.configSourceName.data(),
-                std::min<std::size_t>(package.configSourceName.size(), 259));
-    std::memcpy(&rdata.data[configAt + 274], package.configText.data(),
-                std::min<std::size_t>(package.configText.size(), 4096));
-    while (rdata.data.size() % 4)
-        rdata.data.push_back(0);
+    for (int copy = 0; copy < (package.secondTemplate ? 2 : 1); ++copy) {
+        const std::size_t at = rdata.data.size();
+        rdata.data.resize(at + 4370, 0);
+        std::memcpy(&rdata.data[at], "YYYinzYYY", 10);
+        Put32(&rdata.data, at + 10, static_cast<std::uint32_t>(package.configText.size()));
+        std::memcpy(&rdata.data[at + 14], package.configSourceName.data(),
+                    std::min<std::size_t>(package.configSourceName.size(), 259));
+        std::memcpy(&rdata.data[at + 274], package.configText.data(),
+                    std::min<std::size_t>(package.configText.size(), 4096));
+        while (rdata.data.size() % 4)
+            rdata.data.push_back(0);
+    }
 
     std::vector<std::size_t> markerAt, digestAt;
     for (const InspectFile& f : package.files) {

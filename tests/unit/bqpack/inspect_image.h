@@ -42,6 +42,11 @@ struct InspectPackage {
     std::int32_t askForFolder = 1;
     std::string configText = "[Subdirectories]\r\nRestoreSets=.\r\n";
     std::string configSourceName = "Bkp1.inz";
+    // The marker's text once more as a string among the texts (as a program
+    // that checks the marker holds it).
+    bool markerAsString = false;
+    // A second, complete template after the first.
+    bool secondTemplate = false;
 };
 
 struct InspectImage {

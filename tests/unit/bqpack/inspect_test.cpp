@@ -256,6 +256,36 @@ TEST_F(Inspect, EmptyPackageIsFoundThroughItsTexts) {
               "Bramblequist.inz: ok (4096 bytes of configuration text)\n" + setup + ": ok\n");
 }
 
+TEST_F(Inspect, TemplateIsTheMarkerWithTheTemplatesFields) {
+    // A program may hold the marker's text as a string too: the template is
+    // the marker followed by a length, a padded source name and a text.
+    InspectPackage package = StandardPackage();
+    package.markerAsString = true;
+    InspectImage image = BuildInspectImage(package);
+    PackageImage p;
+    std::string error;
+    ASSERT_TRUE(ReadPackageImage(image.bytes.data(), image.bytes.size(), &p, &error)) << error;
+    EXPECT_EQ(p.configOffset, image.configOffset);
+    EXPECT_EQ(p.configSourceName, "Bkp1.inz");
+
+    // Still found when its length is damaged (verify then reports that).
+    Put32(&image.bytes, image.configOffset + 10, 5000);
+    ASSERT_TRUE(ReadPackageImage(image.bytes.data(), image.bytes.size(), &p, &error)) << error;
+    EXPECT_EQ(p.configOffset, image.configOffset);
+
+    // Two templates alike cannot be told apart.
+    package.markerAsString = false;
+    package.secondTemplate = true;
+    image = BuildInspectImage(package);
+    EXPECT_FALSE(ReadPackageImage(image.bytes.data(), image.bytes.size(), &p, &error));
+    const std::uint32_t va =
+        image.imageBase + 0x3000 +
+        static_cast<std::uint32_t>(image.configOffset -
+                                   Get32(image.bytes, image.rdataHeaderOffset + 20));
+    EXPECT_EQ(error, "more than one configuration template marker (at " + Hex32(va) + " and " +
+                         Hex32(va + 4372) + ")");
+}
+
 TEST_F(Inspect, VerifyReportsEveryFile) {
     const InspectImage image = BuildInspectImage(StandardPackage());
     const std::string setup = Save(image);
@@ -300,6 +330,15 @@ TEST_F(Inspect, ExtractGivesBackTheFilesAndConfiguration) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(fs::file_size(out / "empty.dat"), 0u);
     EXPECT_EQ(ReadFile(out / "bqt.dlx"), package.files[1].content);
+}
+
+TEST_F(Inspect, ExtractReportsAFolderItCannotMake) {
+    const std::string setup = Save(BuildInspectImage(StandardPackage()));
+    std::ofstream(dir_ / "plain") << "a file, not a folder";
+    const std::string out = (dir_ / "plain" / "sub").string();
+    const Result r = Invoke(RunExtract, {setup, "-d", out});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err.rfind("bqpack: " + out + ": cannot create the folder: ", 0), 0u) << r.err;
 }
 
 #ifndef _WIN32
