@@ -1,7 +1,7 @@
 // libFuzzer target for the image reader: whatever the bytes, finding the
 // package, checking each file (digest, chunk walk, expansion) and the
 // configuration length must end with a result, never a crash, a hang or an
-// allocation beyond a fixed multiple of the input.  Seeds: fuzz/seeds/image_reader
+// allocation beyond a fixed multiple of the input.  Seeds: fuzz/seeds/fuzz_image_reader
 // (a small installer image with compressed and raw chunks).
 #include <cstddef>
 #include <cstdint>
