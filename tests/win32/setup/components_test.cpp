@@ -1,9 +1,12 @@
-// Stopping the client's components and asking browsers to exit, with none
-// of them running.
+// Stopping the client's components with none of them running, and asking
+// browsers to exit.
 #include <gtest/gtest.h>
 
 #include "errors/error_record.h"
 #include "setup/setup.h"
+#include "tests/driver/driver.h"
+
+#include <string>
 
 namespace {
 
@@ -19,6 +22,22 @@ TEST(Components, NoneRunningReturnsAtOnce) {
 TEST(Components, NoBrowserEndsTheExitRequests) {
     EXPECT_EQ(3, SendBrowserExit());
     EXPECT_EQ(3, CloseBrowserWindows());
+}
+
+// A browser that accepts every exit request but never exits is asked a
+// bounded number of times.
+TEST(Components, BrowserThatStaysIsAskedSixteenTimes) {
+    driver::Process browser;
+    const std::string log = driver::FreshFolder("browser") + "\\browser.log";
+    const std::string exe =
+        driver::FreshCopy(std::string(BQ_BUILD_DIR_WIN) + "\\standins\\browser.exe", "browser.exe");
+    ASSERT_TRUE(driver::Start(&browser, exe, "--stay --log " + log));
+    ASSERT_TRUE(driver::WaitFileLines(log, 1)); // serving
+    EXPECT_EQ(0, CloseBrowserWindows());
+    const std::vector<std::string> lines = driver::ReadLines(log);
+    ASSERT_EQ(17u, lines.size());
+    EXPECT_EQ("execute WWW_Exit", lines.back());
+    EXPECT_TRUE(browser.Running());
 }
 
 } // namespace

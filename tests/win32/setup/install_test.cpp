@@ -147,6 +147,25 @@ TEST_F(InstallTest, ConfigurationWrittenThenEngineStarted) {
     EXPECT_EQ(0u, InstallPackage(&record, folder_.c_str(), 0));
 }
 
+TEST_F(InstallTest, BufferThatCannotBeHad) {
+    Package.ExpandedSizes[0] = 0x80000000u; // 2 GiB: more than the expansion can take
+    ErrorRecord record;
+    EXPECT_EQ(ERR_NO_MEMORY, InstallPackage(&record, folder_.c_str(), 1));
+    EXPECT_EQ(205u, record.line);
+    EXPECT_EQ(File("alpha.txt"), std::string(record.param1));
+    ExpectTrail(record, {{16002, 311}});
+}
+
+TEST_F(InstallTest, ConfigurationFileThatCannotBeCreated) {
+    ErrorRecord record;
+    ASSERT_EQ(0u, CreateFolderTree(&record, File("Bramblequist.inz").c_str()));
+    EXPECT_EQ(ERR_CREATE_FILE, InstallPackage(&record, folder_.c_str(), 0));
+    EXPECT_EQ(262u, record.line);
+    EXPECT_EQ(File("Bramblequist.inz"), std::string(record.param1));
+    ExpectTrail(record, {{16002, 311}});
+    EXPECT_EQ("hello world", setup_test::ReadFileBytes(File("alpha.txt")));
+}
+
 // Folders that cannot be installed to are refused before anything is
 // created, as a folder that cannot be created.
 TEST_F(InstallTest, UnusableFoldersAreRefused) {
