@@ -184,6 +184,10 @@ int OpenPackage(const Args& args, const Output& o, std::vector<std::uint8_t>* by
     return kInspectOk;
 }
 
+std::string Bytes(std::uint64_t count) {
+    return Num(count) + (count == 1 ? " byte" : " bytes");
+}
+
 std::string Flag(std::int32_t value) {
     if (value == 0)
         return "no";
@@ -477,7 +481,7 @@ int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::
     for (const PackageFileEntry& f : p.files) {
         FileCheck check;
         if (CheckPackageFile(p, f, &check, nullptr)) {
-            *out += Shown(f.name) + ": ok (" + Num(f.expandedSize) + " bytes from " +
+            *out += Shown(f.name) + ": ok (" + Bytes(f.expandedSize) + " from " +
                     Num(f.storedSize) + " in " + Num(check.chunkCount) +
                     (check.chunkCount == 1 ? " chunk, digest " : " chunks, digest ") +
                     DigestHex(check.computedDigest) + ")\n";
@@ -582,7 +586,7 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
         }
         if (!WriteNewFile(paths[i], data.data(), data.size(), &error))
             return Fail(o, Shown(paths[i]), error, kInspectOutput);
-        *out += "extracted " + Shown(paths[i]) + " (" + Num(data.size()) + " bytes)\n";
+        *out += "extracted " + Shown(paths[i]) + " (" + Bytes(data.size()) + ")\n";
     }
     return kInspectOk;
 }
