@@ -209,7 +209,8 @@ std::uint32_t TableScore(const PeImage& image, const std::uint8_t* p,
     std::uint32_t texts = 0;
     std::string ignored;
     for (const TextField& field : kTextFields) {
-        if (ReadText(image, Read32(p + 4 * field.word), &ignored) == TextResult::Ok)
+        const std::uint32_t va = Read32(p + 4 * field.word);
+        if ((va == 0 && field.mayBeNull) || ReadText(image, va, &ignored) == TextResult::Ok)
             ++texts;
         else if (linked == 0)
             return 0; // without a blob pointer, every text must hold

@@ -254,6 +254,13 @@ TEST_F(Inspect, EmptyPackageIsFoundThroughItsTexts) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
               "Bramblequist.inz: ok (4096 bytes of configuration text)\n" + setup + ": ok\n");
+
+    // The build folder, which the installer never reads, may be null.
+    InspectImage image = BuildInspectImage(package);
+    Put32(&image.bytes, TableWord(image, 18), 0);
+    r = Invoke(RunInfo, {Save(image, "nobuildfolder.exe")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Build folder:       \nFile count:         0\n"), std::string::npos);
 }
 
 TEST_F(Inspect, TemplateIsTheMarkerWithTheTemplatesFields) {
