@@ -95,6 +95,22 @@ std::string Num(std::uint64_t value) {
     return text;
 }
 
+// Text from the image for a message: bytes outside printable ASCII become
+// \xNN, so that a hostile name cannot send control sequences.
+std::string Printable(const std::string& text) {
+    std::string shown;
+    for (unsigned char c : text) {
+        if (c >= 0x20 && c < 0x7F) {
+            shown += static_cast<char>(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            shown += hex;
+        }
+    }
+    return shown;
+}
+
 // Bytes of a section that both lie in the file and are part of the image.
 std::uint32_t MappedSize(const ImageSection& section) {
     if (section.virtualSize == 0)
@@ -361,7 +377,8 @@ bool ReadTable(PackageImage* package, const std::vector<std::uint32_t>& ends, st
         file.expandedSize = word(kWordExpandedSizes + i);
         file.storedSize = word(kWordStoredSizes + i);
         file.dataVa = word(kWordFileData + i);
-        const std::string named = "file \"" + file.name + "\" (slot " + std::to_string(i) + "): ";
+        const std::string named =
+            "file \"" + Printable(file.name) + "\" (slot " + std::to_string(i) + "): ";
 
         // The marker ends just where FileData points.
         const std::string marker = std::string("XXX") + file.name + "XXX" + '\0';
@@ -371,7 +388,7 @@ bool ReadTable(PackageImage* package, const std::vector<std::uint32_t>& ends, st
             !MapVirtualRange(image, file.dataVa - markerBytes, markerBytes, &markerAt) ||
             std::memcmp(image.data + markerAt, marker.data(), markerBytes) != 0) {
             *error = named + "FileData " + Hex32(file.dataVa) +
-                     " does not follow its marker \"XXX" + file.name + "XXX\"";
+                     " does not follow its marker \"XXX" + Printable(file.name) + "XXX\"";
             return false;
         }
         const std::uint64_t blobBytes = std::uint64_t{kBlobDigestBytes} + file.storedSize;

@@ -241,6 +241,16 @@ TEST_F(Inspect, NamesFromTheImageAreShownEscaped) {
     EXPECT_NE(r.out.find("a\\x1b[2J\"b\\xe9  "), std::string::npos) << r.out;
     r = Invoke(RunList, {"--json", setup});
     EXPECT_NE(r.out.find("\"name\": \"a\\u001b[2J\\\"b\\u00e9\""), std::string::npos) << r.out;
+
+    // Also in messages about the file.
+    InspectImage image = BuildInspectImage(package);
+    Put32(&image.bytes, TableWord(image, 19), image.dataVas[0] + 4);
+    const std::string damaged = Save(image, "damaged.exe");
+    r = Invoke(RunInfo, {damaged});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "bqpack: " + damaged + ": file \"a\\x1b[2J\"b\\xe9\" (slot 0): FileData " +
+                         Hex32(image.dataVas[0] + 4) +
+                         " does not follow its marker \"XXXa\\x1b[2J\"b\\xe9XXX\"\n");
 }
 
 TEST_F(Inspect, EmptyPackageIsFoundThroughItsTexts) {
