@@ -45,8 +45,8 @@ constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 constexpr std::int32_t kInfinity = 0x1FFFFFFF; // sums of two stay below 2^31
 constexpr int kLevels = 8;                     // sparse table rows 0..7: ranges up to 255 lengths
 constexpr int kPadding = 256;                  // positions past a block's end in every row
-constexpr int kSettings = 6;
-constexpr std::size_t kLeastStream = 5; // the decoder refuses 4 bytes or fewer                   // lane = literal mode * 3 + dictionary bits - 4
+constexpr int kSettings = 6;                   // lane = literal mode * 3 + dictionary bits - 4
+constexpr std::size_t kLeastStream = 5;        // the decoder refuses 4 bytes or fewer
 
 // Eight 32-bit lanes as two four-lane halves, which every x86 vector unit
 // (and GCC's generic lowering elsewhere) handles in registers.
