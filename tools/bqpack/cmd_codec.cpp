@@ -143,9 +143,9 @@ int CmdImplode(int argc, char** argv) {
     }
     if (!WriteWholeFile(files[1], best.data(), best.size()))
         return kCodecFileError;
-    std::printf("%s: %zu bytes -> %zu bytes (%s literals, %u-byte dictionary)\n", files[1],
-                in.size(), best.size(), bestMode == DCL_LITERALS_ASCII ? "ascii" : "binary",
-                1u << (bestBits + 6));
+    std::printf("%s: %lu bytes -> %lu bytes (%s literals, %u-byte dictionary)\n", files[1],
+                static_cast<unsigned long>(in.size()), static_cast<unsigned long>(best.size()),
+                bestMode == DCL_LITERALS_ASCII ? "ascii" : "binary", 1u << (bestBits + 6));
     return kCodecOk;
 }
 
@@ -187,11 +187,12 @@ int CmdExplode(int argc, char** argv) {
                  unsigned(in[0]));
         break;
     case DCL_SHORT_INPUT:
-        Complain("%s: short input: %zu bytes, a stream needs at least 5", files[0], in.size());
+        Complain("%s: short input: %lu bytes, a stream needs at least 5", files[0],
+                 static_cast<unsigned long>(in.size()));
         break;
     default:
-        Complain("%s: input ended before the end code; %s holds the %zu bytes decoded before",
-                 files[0], files[1], out.bytes.size());
+        Complain("%s: input ended before the end code; %s holds the %lu bytes decoded before",
+                 files[0], files[1], static_cast<unsigned long>(out.bytes.size()));
         break;
     }
     return int(result);
