@@ -177,7 +177,22 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
     }
 
     std::vector<std::size_t> markerAt, digestAt;
+    if (!package.blobRegion.empty()) {
+        const std::size_t regionAt = rdata.data.size();
+        rdata.data.insert(rdata.data.end(), package.blobRegion.begin(), package.blobRegion.end());
+        for (std::size_t i = 0; i < package.files.size(); ++i) {
+            const std::size_t at = regionAt + package.regionDataOffsets.at(i);
+            digestAt.push_back(at);
+            markerAt.push_back(at - package.files[i].name.size() - 7);
+            image.storedSizes.push_back(package.regionStoredSizes.at(i));
+            image.expandedSizes.push_back(
+                static_cast<std::uint32_t>(package.files[i].content.size()));
+            image.dataVas.push_back(kImageBase + rdata.va + static_cast<std::uint32_t>(at));
+        }
+    }
     for (const InspectFile& f : package.files) {
+        if (!package.blobRegion.empty())
+            break;
         const std::vector<std::uint8_t> stream =
             f.explicitStream ? f.stream : InspectChunkStream(f.content, package.chunkSize);
         const std::string marker = "XXX" + f.name + "XXX";

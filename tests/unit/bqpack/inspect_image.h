@@ -47,6 +47,12 @@ struct InspectPackage {
     bool markerAsString = false;
     // A second, complete template after the first.
     bool secondTemplate = false;
+    // When not empty, the blob region as it stands (e.g. as bqpack build
+    // wrote it) instead of one made from the files; each file then gives
+    // its place in it and its sizes.
+    std::vector<std::uint8_t> blobRegion;
+    std::vector<std::uint32_t> regionDataOffsets; // per file, of the digest
+    std::vector<std::uint32_t> regionStoredSizes;
 };
 
 struct InspectImage {
