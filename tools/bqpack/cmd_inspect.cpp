@@ -163,7 +163,9 @@ int ParseArgs(const std::vector<std::string>& args, const char* command, unsigne
             parsed->dir = args[++i];
         } else if (a.size() > 1 && a[0] == '-') {
             return Usage(o, command, "unknown option " + a);
-        } else if (parsed->image.empty() && !a.empty()) {
+        } else if (a.empty()) {
+            return Usage(o, command, "an empty installer name");
+        } else if (parsed->image.empty()) {
             parsed->image = a;
         } else {
             return Usage(o, command, "more than one installer given");

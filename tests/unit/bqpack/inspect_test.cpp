@@ -469,6 +469,7 @@ TEST_F(Inspect, CommandLineMistakesAreUsageErrors) {
         {RunInfo,
          {"--force", "a.exe"},
          "bqpack info: unknown option --force (see bqpack info --help)\n"},
+        {RunVerify, {""}, "bqpack verify: an empty installer name (see bqpack verify --help)\n"},
     };
     for (const Case& c : cases) {
         const Result r = Invoke(c.command, c.args);
