@@ -282,6 +282,33 @@ TEST(SetupE2e, DigestMismatchAndMissingEngineAreShownByCode) {
     }
 }
 
+// A write that fails (the target leads to a full device) is shown by its
+// code and path, for a packaged file and for the configuration file.
+TEST(SetupE2e, WriteFailuresAreShownByCode) {
+    struct Case {
+        const char* folder;
+        const char* failing;
+    } cases[] = {{"file", "notes.txt"}, {"config", "Bramblequist.inz"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        Installer setup;
+        setup.folder = std::string(BQ_E2E_DISK_FULL_WIN) + "\\" + c.folder;
+        ASSERT_TRUE(setup.Start("/S " + setup.folder));
+        ASSERT_TRUE(setup.WaitDialog());
+        HWND box = ErrorBox(setup.Pid());
+        ASSERT_NE(nullptr, box);
+        EXPECT_EQ("LA4155 (" + setup.File(c.failing) + ")", driver::MessageBoxText(box));
+        EXPECT_EQ("Saving File to Disk", driver::ControlText(setup.dialog, kStatus));
+        EXPECT_TRUE(Dismiss(box, IDOK));
+        driver::Close(setup.dialog);
+        box = ErrorBox(setup.Pid());
+        ASSERT_NE(nullptr, box);
+        EXPECT_TRUE(Dismiss(box, IDYES));
+        EXPECT_TRUE(setup.Ended());
+        EXPECT_FALSE(driver::FileExists(setup.engineLog));
+    }
+}
+
 // With a scheduler running, the folder of the earlier installation is taken
 // from the registry and installed to at once; the scheduler is asked to end.
 TEST(SetupE2e, RegistryFolderWhenTheSchedulerRuns) {
