@@ -95,22 +95,6 @@ std::string Num(std::uint64_t value) {
     return text;
 }
 
-// Text from the image for a message: bytes outside printable ASCII become
-// \xNN, so that a hostile name cannot send control sequences.
-std::string Printable(const std::string& text) {
-    std::string shown;
-    for (unsigned char c : text) {
-        if (c >= 0x20 && c < 0x7F) {
-            shown += static_cast<char>(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02x", c);
-            shown += hex;
-        }
-    }
-    return shown;
-}
-
 // Bytes of a section that both lie in the file and are part of the image.
 std::uint32_t MappedSize(const ImageSection& section) {
     if (section.virtualSize == 0)
@@ -405,6 +389,22 @@ bool ReadTable(PackageImage* package, const std::vector<std::uint32_t>& ends, st
 }
 
 } // namespace
+
+// Text from the image for a message: bytes outside printable ASCII become
+// \xNN, so that a hostile name cannot send control sequences.
+std::string Printable(const std::string& text) {
+    std::string shown;
+    for (unsigned char c : text) {
+        if (c >= 0x20 && c < 0x7F) {
+            shown += static_cast<char>(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            shown += hex;
+        }
+    }
+    return shown;
+}
 
 bool ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage* image, std::string* error) {
     image->data = data;

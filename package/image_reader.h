@@ -136,5 +136,9 @@ bool CheckPackageFile(const PackageImage& package, const PackageFileEntry& file,
 // Checks the configuration length (1 to 4096).
 bool CheckConfigLength(const PackageImage& package, std::string* problem);
 
+// Text from the image for a message or a terminal: bytes outside printable
+// ASCII become \xNN, so that a hostile name cannot send control sequences.
+std::string Printable(const std::string& text);
+
 // Lower-case hexadecimal form of a 16-byte digest.
 std::string DigestHex(const std::uint8_t* digest);

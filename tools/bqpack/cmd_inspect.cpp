@@ -57,22 +57,6 @@ std::string Num(std::uint64_t value) {
     return text;
 }
 
-// Text from the image for a terminal: bytes outside printable ASCII become
-// \xNN, so a hostile name cannot send control sequences.
-std::string Shown(const std::string& text) {
-    std::string shown;
-    for (unsigned char c : text) {
-        if (c >= 0x20 && c < 0x7F) {
-            shown += static_cast<char>(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02x", c);
-            shown += hex;
-        }
-    }
-    return shown;
-}
-
 // A JSON string; bytes of 0x80 and above are taken as Latin-1.
 std::string Json(const std::string& text) {
     std::string json = "\"";
@@ -184,6 +168,24 @@ int OpenPackage(const Args& args, const Output& o, std::vector<std::uint8_t>* by
         !ReadPackageImage(bytes->data(), bytes->size(), package, &error))
         return Fail(o, args.image, error, kInspectDamaged);
     return kInspectOk;
+}
+
+// The start every command shares: parse its arguments, answer --help, load
+// and read the installer.  Returns the status to end with, or kGoOn when the
+// command goes on with args, bytes and package.
+const int kGoOn = -1;
+int Begin(const std::vector<std::string>& arguments, const char* command, unsigned options,
+          const char* usage, const Output& o, Args* args, std::vector<std::uint8_t>* bytes,
+          PackageImage* package) {
+    if (int status = ParseArgs(arguments, command, options, o, args))
+        return status;
+    if (args->help) {
+        *o.out += usage;
+        return kInspectOk;
+    }
+    if (int status = OpenPackage(*args, o, bytes, package))
+        return status;
+    return kGoOn;
 }
 
 std::string Bytes(std::uint64_t count) {
@@ -391,34 +393,30 @@ bool CheckExtractName(const std::string& name, std::string* why) {
 int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
     const Output o{out, err};
     Args args;
-    if (int status = ParseArgs(arguments, "info", 0, o, &args))
-        return status;
-    if (args.help) {
-        *out += kInfoUsage;
-        return kInspectOk;
-    }
     std::vector<std::uint8_t> bytes;
     PackageImage p;
-    if (int status = OpenPackage(args, o, &bytes, &p))
+    const int status = Begin(arguments, "info", 0, kInfoUsage, o, &args, &bytes, &p);
+    if (status != kGoOn)
         return status;
     auto line = [out](const char* label, const std::string& value) {
         *out += Padded(label, 20, false) + value + "\n";
     };
-    line("Default folder:", Shown(p.defaultFolder));
+    line("Default folder:", Printable(p.defaultFolder));
     line("Ask for folder:", Flag(p.askForFolder));
     line("Pass setup path:", Flag(p.passSetupPath));
     line("Verify digests:", Flag(p.verifyDigests));
-    line("Engine program:", Shown(p.engineProgram));
-    line("Init verb:", Shown(p.initVerb));
-    line("Init verb (/R):", Shown(p.initVerbDR));
-    line("Init verb (/G):", Shown(p.initVerbAutoUp));
-    line("Scheduler class:", Shown(p.schedulerClass));
+    line("Engine program:", Printable(p.engineProgram));
+    line("Init verb:", Printable(p.initVerb));
+    line("Init verb (/R):", Printable(p.initVerbDR));
+    line("Init verb (/G):", Printable(p.initVerbAutoUp));
+    line("Scheduler class:", Printable(p.schedulerClass));
     line("Scheduler command:", Num(p.schedulerCommand));
-    line("Shell class:", Shown(p.shellClass));
+    line("Shell class:", Printable(p.shellClass));
     line("Shell message:", Num(p.shellMessage));
-    line("Engine class:", Shown(p.engineClass));
-    line("Configuration file:", Shown(p.configFileName) + " (" + Num(p.configLength) + " bytes)");
-    line("Build folder:", Shown(p.buildFolder));
+    line("Engine class:", Printable(p.engineClass));
+    line("Configuration file:",
+         Printable(p.configFileName) + " (" + Num(p.configLength) + " bytes)");
+    line("Build folder:", Printable(p.buildFolder));
     line("File count:", Num(static_cast<std::uint32_t>(p.fileCount)));
     return kInspectOk;
 }
@@ -426,15 +424,10 @@ int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::st
 int RunList(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
     const Output o{out, err};
     Args args;
-    if (int status = ParseArgs(arguments, "list", kOptJson, o, &args))
-        return status;
-    if (args.help) {
-        *out += kListUsage;
-        return kInspectOk;
-    }
     std::vector<std::uint8_t> bytes;
     PackageImage p;
-    if (int status = OpenPackage(args, o, &bytes, &p))
+    const int status = Begin(arguments, "list", kOptJson, kListUsage, o, &args, &bytes, &p);
+    if (status != kGoOn)
         return status;
     if (args.json) {
         *out += "{\"files\": [";
@@ -452,53 +445,48 @@ int RunList(const std::vector<std::string>& arguments, std::string* out, std::st
     }
     std::size_t width = 16;
     for (const PackageFileEntry& f : p.files)
-        width = std::max(width, Shown(f.name).size());
+        width = std::max(width, Printable(f.name).size());
     *out += Padded("Name", width, false) + "  " + Padded("Expanded", 10, true) + "  " +
             Padded("Stored", 10, true) + "  " + Padded("Ratio", 6, true) + "  Digest\n";
     for (const PackageFileEntry& f : p.files) {
-        *out += Padded(Shown(f.name), width, false) + "  " + Padded(Num(f.expandedSize), 10, true) +
-                "  " + Padded(Num(f.storedSize), 10, true) + "  " +
-                Padded(Ratio(f.storedSize, f.expandedSize), 6, true) + "  " +
+        *out += Padded(Printable(f.name), width, false) + "  " +
+                Padded(Num(f.expandedSize), 10, true) + "  " + Padded(Num(f.storedSize), 10, true) +
+                "  " + Padded(Ratio(f.storedSize, f.expandedSize), 6, true) + "  " +
                 DigestHex(StoredDigest(p, f)) + "\n";
     }
-    *out +=
-        "Configuration file " + Shown(p.configFileName) + ": " + Num(p.configLength) + " bytes\n";
+    *out += "Configuration file " + Printable(p.configFileName) + ": " + Num(p.configLength) +
+            " bytes\n";
     return kInspectOk;
 }
 
 int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
     const Output o{out, err};
     Args args;
-    if (int status = ParseArgs(arguments, "verify", 0, o, &args))
-        return status;
-    if (args.help) {
-        *out += kVerifyUsage;
-        return kInspectOk;
-    }
     std::vector<std::uint8_t> bytes;
     PackageImage p;
-    if (int status = OpenPackage(args, o, &bytes, &p))
+    const int status = Begin(arguments, "verify", 0, kVerifyUsage, o, &args, &bytes, &p);
+    if (status != kGoOn)
         return status;
     std::vector<std::string> problems;
     for (const PackageFileEntry& f : p.files) {
         FileCheck check;
         if (CheckPackageFile(p, f, &check, nullptr)) {
-            *out += Shown(f.name) + ": ok (" + Bytes(f.expandedSize) + " from " +
+            *out += Printable(f.name) + ": ok (" + Bytes(f.expandedSize) + " from " +
                     Num(f.storedSize) + " in " + Num(check.chunkCount) +
                     (check.chunkCount == 1 ? " chunk, digest " : " chunks, digest ") +
                     DigestHex(check.computedDigest) + ")\n";
         } else {
-            *out += Shown(f.name) + ": DAMAGED: " + check.problem + "\n";
-            problems.push_back(Shown(f.name) + ": " + check.problem);
+            *out += Printable(f.name) + ": DAMAGED: " + check.problem + "\n";
+            problems.push_back(Printable(f.name) + ": " + check.problem);
         }
     }
     std::string problem;
     if (CheckConfigLength(p, &problem)) {
-        *out += Shown(p.configFileName) + ": ok (" + Num(p.configLength) +
+        *out += Printable(p.configFileName) + ": ok (" + Num(p.configLength) +
                 " bytes of configuration text)\n";
     } else {
-        *out += Shown(p.configFileName) + ": DAMAGED: " + problem + "\n";
-        problems.push_back(Shown(p.configFileName) + ": " + problem);
+        *out += Printable(p.configFileName) + ": DAMAGED: " + problem + "\n";
+        problems.push_back(Printable(p.configFileName) + ": " + problem);
     }
     if (!problems.empty()) {
         std::string first = "damaged: " + problems[0];
@@ -513,15 +501,11 @@ int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::
 int RunExtract(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
     const Output o{out, err};
     Args args;
-    if (int status = ParseArgs(arguments, "extract", kOptExtract, o, &args))
-        return status;
-    if (args.help) {
-        *out += kExtractUsage;
-        return kInspectOk;
-    }
     std::vector<std::uint8_t> bytes;
     PackageImage p;
-    if (int status = OpenPackage(args, o, &bytes, &p))
+    const int status =
+        Begin(arguments, "extract", kOptExtract, kExtractUsage, o, &args, &bytes, &p);
+    if (status != kGoOn)
         return status;
 
     // Everything is checked before anything is written: names, digests,
@@ -538,18 +522,18 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
     for (std::size_t i = 0; i < names.size(); ++i) {
         std::string why;
         if (!CheckExtractName(names[i], &why))
-            return Fail(o, args.image, "refusing to write \"" + Shown(names[i]) + "\": " + why,
+            return Fail(o, args.image, "refusing to write \"" + Printable(names[i]) + "\": " + why,
                         kInspectDamaged);
         for (std::size_t j = 0; j < i; ++j) {
             if (SameName(names[i], names[j]))
-                return Fail(o, args.image, "two files named \"" + Shown(names[i]) + "\"",
+                return Fail(o, args.image, "two files named \"" + Printable(names[i]) + "\"",
                             kInspectDamaged);
         }
     }
     for (const PackageFileEntry& f : p.files) {
         FileCheck check;
         if (!CheckPackageFile(p, f, &check, nullptr))
-            return Fail(o, args.image, "damaged: " + Shown(f.name) + ": " + check.problem,
+            return Fail(o, args.image, "damaged: " + Printable(f.name) + ": " + check.problem,
                         kInspectDamaged);
     }
 
@@ -564,9 +548,9 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
         const std::string path = prefix + name;
         const int kind = EntryKind(path);
         if (kind != 0 && !args.force)
-            return Fail(o, Shown(path), "exists (use --force to overwrite)", kInspectOutput);
+            return Fail(o, Printable(path), "exists (use --force to overwrite)", kInspectOutput);
         if (kind == 1)
-            return Fail(o, Shown(path), "is a folder", kInspectOutput);
+            return Fail(o, Printable(path), "is a folder", kInspectOutput);
         paths.push_back(path);
     }
 
@@ -574,21 +558,21 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
         // An existing entry is removed rather than written through, so a
         // link in DIR never leads the output elsewhere.
         if (args.force && EntryKind(paths[i]) != 0 && !RemoveEntry(paths[i]))
-            return Fail(o, Shown(paths[i]), std::string("cannot replace: ") + std::strerror(errno),
-                        kInspectOutput);
+            return Fail(o, Printable(paths[i]),
+                        std::string("cannot replace: ") + std::strerror(errno), kInspectOutput);
         std::vector<std::uint8_t> data;
         if (i < p.files.size()) {
             FileCheck check;
             if (!CheckPackageFile(p, p.files[i], &check, &data))
-                return Fail(o, args.image, "damaged: " + Shown(names[i]) + ": " + check.problem,
+                return Fail(o, args.image, "damaged: " + Printable(names[i]) + ": " + check.problem,
                             kInspectDamaged);
         } else {
             const std::uint8_t* text = ConfigText(p);
             data.assign(text, text + p.configLength);
         }
         if (!WriteNewFile(paths[i], data.data(), data.size(), &error))
-            return Fail(o, Shown(paths[i]), error, kInspectOutput);
-        *out += "extracted " + Shown(paths[i]) + " (" + Bytes(data.size()) + ")\n";
+            return Fail(o, Printable(paths[i]), error, kInspectOutput);
+        *out += "extracted " + Printable(paths[i]) + " (" + Bytes(data.size()) + ")\n";
     }
     return kInspectOk;
 }
