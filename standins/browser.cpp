@@ -38,11 +38,7 @@ HDDEDATA CALLBACK BrowserDdeProc(UINT type, UINT, HCONV, HSZ topic, HSZ, HDDEDAT
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    static char log[MAX_PATH];
-    if (const char* v = ArgValue("--log")) {
-        lstrcpynA(log, v, sizeof log);
-        Log = log;
-    }
+    Log = LogArg();
     Stay = HasFlag("--stay");
     if (DdeInitializeA(&Instance, BrowserDdeProc, APPCLASS_STANDARD | CBF_SKIP_ALLNOTIFICATIONS,
                        0) != DMLERR_NO_ERROR)

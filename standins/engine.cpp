@@ -12,14 +12,6 @@ namespace {
 
 char LogPath[MAX_PATH];
 
-LRESULT CALLBACK EngineProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -38,7 +30,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     GetEnvironmentVariableA("BQ_ENGINE_STAY", stay, sizeof stay);
     if (strcmp(stay, "1") != 0 && !HasFlag("--stay"))
         return 0;
-    if (!CreateStandinWindow("BackupRestoreEngineWClassV2", EngineProc))
+    if (!CreateStandinWindow("BackupRestoreEngineWClassV2", StandinDefProc))
         return 1;
     LogLine(log, "ready");
     return PumpMessages();

@@ -3,7 +3,7 @@
 #include "standin.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    if (!CreateStandinWindow("BqKeepAliveWClass", DefWindowProcA))
+    if (!CreateStandinWindow("BqKeepAliveWClass", StandinDefProc))
         return 1;
     return PumpMessages();
 }

@@ -20,21 +20,13 @@ LRESULT CALLBACK SchedulerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
             DestroyWindow(hwnd);
         return 0;
     }
-    if (message == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
+    return StandinDefProc(hwnd, message, wParam, lParam);
 }
 
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    static char log[MAX_PATH];
-    if (const char* v = ArgValue("--log")) {
-        lstrcpynA(log, v, sizeof log);
-        Log = log;
-    }
+    Log = LogArg();
     Hang = HasFlag("--hang");
     if (!CreateStandinWindow("ScheduleWClassV2", SchedulerProc))
         return 1;

@@ -44,14 +44,26 @@ const char* ArgValue(const char* name) {
     bool quoted = *p == '"';
     if (quoted)
         ++p;
-    while (p[n] && n + 1 < sizeof ArgBuffer && (quoted ? p[n] != '"' : (p[n] != ' ' && p[n] != '\t')))
+    while (p[n] && n + 1 < sizeof ArgBuffer &&
+           (quoted ? p[n] != '"' : (p[n] != ' ' && p[n] != '\t')))
         ++n;
     memcpy(ArgBuffer, p, n);
     ArgBuffer[n] = '\0';
     return n ? ArgBuffer : nullptr;
 }
 
-int HasFlag(const char* name) { return FindToken(name) != nullptr; }
+const char* LogArg() {
+    static char log[MAX_PATH];
+    const char* value = ArgValue("--log");
+    if (!value)
+        return nullptr;
+    lstrcpynA(log, value, sizeof log);
+    return log;
+}
+
+int HasFlag(const char* name) {
+    return FindToken(name) != nullptr;
+}
 
 HWND CreateStandinWindow(const char* className, WNDPROC proc) {
     WNDCLASSA wc = {};
@@ -62,6 +74,14 @@ HWND CreateStandinWindow(const char* className, WNDPROC proc) {
         return nullptr;
     return CreateWindowExA(0, className, className, WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
                            nullptr, wc.hInstance, nullptr);
+}
+
+LRESULT CALLBACK StandinDefProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 int PumpMessages() {

@@ -10,10 +10,15 @@ void LogLine(const char* path, const char* text);
 // The value after `name` in the command line (e.g. --log FILE), or null.
 // Values run to the end of their blank-separated token.
 const char* ArgValue(const char* name);
+// The log file named by --log FILE, or null when none is given.
+const char* LogArg();
 // Nonzero when the command line holds the token `name`.
 int HasFlag(const char* name);
 // Registers a window class with the default procedure replaced by proc and
 // creates one hidden top-level window of it; returns the window or null.
 HWND CreateStandinWindow(const char* className, WNDPROC proc);
+// Default window procedure of the stand-ins: as DefWindowProcA, and the
+// program ends when its window is destroyed.
+LRESULT CALLBACK StandinDefProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Runs the message loop until WM_QUIT; returns its wParam.
 int PumpMessages();
