@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             expanded.size() != file.expandedSize)
             __builtin_trap();
     }
-    CheckExtractName(package.configFileName, &why);
+    CheckExtractName(package.settings.configFileName, &why);
     if (CheckConfigLength(package, &why)) {
         // The text must be readable up to its length.
         const std::uint8_t* text = ConfigText(package);

@@ -57,21 +57,21 @@ const std::size_t kConfigTextOffset = 274;
 struct TextField {
     std::uint32_t word;
     const char* name;
-    std::string PackageImage::*member;
+    std::string PackageSettings::*member;
     bool mayBeNull; // setup never reads it
 };
 
 const TextField kTextFields[] = {
-    {kWordBuildFolder, "BuildFolder", &PackageImage::buildFolder, true},
-    {kWordEngineProgram, "EngineProgram", &PackageImage::engineProgram, false},
-    {kWordInitVerb, "InitVerb", &PackageImage::initVerb, false},
-    {kWordInitVerbDR, "InitVerbDR", &PackageImage::initVerbDR, false},
-    {kWordInitVerbAutoUp, "InitVerbAutoUp", &PackageImage::initVerbAutoUp, false},
-    {kWordSchedulerClass, "SchedulerClass", &PackageImage::schedulerClass, false},
-    {kWordShellClass, "ShellClass", &PackageImage::shellClass, false},
-    {kWordEngineClass, "EngineClass", &PackageImage::engineClass, false},
-    {kWordConfigFileName, "ConfigFileName", &PackageImage::configFileName, false},
-    {kWordDefaultFolder, "DefaultFolder", &PackageImage::defaultFolder, false},
+    {kWordBuildFolder, "BuildFolder", &PackageSettings::buildFolder, true},
+    {kWordEngineProgram, "EngineProgram", &PackageSettings::engineProgram, false},
+    {kWordInitVerb, "InitVerb", &PackageSettings::initVerb, false},
+    {kWordInitVerbDR, "InitVerbDR", &PackageSettings::initVerbDR, false},
+    {kWordInitVerbAutoUp, "InitVerbAutoUp", &PackageSettings::initVerbAutoUp, false},
+    {kWordSchedulerClass, "SchedulerClass", &PackageSettings::schedulerClass, false},
+    {kWordShellClass, "ShellClass", &PackageSettings::shellClass, false},
+    {kWordEngineClass, "EngineClass", &PackageSettings::engineClass, false},
+    {kWordConfigFileName, "ConfigFileName", &PackageSettings::configFileName, false},
+    {kWordDefaultFolder, "DefaultFolder", &PackageSettings::defaultFolder, false},
 };
 
 std::uint16_t Read16(const std::uint8_t* p) {
@@ -332,20 +332,20 @@ bool ReadTable(PackageImage* package, const std::vector<std::uint32_t>& ends, st
     for (const TextField& field : kTextFields) {
         const std::uint32_t va = word(field.word);
         if (va == 0 && field.mayBeNull) {
-            (package->*field.member).clear();
+            (package->settings.*field.member).clear();
             continue;
         }
-        const TextResult result = ReadText(image, va, &(package->*field.member));
+        const TextResult result = ReadText(image, va, &(package->settings.*field.member));
         if (result != TextResult::Ok) {
             *error = where + field.name + " pointer " + Hex32(va) + " " + TextProblem(result);
             return false;
         }
     }
-    package->schedulerCommand = word(kWordSchedulerCommand);
-    package->shellMessage = word(kWordShellMessage);
-    package->passSetupPath = static_cast<std::int32_t>(word(kWordPassSetupPath));
-    package->verifyDigests = static_cast<std::int32_t>(word(kWordVerifyDigests));
-    package->askForFolder = static_cast<std::int32_t>(word(kWordAskForFolder));
+    package->settings.schedulerCommand = word(kWordSchedulerCommand);
+    package->settings.shellMessage = word(kWordShellMessage);
+    package->settings.passSetupPath = static_cast<std::int32_t>(word(kWordPassSetupPath));
+    package->settings.verifyDigests = static_cast<std::int32_t>(word(kWordVerifyDigests));
+    package->settings.askForFolder = static_cast<std::int32_t>(word(kWordAskForFolder));
 
     package->files.clear();
     for (std::int32_t i = 0; i < count; ++i) {

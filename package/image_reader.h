@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "package/package_settings.h"
 #include "package/package_table.h"
 
 enum : std::uint32_t {
@@ -66,21 +67,7 @@ struct PackageImage {
     std::uint32_t tableVa = 0;
     std::int32_t fileCount = 0;
     std::vector<PackageFileEntry> files; // fileCount entries, table order
-    std::string buildFolder;
-    std::string engineProgram;
-    std::string initVerb;
-    std::string initVerbDR;
-    std::string initVerbAutoUp;
-    std::string schedulerClass;
-    std::uint32_t schedulerCommand = 0;
-    std::string shellClass;
-    std::string engineClass;
-    std::uint32_t shellMessage = 0;
-    std::string configFileName;
-    std::int32_t passSetupPath = 0;
-    std::int32_t verifyDigests = 0;
-    std::string defaultFolder;
-    std::int32_t askForFolder = 0;
+    PackageSettings settings;
 
     std::uint32_t configVa = 0;
     std::size_t configOffset = 0;   // file offset of the template's marker

@@ -401,22 +401,22 @@ int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::st
     auto line = [out](const char* label, const std::string& value) {
         *out += Padded(label, 20, false) + value + "\n";
     };
-    line("Default folder:", Printable(p.defaultFolder));
-    line("Ask for folder:", Flag(p.askForFolder));
-    line("Pass setup path:", Flag(p.passSetupPath));
-    line("Verify digests:", Flag(p.verifyDigests));
-    line("Engine program:", Printable(p.engineProgram));
-    line("Init verb:", Printable(p.initVerb));
-    line("Init verb (/R):", Printable(p.initVerbDR));
-    line("Init verb (/G):", Printable(p.initVerbAutoUp));
-    line("Scheduler class:", Printable(p.schedulerClass));
-    line("Scheduler command:", Num(p.schedulerCommand));
-    line("Shell class:", Printable(p.shellClass));
-    line("Shell message:", Num(p.shellMessage));
-    line("Engine class:", Printable(p.engineClass));
+    line("Default folder:", Printable(p.settings.defaultFolder));
+    line("Ask for folder:", Flag(p.settings.askForFolder));
+    line("Pass setup path:", Flag(p.settings.passSetupPath));
+    line("Verify digests:", Flag(p.settings.verifyDigests));
+    line("Engine program:", Printable(p.settings.engineProgram));
+    line("Init verb:", Printable(p.settings.initVerb));
+    line("Init verb (/R):", Printable(p.settings.initVerbDR));
+    line("Init verb (/G):", Printable(p.settings.initVerbAutoUp));
+    line("Scheduler class:", Printable(p.settings.schedulerClass));
+    line("Scheduler command:", Num(p.settings.schedulerCommand));
+    line("Shell class:", Printable(p.settings.shellClass));
+    line("Shell message:", Num(p.settings.shellMessage));
+    line("Engine class:", Printable(p.settings.engineClass));
     line("Configuration file:",
-         Printable(p.configFileName) + " (" + Num(p.configLength) + " bytes)");
-    line("Build folder:", Printable(p.buildFolder));
+         Printable(p.settings.configFileName) + " (" + Num(p.configLength) + " bytes)");
+    line("Build folder:", Printable(p.settings.buildFolder));
     line("File count:", Num(static_cast<std::uint32_t>(p.fileCount)));
     return kInspectOk;
 }
@@ -439,7 +439,7 @@ int RunList(const std::vector<std::string>& arguments, std::string* out, std::st
                     DigestHex(StoredDigest(p, f)) + "\"}";
         }
         *out += std::string(p.files.empty() ? "" : "\n") +
-                "],\n \"configFileName\": " + Json(p.configFileName) +
+                "],\n \"configFileName\": " + Json(p.settings.configFileName) +
                 ",\n \"configLength\": " + Num(p.configLength) + "}\n";
         return kInspectOk;
     }
@@ -454,7 +454,7 @@ int RunList(const std::vector<std::string>& arguments, std::string* out, std::st
                 "  " + Padded(Ratio(f.storedSize, f.expandedSize), 6, true) + "  " +
                 DigestHex(StoredDigest(p, f)) + "\n";
     }
-    *out += "Configuration file " + Printable(p.configFileName) + ": " + Num(p.configLength) +
+    *out += "Configuration file " + Printable(p.settings.configFileName) + ": " + Num(p.configLength) +
             " bytes\n";
     return kInspectOk;
 }
@@ -482,11 +482,11 @@ int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::
     }
     std::string problem;
     if (CheckConfigLength(p, &problem)) {
-        *out += Printable(p.configFileName) + ": ok (" + Num(p.configLength) +
+        *out += Printable(p.settings.configFileName) + ": ok (" + Num(p.configLength) +
                 " bytes of configuration text)\n";
     } else {
-        *out += Printable(p.configFileName) + ": DAMAGED: " + problem + "\n";
-        problems.push_back(Printable(p.configFileName) + ": " + problem);
+        *out += Printable(p.settings.configFileName) + ": DAMAGED: " + problem + "\n";
+        problems.push_back(Printable(p.settings.configFileName) + ": " + problem);
     }
     if (!problems.empty()) {
         std::string first = "damaged: " + problems[0];
@@ -517,7 +517,7 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
         std::string problem;
         if (!CheckConfigLength(p, &problem))
             return Fail(o, args.image, problem, kInspectDamaged);
-        names.push_back(p.configFileName);
+        names.push_back(p.settings.configFileName);
     }
     for (std::size_t i = 0; i < names.size(); ++i) {
         std::string why;

@@ -245,35 +245,35 @@ bool SetKey(Parser& p, int line, const std::string& key, const std::string& raw)
     }
     struct TextKey {
         const char* key;
-        std::string Manifest::*field;
+        std::string PackageSettings::*field;
     };
     static const TextKey texts[] = {
-        {"build-folder", &Manifest::buildFolder},
-        {"engine-program", &Manifest::engineProgram},
-        {"init-verb", &Manifest::initVerb},
-        {"init-verb-dr", &Manifest::initVerbDR},
-        {"init-verb-autoup", &Manifest::initVerbAutoUp},
-        {"scheduler-class", &Manifest::schedulerClass},
-        {"shell-class", &Manifest::shellClass},
-        {"engine-class", &Manifest::engineClass},
-        {"default-folder", &Manifest::defaultFolder},
+        {"build-folder", &PackageSettings::buildFolder},
+        {"engine-program", &PackageSettings::engineProgram},
+        {"init-verb", &PackageSettings::initVerb},
+        {"init-verb-dr", &PackageSettings::initVerbDR},
+        {"init-verb-autoup", &PackageSettings::initVerbAutoUp},
+        {"scheduler-class", &PackageSettings::schedulerClass},
+        {"shell-class", &PackageSettings::shellClass},
+        {"engine-class", &PackageSettings::engineClass},
+        {"default-folder", &PackageSettings::defaultFolder},
     };
     for (const TextKey& t : texts)
         if (key == t.key)
-            return SetText(p, line, key, value, &(m.*t.field));
+            return SetText(p, line, key, value, &(m.settings.*t.field));
     if (key == "config-file-name")
         return CheckFileName(p, line, value, "config-file-name") &&
-               SetText(p, line, key, value, &m.configFileName);
+               SetText(p, line, key, value, &m.settings.configFileName);
     if (key == "scheduler-command")
-        return SetNumber(p, line, key, value, &m.schedulerCommand);
+        return SetNumber(p, line, key, value, &m.settings.schedulerCommand);
     if (key == "shell-message")
-        return SetNumber(p, line, key, value, &m.shellMessage);
+        return SetNumber(p, line, key, value, &m.settings.shellMessage);
     if (key == "pass-setup-path")
-        return SetFlag(p, line, key, value, &m.passSetupPath);
+        return SetFlag(p, line, key, value, &m.settings.passSetupPath);
     if (key == "verify-digests")
-        return SetFlag(p, line, key, value, &m.verifyDigests);
+        return SetFlag(p, line, key, value, &m.settings.verifyDigests);
     if (key == "ask-for-folder")
-        return SetFlag(p, line, key, value, &m.askForFolder);
+        return SetFlag(p, line, key, value, &m.settings.askForFolder);
 
     if (key.compare(0, 7, "broken-") == 0) {
         if (!p.options->allowBroken)
@@ -334,19 +334,19 @@ bool Finish(Parser& p) {
                                         "set config-source-name");
     }
     for (const ManifestFile& f : m.files)
-        if (Lower(f.name) == Lower(m.configFileName))
+        if (Lower(f.name) == Lower(m.settings.configFileName))
             return p.Fail(f.line,
                           "file name \"" + f.name + "\" is also the configuration file's name");
     if (!p.options->allowBroken) {
         // The installer builds each path in a 260-byte buffer: folder, '\', name.
-        std::size_t longest = std::max(m.configFileName.size(), m.engineProgram.size());
+        std::size_t longest = std::max(m.settings.configFileName.size(), m.settings.engineProgram.size());
         int line = 0;
         for (const ManifestFile& f : m.files)
             if (f.name.size() > longest) {
                 longest = f.name.size();
                 line = f.line;
             }
-        if (m.defaultFolder.size() + 1 + longest > kManifestTextMax) {
+        if (m.settings.defaultFolder.size() + 1 + longest > kManifestTextMax) {
             auto it = p.seen.find("default-folder");
             return p.Fail(line ? line : (it != p.seen.end() ? it->second : 0),
                           "default-folder with a file name appended is longer than 259 bytes");

@@ -3,6 +3,7 @@
 // of the package table.  Every setting defaults to the shipped release's
 // value; docs/manifest.md describes the format for users.
 #pragma once
+#include "package/package_settings.h"
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -40,21 +41,7 @@ struct Manifest {
     int configLine = 0;
     std::string configSourceName; // defaults to the template file's own name
 
-    std::string buildFolder = "c:\\ReleaseBuild\\";
-    std::string engineProgram = "Bramblequist.exe";
-    std::string initVerb = "INITIALIZE";
-    std::string initVerbDR = "INITIALIZEDR";
-    std::string initVerbAutoUp = "INITIALIZEAUTOUP";
-    std::string schedulerClass = "ScheduleWClassV2";
-    std::uint32_t schedulerCommand = 13201;
-    std::string shellClass = "ClientShellWClassV2";
-    std::string engineClass = "BackupRestoreEngineWClassV2";
-    std::uint32_t shellMessage = 13210;
-    std::string configFileName = "Bramblequist.inz";
-    std::int32_t passSetupPath = 1;
-    std::int32_t verifyDigests = 1;
-    std::string defaultFolder = "C:\\Program Files\\Bramblequist";
-    std::int32_t askForFolder = 1;
+    PackageSettings settings;
 
     BrokenPackage broken;
 };

@@ -33,21 +33,21 @@ TEST(BqpackManifest, DefaultsAreTheShippedSettings) {
     EXPECT_TRUE(m.files.empty());
     EXPECT_EQ(m.config, "/pkg/c.inz");
     EXPECT_EQ(m.configSourceName, "c.inz");
-    EXPECT_EQ(m.defaultFolder, "C:\\Program Files\\Bramblequist");
-    EXPECT_EQ(m.engineProgram, "Bramblequist.exe");
-    EXPECT_EQ(m.initVerb, "INITIALIZE");
-    EXPECT_EQ(m.initVerbDR, "INITIALIZEDR");
-    EXPECT_EQ(m.initVerbAutoUp, "INITIALIZEAUTOUP");
-    EXPECT_EQ(m.schedulerClass, "ScheduleWClassV2");
-    EXPECT_EQ(m.schedulerCommand, 13201u);
-    EXPECT_EQ(m.shellClass, "ClientShellWClassV2");
-    EXPECT_EQ(m.engineClass, "BackupRestoreEngineWClassV2");
-    EXPECT_EQ(m.shellMessage, 13210u);
-    EXPECT_EQ(m.configFileName, "Bramblequist.inz");
-    EXPECT_EQ(m.passSetupPath, 1);
-    EXPECT_EQ(m.verifyDigests, 1);
-    EXPECT_EQ(m.askForFolder, 1);
-    EXPECT_EQ(m.buildFolder, "c:\\ReleaseBuild\\");
+    EXPECT_EQ(m.settings.defaultFolder, "C:\\Program Files\\Bramblequist");
+    EXPECT_EQ(m.settings.engineProgram, "Bramblequist.exe");
+    EXPECT_EQ(m.settings.initVerb, "INITIALIZE");
+    EXPECT_EQ(m.settings.initVerbDR, "INITIALIZEDR");
+    EXPECT_EQ(m.settings.initVerbAutoUp, "INITIALIZEAUTOUP");
+    EXPECT_EQ(m.settings.schedulerClass, "ScheduleWClassV2");
+    EXPECT_EQ(m.settings.schedulerCommand, 13201u);
+    EXPECT_EQ(m.settings.shellClass, "ClientShellWClassV2");
+    EXPECT_EQ(m.settings.engineClass, "BackupRestoreEngineWClassV2");
+    EXPECT_EQ(m.settings.shellMessage, 13210u);
+    EXPECT_EQ(m.settings.configFileName, "Bramblequist.inz");
+    EXPECT_EQ(m.settings.passSetupPath, 1);
+    EXPECT_EQ(m.settings.verifyDigests, 1);
+    EXPECT_EQ(m.settings.askForFolder, 1);
+    EXPECT_EQ(m.settings.buildFolder, "c:\\ReleaseBuild\\");
     EXPECT_FALSE(m.broken.fileCountSet);
     EXPECT_FALSE(m.broken.configLengthSet);
 }
@@ -88,21 +88,21 @@ TEST(BqpackManifest, EveryKey) {
     EXPECT_EQ(m.config, "/pkg/../conf/c.inz");
     EXPECT_EQ(m.configLine, 6);
     EXPECT_EQ(m.configSourceName, "Bkp1.inz");
-    EXPECT_EQ(m.buildFolder, "d:\\b\\");
-    EXPECT_EQ(m.engineProgram, "Eng.exe");
-    EXPECT_EQ(m.initVerb, "A");
-    EXPECT_EQ(m.initVerbDR, "B");
-    EXPECT_EQ(m.initVerbAutoUp, "C");
-    EXPECT_EQ(m.schedulerClass, "SchedClass");
-    EXPECT_EQ(m.schedulerCommand, 0x1234u);
-    EXPECT_EQ(m.shellClass, "ShellClass");
-    EXPECT_EQ(m.engineClass, "EngineClass");
-    EXPECT_EQ(m.shellMessage, 4294967295u);
-    EXPECT_EQ(m.configFileName, "x.inz");
-    EXPECT_EQ(m.passSetupPath, 0);
-    EXPECT_EQ(m.verifyDigests, 0);
-    EXPECT_EQ(m.defaultFolder, "  D:\\Spaced  ");
-    EXPECT_EQ(m.askForFolder, 0);
+    EXPECT_EQ(m.settings.buildFolder, "d:\\b\\");
+    EXPECT_EQ(m.settings.engineProgram, "Eng.exe");
+    EXPECT_EQ(m.settings.initVerb, "A");
+    EXPECT_EQ(m.settings.initVerbDR, "B");
+    EXPECT_EQ(m.settings.initVerbAutoUp, "C");
+    EXPECT_EQ(m.settings.schedulerClass, "SchedClass");
+    EXPECT_EQ(m.settings.schedulerCommand, 0x1234u);
+    EXPECT_EQ(m.settings.shellClass, "ShellClass");
+    EXPECT_EQ(m.settings.engineClass, "EngineClass");
+    EXPECT_EQ(m.settings.shellMessage, 4294967295u);
+    EXPECT_EQ(m.settings.configFileName, "x.inz");
+    EXPECT_EQ(m.settings.passSetupPath, 0);
+    EXPECT_EQ(m.settings.verifyDigests, 0);
+    EXPECT_EQ(m.settings.defaultFolder, "  D:\\Spaced  ");
+    EXPECT_EQ(m.settings.askForFolder, 0);
 }
 
 TEST(BqpackManifest, BrokenKeysNeedTheSwitch) {
@@ -207,7 +207,7 @@ TEST(BqpackManifest, AllowBrokenLiftsTheLengthLimits) {
                       &error, true))
         << error;
     EXPECT_EQ(m.files[0].name, longName);
-    EXPECT_EQ(m.initVerb, longName);
+    EXPECT_EQ(m.settings.initVerb, longName);
 }
 
 TEST(BqpackManifest, ReadsFilesAndReportsMissingOnes) {

@@ -77,21 +77,21 @@ TEST(InspectGenerated, ShowsTheManifestAndGivesBackItsFiles) {
         EXPECT_EQ(layout.files[i].expandedSize, package.files[i].content.size());
     }
 
-    package.buildFolder = manifest.buildFolder;
-    package.engineProgram = manifest.engineProgram;
-    package.initVerb = manifest.initVerb;
-    package.initVerbDR = manifest.initVerbDR;
-    package.initVerbAutoUp = manifest.initVerbAutoUp;
-    package.schedulerClass = manifest.schedulerClass;
-    package.schedulerCommand = manifest.schedulerCommand;
-    package.shellClass = manifest.shellClass;
-    package.engineClass = manifest.engineClass;
-    package.shellMessage = manifest.shellMessage;
-    package.configFileName = manifest.configFileName;
-    package.passSetupPath = manifest.passSetupPath;
-    package.verifyDigests = manifest.verifyDigests;
-    package.defaultFolder = manifest.defaultFolder;
-    package.askForFolder = manifest.askForFolder;
+    package.settings.buildFolder = manifest.settings.buildFolder;
+    package.settings.engineProgram = manifest.settings.engineProgram;
+    package.settings.initVerb = manifest.settings.initVerb;
+    package.settings.initVerbDR = manifest.settings.initVerbDR;
+    package.settings.initVerbAutoUp = manifest.settings.initVerbAutoUp;
+    package.settings.schedulerClass = manifest.settings.schedulerClass;
+    package.settings.schedulerCommand = manifest.settings.schedulerCommand;
+    package.settings.shellClass = manifest.settings.shellClass;
+    package.settings.engineClass = manifest.settings.engineClass;
+    package.settings.shellMessage = manifest.settings.shellMessage;
+    package.settings.configFileName = manifest.settings.configFileName;
+    package.settings.passSetupPath = manifest.settings.passSetupPath;
+    package.settings.verifyDigests = manifest.settings.verifyDigests;
+    package.settings.defaultFolder = manifest.settings.defaultFolder;
+    package.settings.askForFolder = manifest.settings.askForFolder;
     package.configSourceName = manifest.configSourceName;
     ASSERT_TRUE(ReadConfigText(manifest, &package.configText, &error)) << error;
 
@@ -103,20 +103,20 @@ TEST(InspectGenerated, ShowsTheManifestAndGivesBackItsFiles) {
 
     std::string out, err;
     ASSERT_EQ(RunInfo({setup}, &out, &err), 0) << err;
-    EXPECT_EQ(out, "Default folder:     " + manifest.defaultFolder +
-                       "\nAsk for folder:     " + FlagText(manifest.askForFolder) +
-                       "\nPass setup path:    " + FlagText(manifest.passSetupPath) +
-                       "\nVerify digests:     " + FlagText(manifest.verifyDigests) +
-                       "\nEngine program:     " + manifest.engineProgram +
-                       "\nInit verb:          " + manifest.initVerb + "\nInit verb (/R):     " +
-                       manifest.initVerbDR + "\nInit verb (/G):     " + manifest.initVerbAutoUp +
-                       "\nScheduler class:    " + manifest.schedulerClass +
-                       "\nScheduler command:  " + std::to_string(manifest.schedulerCommand) +
-                       "\nShell class:        " + manifest.shellClass +
-                       "\nShell message:      " + std::to_string(manifest.shellMessage) +
-                       "\nEngine class:       " + manifest.engineClass + "\nConfiguration file: " +
-                       manifest.configFileName + " (" + std::to_string(package.configText.size()) +
-                       " bytes)\nBuild folder:       " + manifest.buildFolder +
+    EXPECT_EQ(out, "Default folder:     " + manifest.settings.defaultFolder +
+                       "\nAsk for folder:     " + FlagText(manifest.settings.askForFolder) +
+                       "\nPass setup path:    " + FlagText(manifest.settings.passSetupPath) +
+                       "\nVerify digests:     " + FlagText(manifest.settings.verifyDigests) +
+                       "\nEngine program:     " + manifest.settings.engineProgram +
+                       "\nInit verb:          " + manifest.settings.initVerb + "\nInit verb (/R):     " +
+                       manifest.settings.initVerbDR + "\nInit verb (/G):     " + manifest.settings.initVerbAutoUp +
+                       "\nScheduler class:    " + manifest.settings.schedulerClass +
+                       "\nScheduler command:  " + std::to_string(manifest.settings.schedulerCommand) +
+                       "\nShell class:        " + manifest.settings.shellClass +
+                       "\nShell message:      " + std::to_string(manifest.settings.shellMessage) +
+                       "\nEngine class:       " + manifest.settings.engineClass + "\nConfiguration file: " +
+                       manifest.settings.configFileName + " (" + std::to_string(package.configText.size()) +
+                       " bytes)\nBuild folder:       " + manifest.settings.buildFolder +
                        "\nFile count:         " + std::to_string(manifest.files.size()) + "\n");
 
     out.clear();
@@ -134,7 +134,7 @@ TEST(InspectGenerated, ShowsTheManifestAndGivesBackItsFiles) {
     ASSERT_EQ(RunExtract({setup, "-d", extracted.string(), "--config"}, &out, &err), 0) << err;
     for (const InspectFile& f : package.files)
         EXPECT_EQ(ReadBytes(extracted / f.name), f.content) << f.name;
-    const std::vector<std::uint8_t> config = ReadBytes(extracted / manifest.configFileName);
+    const std::vector<std::uint8_t> config = ReadBytes(extracted / manifest.settings.configFileName);
     EXPECT_EQ(std::string(config.begin(), config.end()), package.configText);
     fs::remove_all(dir);
 }

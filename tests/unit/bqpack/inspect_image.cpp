@@ -147,16 +147,16 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
     std::vector<std::uint32_t> nameVas;
     for (const InspectFile& f : package.files)
         nameVas.push_back(AddText(&rdata, f.name));
-    const std::uint32_t buildFolder = AddText(&rdata, package.buildFolder);
-    const std::uint32_t engineProgram = AddText(&rdata, package.engineProgram);
-    const std::uint32_t initVerb = AddText(&rdata, package.initVerb);
-    const std::uint32_t initVerbDR = AddText(&rdata, package.initVerbDR);
-    const std::uint32_t initVerbAutoUp = AddText(&rdata, package.initVerbAutoUp);
-    const std::uint32_t schedulerClass = AddText(&rdata, package.schedulerClass);
-    const std::uint32_t shellClass = AddText(&rdata, package.shellClass);
-    const std::uint32_t engineClass = AddText(&rdata, package.engineClass);
-    const std::uint32_t configFileName = AddText(&rdata, package.configFileName);
-    const std::uint32_t defaultFolder = AddText(&rdata, package.defaultFolder);
+    const std::uint32_t buildFolder = AddText(&rdata, package.settings.buildFolder);
+    const std::uint32_t engineProgram = AddText(&rdata, package.settings.engineProgram);
+    const std::uint32_t initVerb = AddText(&rdata, package.settings.initVerb);
+    const std::uint32_t initVerbDR = AddText(&rdata, package.settings.initVerbDR);
+    const std::uint32_t initVerbAutoUp = AddText(&rdata, package.settings.initVerbAutoUp);
+    const std::uint32_t schedulerClass = AddText(&rdata, package.settings.schedulerClass);
+    const std::uint32_t shellClass = AddText(&rdata, package.settings.shellClass);
+    const std::uint32_t engineClass = AddText(&rdata, package.settings.engineClass);
+    const std::uint32_t configFileName = AddText(&rdata, package.settings.configFileName);
+    const std::uint32_t defaultFolder = AddText(&rdata, package.settings.defaultFolder);
 
     if (package.markerAsString) {
         AddText(&rdata, "YYYinzYYY");
@@ -236,15 +236,15 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
     word(28, kImageBase + initVerbDR);
     word(29, kImageBase + initVerbAutoUp);
     word(30, kImageBase + schedulerClass);
-    word(31, package.schedulerCommand);
+    word(31, package.settings.schedulerCommand);
     word(32, kImageBase + shellClass);
     word(33, kImageBase + engineClass);
-    word(34, package.shellMessage);
+    word(34, package.settings.shellMessage);
     word(35, kImageBase + configFileName);
-    word(36, static_cast<std::uint32_t>(package.passSetupPath));
-    word(37, static_cast<std::uint32_t>(package.verifyDigests));
+    word(36, static_cast<std::uint32_t>(package.settings.passSetupPath));
+    word(37, static_cast<std::uint32_t>(package.settings.verifyDigests));
     word(38, kImageBase + defaultFolder);
-    word(39, static_cast<std::uint32_t>(package.askForFolder));
+    word(39, static_cast<std::uint32_t>(package.settings.askForFolder));
 
     // Sections after the headers, each padded to the file alignment.
     Section* sections[] = {&text, &data, &rdata};

@@ -5,6 +5,7 @@
 // settings.  The offsets of every piece are returned, so tests can damage
 // exactly what they mean to.
 #pragma once
+#include "package/package_settings.h"
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,21 +26,7 @@ InspectFile PlainFile(const std::string& name, const std::vector<std::uint8_t>& 
 struct InspectPackage {
     std::vector<InspectFile> files;
     std::uint32_t chunkSize = 1000;
-    std::string buildFolder = "c:\\ReleaseBuild\\";
-    std::string engineProgram = "Bramblequist.exe";
-    std::string initVerb = "INITIALIZE";
-    std::string initVerbDR = "INITIALIZEDR";
-    std::string initVerbAutoUp = "INITIALIZEAUTOUP";
-    std::string schedulerClass = "ScheduleWClassV2";
-    std::uint32_t schedulerCommand = 13201;
-    std::string shellClass = "ClientShellWClassV2";
-    std::string engineClass = "BackupRestoreEngineWClassV2";
-    std::uint32_t shellMessage = 13210;
-    std::string configFileName = "Bramblequist.inz";
-    std::int32_t passSetupPath = 1;
-    std::int32_t verifyDigests = 1;
-    std::string defaultFolder = "C:\\Program Files\\Bramblequist";
-    std::int32_t askForFolder = 1;
+    PackageSettings settings;
     std::string configText = "[Subdirectories]\r\nRestoreSets=.\r\n";
     std::string configSourceName = "Bkp1.inz";
     // The marker's text once more as a string among the texts (as a program

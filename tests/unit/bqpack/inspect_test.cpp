@@ -138,10 +138,10 @@ TEST_F(Inspect, ReaderFindsWhatWasPackaged) {
         EXPECT_EQ(expanded, package.files[i].content);
         EXPECT_EQ(check.chunkCount, (package.files[i].content.size() + 999) / 1000);
     }
-    EXPECT_EQ(p.defaultFolder, package.defaultFolder);
-    EXPECT_EQ(p.buildFolder, package.buildFolder);
-    EXPECT_EQ(p.engineClass, package.engineClass);
-    EXPECT_EQ(p.configFileName, "Bramblequist.inz");
+    EXPECT_EQ(p.settings.defaultFolder, package.settings.defaultFolder);
+    EXPECT_EQ(p.settings.buildFolder, package.settings.buildFolder);
+    EXPECT_EQ(p.settings.engineClass, package.settings.engineClass);
+    EXPECT_EQ(p.settings.configFileName, "Bramblequist.inz");
     EXPECT_EQ(p.configLength, package.configText.size());
     EXPECT_EQ(p.configSourceName, "Bkp1.inz");
     EXPECT_EQ(p.configOffset, image.configOffset);
@@ -164,8 +164,8 @@ TEST_F(Inspect, CompressedChunksAreSmallerAndRawOnesEqual) {
 
 TEST_F(Inspect, InfoShowsTheSettings) {
     InspectPackage package = StandardPackage();
-    package.askForFolder = 0;
-    package.passSetupPath = 7;
+    package.settings.askForFolder = 0;
+    package.settings.passSetupPath = 7;
     const std::string setup = Save(BuildInspectImage(package));
     const Result r = Invoke(RunInfo, {setup});
     EXPECT_EQ(r.status, 0);
@@ -396,7 +396,7 @@ TEST_F(Inspect, ExtractRefusesUnsafeNamesAndWritesNothing) {
         InspectPackage package;
         for (const std::string& name : c.names)
             package.files.push_back(PlainFile(name, {'a', 'b'}));
-        package.configFileName = c.configName;
+        package.settings.configFileName = c.configName;
         const std::string setup = Save(BuildInspectImage(package));
         const fs::path out = dir_ / "out";
         const Result r = Invoke(RunExtract, {setup, "--config", "-d", out.string()});
