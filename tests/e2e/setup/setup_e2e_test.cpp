@@ -282,6 +282,50 @@ TEST(SetupE2e, DigestMismatchAndMissingEngineAreShownByCode) {
     }
 }
 
+// Each failure of an attempt is shown by its code and path, and the dialog
+// stays for another attempt: a damaged chunk, a configuration text of 4097
+// bytes, and a packaged or configuration file that cannot be created (a
+// folder of that name is in the way).
+TEST(SetupE2e, FailuresAreShownByCodeAndTheDialogStays) {
+    struct Case {
+        const char* program;
+        const char* obstacle; // a folder made where a file goes, or null
+        const char* text;     // expected message: code and path
+        const char* path;     // the file named in it, or null
+    } cases[] = {
+        {"setup_e2e_chunk.exe", nullptr, "LA4151", nullptr},
+        {"setup_e2e_config.exe", nullptr, "LA4156", "Bramblequist.inz"},
+        {"setup_e2e.exe", "notes.txt", "LA4150", "notes.txt"},
+        {"setup_e2e.exe", "Bramblequist.inz", "LA4150", "Bramblequist.inz"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.program) + " " + c.text);
+        Installer setup((std::string("tests\\e2e\\setup\\") + c.program).c_str());
+        if (c.obstacle != nullptr) {
+            ASSERT_TRUE(CreateDirectoryA(setup.folder.c_str(), nullptr));
+            ASSERT_TRUE(CreateDirectoryA(setup.File(c.obstacle).c_str(), nullptr));
+        }
+        ASSERT_TRUE(setup.Start("/S " + setup.folder));
+        ASSERT_TRUE(setup.WaitDialog());
+        HWND box = ErrorBox(setup.Pid());
+        ASSERT_NE(nullptr, box);
+        std::string expected = c.text;
+        if (c.path != nullptr) {
+            expected += " (" + setup.File(c.path) + ")";
+        }
+        EXPECT_EQ(expected, driver::MessageBoxText(box));
+        EXPECT_TRUE(Dismiss(box, IDOK));
+        EXPECT_TRUE(setup.process.Running());
+        EXPECT_TRUE(driver::ControlEnabled(setup.dialog, kNext));
+        driver::Close(setup.dialog);
+        box = ErrorBox(setup.Pid());
+        ASSERT_NE(nullptr, box);
+        EXPECT_TRUE(Dismiss(box, IDYES));
+        EXPECT_TRUE(setup.Ended());
+        EXPECT_FALSE(driver::FileExists(setup.engineLog));
+    }
+}
+
 // A write that fails (the target leads to a full device) is shown by its
 // code and path, for a packaged file and for the configuration file.
 TEST(SetupE2e, WriteFailuresAreShownByCode) {
