@@ -12,10 +12,3 @@ function(bq_add_test name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
     PROPERTIES TIMEOUT 300)
 endfunction()
-
-# bq_module(DIR): adds a module folder of the tree.
-function(bq_module dir)
-  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
-    add_subdirectory(${dir})
-  endif()
-endfunction()
