@@ -5,7 +5,7 @@
 #include <cstdint>
 
 struct Md5Context {
-    std::uint32_t state[4];   // chaining words A, B, C, D
+    std::uint32_t state[4];    // chaining words A, B, C, D
     std::uint32_t bitCount[2]; // message length in bits, low word first
     std::uint8_t block[64];    // bytes of the block not yet processed
 };

@@ -37,10 +37,10 @@ struct PackageTable {
 
 // Fixed-size region with no alignment between its fields.
 struct ConfigTemplate {
-    char marker[10];                         // "YYYinzYYY" and NUL
-    std::uint8_t length[4];                  // text bytes, little-endian, 1 to 4096
-    char sourceName[kConfigSourceNameSize];  // the template's source file name
-    char text[kConfigTextSize];              // only the first `length` bytes are used
+    char marker[10];                        // "YYYinzYYY" and NUL
+    std::uint8_t length[4];                 // text bytes, little-endian, 1 to 4096
+    char sourceName[kConfigSourceNameSize]; // the template's source file name
+    char text[kConfigTextSize];             // only the first `length` bytes are used
 };
 static_assert(sizeof(ConfigTemplate) == 4370, "ConfigTemplate has no padding");
 

@@ -162,9 +162,13 @@ bool Click(HWND dialog, int id) {
     return true;
 }
 
-void Command(HWND window, int id) { PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+void Command(HWND window, int id) {
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
 
-void Close(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
+void Close(HWND window) {
+    PostMessageA(window, WM_CLOSE, 0, 0);
+}
 
 HWND WaitMessageBox(DWORD pid, DWORD timeoutMs) {
     HWND box = nullptr;
@@ -180,7 +184,9 @@ HWND WaitMessageBox(DWORD pid, DWORD timeoutMs) {
     return box;
 }
 
-std::string MessageBoxText(HWND box) { return ControlText(box, 0xFFFF); }
+std::string MessageBoxText(HWND box) {
+    return ControlText(box, 0xFFFF);
+}
 
 void Answer(HWND box, int buttonId) {
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
@@ -248,8 +254,9 @@ bool RegSetString(const std::string& key, const std::string& value, const std::s
     if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
                         nullptr) != ERROR_SUCCESS)
         return false;
-    LONG result = RegSetValueExA(handle, value.c_str(), 0, type,
-                                 reinterpret_cast<const BYTE*>(text.c_str()), DWORD(text.size() + 1));
+    LONG result =
+        RegSetValueExA(handle, value.c_str(), 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                       DWORD(text.size() + 1));
     RegCloseKey(handle);
     return result == ERROR_SUCCESS;
 }

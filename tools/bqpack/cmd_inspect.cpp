@@ -454,8 +454,8 @@ int RunList(const std::vector<std::string>& arguments, std::string* out, std::st
                 "  " + Padded(Ratio(f.storedSize, f.expandedSize), 6, true) + "  " +
                 DigestHex(StoredDigest(p, f)) + "\n";
     }
-    *out += "Configuration file " + Printable(p.settings.configFileName) + ": " + Num(p.configLength) +
-            " bytes\n";
+    *out += "Configuration file " + Printable(p.settings.configFileName) + ": " +
+            Num(p.configLength) + " bytes\n";
     return kInspectOk;
 }
 

@@ -339,7 +339,8 @@ bool Finish(Parser& p) {
                           "file name \"" + f.name + "\" is also the configuration file's name");
     if (!p.options->allowBroken) {
         // The installer builds each path in a 260-byte buffer: folder, '\', name.
-        std::size_t longest = std::max(m.settings.configFileName.size(), m.settings.engineProgram.size());
+        std::size_t longest =
+            std::max(m.settings.configFileName.size(), m.settings.engineProgram.size());
         int line = 0;
         for (const ManifestFile& f : m.files)
             if (f.name.size() > longest) {

@@ -103,21 +103,24 @@ TEST(InspectGenerated, ShowsTheManifestAndGivesBackItsFiles) {
 
     std::string out, err;
     ASSERT_EQ(RunInfo({setup}, &out, &err), 0) << err;
-    EXPECT_EQ(out, "Default folder:     " + manifest.settings.defaultFolder +
-                       "\nAsk for folder:     " + FlagText(manifest.settings.askForFolder) +
-                       "\nPass setup path:    " + FlagText(manifest.settings.passSetupPath) +
-                       "\nVerify digests:     " + FlagText(manifest.settings.verifyDigests) +
-                       "\nEngine program:     " + manifest.settings.engineProgram +
-                       "\nInit verb:          " + manifest.settings.initVerb + "\nInit verb (/R):     " +
-                       manifest.settings.initVerbDR + "\nInit verb (/G):     " + manifest.settings.initVerbAutoUp +
-                       "\nScheduler class:    " + manifest.settings.schedulerClass +
-                       "\nScheduler command:  " + std::to_string(manifest.settings.schedulerCommand) +
-                       "\nShell class:        " + manifest.settings.shellClass +
-                       "\nShell message:      " + std::to_string(manifest.settings.shellMessage) +
-                       "\nEngine class:       " + manifest.settings.engineClass + "\nConfiguration file: " +
-                       manifest.settings.configFileName + " (" + std::to_string(package.configText.size()) +
-                       " bytes)\nBuild folder:       " + manifest.settings.buildFolder +
-                       "\nFile count:         " + std::to_string(manifest.files.size()) + "\n");
+    EXPECT_EQ(out,
+              "Default folder:     " + manifest.settings.defaultFolder +
+                  "\nAsk for folder:     " + FlagText(manifest.settings.askForFolder) +
+                  "\nPass setup path:    " + FlagText(manifest.settings.passSetupPath) +
+                  "\nVerify digests:     " + FlagText(manifest.settings.verifyDigests) +
+                  "\nEngine program:     " + manifest.settings.engineProgram +
+                  "\nInit verb:          " + manifest.settings.initVerb +
+                  "\nInit verb (/R):     " + manifest.settings.initVerbDR +
+                  "\nInit verb (/G):     " + manifest.settings.initVerbAutoUp +
+                  "\nScheduler class:    " + manifest.settings.schedulerClass +
+                  "\nScheduler command:  " + std::to_string(manifest.settings.schedulerCommand) +
+                  "\nShell class:        " + manifest.settings.shellClass +
+                  "\nShell message:      " + std::to_string(manifest.settings.shellMessage) +
+                  "\nEngine class:       " + manifest.settings.engineClass +
+                  "\nConfiguration file: " + manifest.settings.configFileName + " (" +
+                  std::to_string(package.configText.size()) +
+                  " bytes)\nBuild folder:       " + manifest.settings.buildFolder +
+                  "\nFile count:         " + std::to_string(manifest.files.size()) + "\n");
 
     out.clear();
     ASSERT_EQ(RunList({setup}, &out, &err), 0) << err;
@@ -134,7 +137,8 @@ TEST(InspectGenerated, ShowsTheManifestAndGivesBackItsFiles) {
     ASSERT_EQ(RunExtract({setup, "-d", extracted.string(), "--config"}, &out, &err), 0) << err;
     for (const InspectFile& f : package.files)
         EXPECT_EQ(ReadBytes(extracted / f.name), f.content) << f.name;
-    const std::vector<std::uint8_t> config = ReadBytes(extracted / manifest.settings.configFileName);
+    const std::vector<std::uint8_t> config =
+        ReadBytes(extracted / manifest.settings.configFileName);
     EXPECT_EQ(std::string(config.begin(), config.end()), package.configText);
     fs::remove_all(dir);
 }
