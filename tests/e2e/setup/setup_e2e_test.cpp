@@ -78,6 +78,12 @@ struct Installer {
         DWORD code = 99;
         return process.WaitExit(driver::kWaitMs, &code) && code == 0;
     }
+    // Ends setup as a user does: the close box, then Yes to the question.
+    bool EndByCloseBox() {
+        driver::Close(dialog);
+        HWND box = ErrorBox(Pid());
+        return box != nullptr && Dismiss(box, IDYES) && Ended();
+    }
     std::string File(const char* name) const { return folder + "\\" + name; }
     // The engine's command line as it received it.
     std::string EngineCommandLine() {
@@ -172,15 +178,11 @@ TEST(SetupE2e, CloseAsksFirstAndEscapeDoesNothing) {
     ASSERT_NE(nullptr, box);
     EXPECT_EQ("Are you sure you wish to end setup?", driver::MessageBoxText(box));
     EXPECT_TRUE(Dismiss(box, IDNO));
-    ASSERT_TRUE(driver::WaitNoWindow("#32770", "Bramblequist Installer Error", setup.Pid()));
+    ASSERT_TRUE(driver::WaitNoWindow("#32770", "Bramblequist Setup Error", setup.Pid()));
     EXPECT_TRUE(setup.process.Running());
     EXPECT_TRUE(IsWindowVisible(setup.dialog));
 
-    driver::Close(setup.dialog);
-    box = ErrorBox(setup.Pid());
-    ASSERT_NE(nullptr, box);
-    EXPECT_TRUE(Dismiss(box, IDYES));
-    EXPECT_TRUE(setup.Ended());
+    EXPECT_TRUE(setup.EndByCloseBox());
     EXPECT_FALSE(driver::FileExists(setup.folder));
 }
 
@@ -256,11 +258,7 @@ TEST(SetupE2e, DigestMismatchAndMissingEngineAreShownByCode) {
         ASSERT_NE(nullptr, box);
         EXPECT_EQ("LA4153 (" + setup.File("notes.txt") + ")", driver::MessageBoxText(box));
         EXPECT_TRUE(Dismiss(box, IDOK));
-        driver::Close(setup.dialog);
-        box = ErrorBox(setup.Pid());
-        ASSERT_NE(nullptr, box);
-        EXPECT_TRUE(Dismiss(box, IDYES));
-        EXPECT_TRUE(setup.Ended());
+        EXPECT_TRUE(setup.EndByCloseBox());
     }
     {
         // Without verification the files are written; the engine is missing.
@@ -274,11 +272,7 @@ TEST(SetupE2e, DigestMismatchAndMissingEngineAreShownByCode) {
         EXPECT_EQ(setup.File("Missing.exe"), driver::ControlText(setup.dialog, kDetail));
         EXPECT_EQ("Starting Bramblequist Engine", driver::ControlText(setup.dialog, kStatus));
         EXPECT_TRUE(Dismiss(box, IDOK));
-        driver::Close(setup.dialog);
-        box = ErrorBox(setup.Pid());
-        ASSERT_NE(nullptr, box);
-        EXPECT_TRUE(Dismiss(box, IDYES));
-        EXPECT_TRUE(setup.Ended());
+        EXPECT_TRUE(setup.EndByCloseBox());
     }
 }
 
@@ -317,11 +311,7 @@ TEST(SetupE2e, FailuresAreShownByCodeAndTheDialogStays) {
         EXPECT_TRUE(Dismiss(box, IDOK));
         EXPECT_TRUE(setup.process.Running());
         EXPECT_TRUE(driver::ControlEnabled(setup.dialog, kNext));
-        driver::Close(setup.dialog);
-        box = ErrorBox(setup.Pid());
-        ASSERT_NE(nullptr, box);
-        EXPECT_TRUE(Dismiss(box, IDYES));
-        EXPECT_TRUE(setup.Ended());
+        EXPECT_TRUE(setup.EndByCloseBox());
         EXPECT_FALSE(driver::FileExists(setup.engineLog));
     }
 }
@@ -344,11 +334,7 @@ TEST(SetupE2e, WriteFailuresAreShownByCode) {
         EXPECT_EQ("LA4155 (" + setup.File(c.failing) + ")", driver::MessageBoxText(box));
         EXPECT_EQ("Saving File to Disk", driver::ControlText(setup.dialog, kStatus));
         EXPECT_TRUE(Dismiss(box, IDOK));
-        driver::Close(setup.dialog);
-        box = ErrorBox(setup.Pid());
-        ASSERT_NE(nullptr, box);
-        EXPECT_TRUE(Dismiss(box, IDYES));
-        EXPECT_TRUE(setup.Ended());
+        EXPECT_TRUE(setup.EndByCloseBox());
         EXPECT_FALSE(driver::FileExists(setup.engineLog));
     }
 }
@@ -456,11 +442,7 @@ TEST(SetupE2e, RunningComponentsAreStoppedOrFailTheAttempt) {
         EXPECT_EQ(c.schedulerLines, scheduler.Lines());
         EXPECT_FALSE(driver::FileExists(setup.folder));
         EXPECT_TRUE(Dismiss(box, IDOK));
-        driver::Close(setup.dialog);
-        box = ErrorBox(setup.Pid());
-        ASSERT_NE(nullptr, box);
-        EXPECT_TRUE(Dismiss(box, IDYES));
-        EXPECT_TRUE(setup.Ended());
+        EXPECT_TRUE(setup.EndByCloseBox());
     }
 }
 
