@@ -312,6 +312,10 @@ std::string FreshCopy(const std::string& source, const std::string& name) {
     return CopyFileA(source.c_str(), target.c_str(), FALSE) ? target : std::string();
 }
 
+std::string Built(const std::string& relative) {
+    return std::string(BQ_BUILD_DIR_WIN) + "\\" + relative;
+}
+
 std::string ProgramFolder() {
     char path[MAX_PATH];
     DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);

@@ -80,6 +80,9 @@ void RegDeleteTree(const std::string& key, HKEY root = HKEY_LOCAL_MACHINE);
 std::string FreshFolder(const std::string& stem);
 // Copies a file to a fresh path (never overwrite an .exe Wine may still map).
 std::string FreshCopy(const std::string& source, const std::string& name);
+// A file of the build tree, given relative to its top (e.g.
+// "standins\\engine.exe"), as a Windows path.
+std::string Built(const std::string& relative);
 // The folder of this test program, without a trailing backslash.
 std::string ProgramFolder();
 

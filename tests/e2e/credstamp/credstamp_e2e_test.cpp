@@ -21,10 +21,6 @@ const char kBuiltInAddress[] =
 
 enum { kMachineIdBox = 1025, kPasswordBox = 1026, kOk = 1027, kCloseCmd = 1028, kSignUpCmd = 1029 };
 
-std::string Built(const char* relative) {
-    return std::string(BQ_BUILD_DIR_WIN) + "\\" + relative;
-}
-
 std::string Md5Of(const std::string& text) {
     std::uint8_t digest[16];
     Md5Digest(text.data(), static_cast<std::uint32_t>(text.size()), digest);
@@ -65,7 +61,7 @@ struct Tool {
 
     bool Start() {
         static const std::string exe =
-            driver::FreshCopy(Built("credstamp\\Credstamp.exe"), "Credstamp.exe");
+            driver::FreshCopy(driver::Built("credstamp\\Credstamp.exe"), "Credstamp.exe");
         if (exe.empty() || !driver::Start(&process, exe, ""))
             return false;
         dialog = driver::WaitWindow("#32770", kDialogTitle, process.info.dwProcessId);
@@ -84,8 +80,8 @@ class CredstampTest : public ::testing::Test {
     void SetUp() override {
         driver::RegDeleteTree(kBramblequistKey);
         schedulerLog = driver::FreshFolder("scheduler") + "\\log.txt";
-        ASSERT_TRUE(
-            driver::Start(&scheduler, Built("standins\\scheduler.exe"), "--log " + schedulerLog));
+        ASSERT_TRUE(driver::Start(&scheduler, driver::Built("standins\\scheduler.exe"),
+                                  "--log " + schedulerLog));
         ASSERT_TRUE(driver::WaitFileLines(schedulerLog, 1));
     }
     void TearDown() override {
@@ -314,7 +310,7 @@ TEST_F(CredstampTest, CloseWithoutSaving) {
 // Registers a capturing handler for web addresses; returns its log file.
 std::string CaptureWebAddresses() {
     static const std::string capture =
-        driver::FreshCopy(Built("standins\\urlcapture.exe"), "urlcapture.exe");
+        driver::FreshCopy(driver::Built("standins\\urlcapture.exe"), "urlcapture.exe");
     const std::string log = driver::FreshFolder("signup") + "\\opened.txt";
     const std::string command = "\"" + capture + "\" --log " + log + " \"%1\"";
     EXPECT_TRUE(driver::RegSetString("https\\shell\\open\\command", "", command, REG_SZ,

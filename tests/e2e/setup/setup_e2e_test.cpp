@@ -17,10 +17,6 @@ const char kFolderMessage[] = "Unable to create chosen folder.  Please select ag
 
 enum { kFolderEdit = 1001, kStatus = 1002, kDetail = 1003, kBrowse = 1005, kNext = 1006 };
 
-std::string Built(const char* relative) {
-    return std::string(BQ_BUILD_DIR_WIN) + "\\" + relative;
-}
-
 std::string Data(const char* name) {
     return std::string(BQ_E2E_DATA_WIN) + "\\" + name;
 }
@@ -61,7 +57,7 @@ struct Installer {
     HWND dialog = nullptr;
 
     explicit Installer(const char* program = "tests\\e2e\\setup\\setup_e2e.exe") {
-        exe = driver::FreshCopy(Built(program), "setup.exe");
+        exe = driver::FreshCopy(driver::Built(program), "setup.exe");
         folder = driver::FreshFolder("target") + "\\Client";
         engineLog = driver::FreshFolder("log") + "\\engine.log";
     }
@@ -94,7 +90,7 @@ struct Installer {
         return lines.empty() ? "" : lines[0];
     }
     void ExpectInstalled() {
-        EXPECT_EQ(Bytes(Built("standins\\engine.exe")), Bytes(File("Bramblequist.exe")));
+        EXPECT_EQ(Bytes(driver::Built("standins\\engine.exe")), Bytes(File("Bramblequist.exe")));
         EXPECT_EQ(Bytes(Data("notes.txt")), Bytes(File("notes.txt")));
         EXPECT_EQ(Bytes(Data("client.inz")), Bytes(File("Read Me.txt")));
         EXPECT_EQ(Bytes(Data("client.inz")), Bytes(File("Bramblequist.inz")));
@@ -197,9 +193,9 @@ TEST(SetupE2e, FolderThatCannotBeCreatedThenAnotherAttempt) {
     CloseHandle(file);
     driver::Process browser;
     const std::string browserLog = driver::FreshFolder("browser") + "\\browser.log";
-    ASSERT_TRUE(driver::Start(&browser,
-                              driver::FreshCopy(Built("standins\\browser.exe"), "browser.exe"),
-                              "--log " + browserLog));
+    ASSERT_TRUE(driver::Start(
+        &browser, driver::FreshCopy(driver::Built("standins\\browser.exe"), "browser.exe"),
+        "--log " + browserLog));
     ASSERT_TRUE(driver::WaitFileLines(browserLog, 1)); // serving
 
     ASSERT_TRUE(setup.Start(plain + "\\sub"));
@@ -350,7 +346,8 @@ TEST(SetupE2e, RegistryFolderWhenTheSchedulerRuns) {
         driver::Process scheduler;
         const std::string log = driver::FreshFolder("scheduler") + "\\scheduler.log";
         ASSERT_TRUE(driver::Start(
-            &scheduler, driver::FreshCopy(Built("standins\\scheduler.exe"), "scheduler.exe"),
+            &scheduler,
+            driver::FreshCopy(driver::Built("standins\\scheduler.exe"), "scheduler.exe"),
             "--log " + log));
         ASSERT_NE(nullptr, driver::WaitWindow("ScheduleWClassV2", nullptr));
         Installer run;
@@ -386,7 +383,7 @@ struct Component {
 
     bool Start(const char* program, const char* windowClass, const std::string& flags) {
         log = driver::FreshFolder("component") + "\\component.log";
-        const std::string exe = driver::FreshCopy(Built(program), "component.exe");
+        const std::string exe = driver::FreshCopy(driver::Built(program), "component.exe");
         return driver::Start(&process, exe, "--log " + log + " " + flags) &&
                driver::WaitWindow(windowClass, nullptr, process.info.dwProcessId) != nullptr;
     }

@@ -34,8 +34,8 @@ class WebLaunchTest : public ::testing::Test {
   protected:
     void SetUp() override {
         driver::RegDeleteTree(kBramblequistKey);
-        static const std::string capture = driver::FreshCopy(
-            std::string(BQ_BUILD_DIR_WIN) + "\\standins\\urlcapture.exe", "urlcapture.exe");
+        static const std::string capture =
+            driver::FreshCopy(driver::Built("standins\\urlcapture.exe"), "urlcapture.exe");
         ASSERT_FALSE(capture.empty());
         log = driver::FreshFolder("weblaunch") + "\\opened.txt";
         ASSERT_TRUE(RegisterHandler("\"" + capture + "\" --log " + log + " \"%1\""));

@@ -30,7 +30,7 @@ TEST(Components, BrowserThatStaysIsAskedSixteenTimes) {
     driver::Process browser;
     const std::string log = driver::FreshFolder("browser") + "\\browser.log";
     const std::string exe =
-        driver::FreshCopy(std::string(BQ_BUILD_DIR_WIN) + "\\standins\\browser.exe", "browser.exe");
+        driver::FreshCopy(driver::Built("standins\\browser.exe"), "browser.exe");
     ASSERT_TRUE(driver::Start(&browser, exe, "--stay --log " + log));
     ASSERT_TRUE(driver::WaitFileLines(log, 1)); // serving
     EXPECT_EQ(0, CloseBrowserWindows());

@@ -9,7 +9,7 @@
 namespace {
 
 std::string Standin(const char* name) {
-    return std::string(BQ_BUILD_DIR_WIN) + "\\standins\\" + name;
+    return driver::Built(std::string("standins\\") + name);
 }
 
 TEST(Standins, SchedulerRecordsCommandsAndEndsOnItsExitCommand) {
