@@ -12,11 +12,11 @@
 //    code never costs more than the code of a farther distance, so the
 //    nearest distance is also the cheapest one for that length.
 // 2. A backward dynamic programme computes the cheapest cost from every
-//    position to the end, for all six settings at once (one lane each).
-//    Lengths that share a length code (and hence a cost) and a distance form
-//    a range; the cheapest position to jump to inside such a range comes
-//    from a sparse table of range minima, so a long match costs a handful
-//    of steps instead of one per length.
+//    position to the end, for all six settings at once (one 16-bit lane
+//    each, all in one vector).  Lengths that share a length code (and hence
+//    a cost) and a distance form a range; the cheapest position to jump to
+//    inside such a range comes from a sparse table of range minima, so a
+//    long match costs a handful of steps instead of one per length.
 // 3. The path of the wanted setting is followed forward, picking at each
 //    position an item whose cost plus the cost of the rest equals the cost
 //    from here, and written out bit by bit.
@@ -42,38 +42,36 @@ constexpr std::uint32_t kSearchDepth = 48;   // bound on tree steps per position
 constexpr std::size_t kBlock = std::size_t(1) << 20; // positions parsed at once
 constexpr std::size_t kMaxInput = 0xFFFF0000u;       // positions are 32-bit
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
-constexpr std::int32_t kInfinity = 0x1FFFFFFF; // sums of two stay below 2^31
-constexpr int kLevels = 8;                     // sparse table rows 0..7: ranges up to 255 lengths
-constexpr int kPadding = 256;                  // positions past a block's end in every row
-constexpr int kSettings = 6;                   // lane = literal mode * 3 + dictionary bits - 4
-constexpr std::size_t kLeastStream = 5;        // the decoder refuses 4 bytes or fewer
+// Added to the cost of a distance that a dictionary does not reach: far
+// above any real choice, yet small enough for the 16-bit relative costs.
+constexpr std::int16_t kUnreachable = 16384;
+constexpr int kLevels = 8;              // sparse table rows 0..7: ranges up to 255 lengths
+constexpr int kPadding = 256;           // positions past a block's end in every row
+constexpr std::uint32_t kRing = 1024;   // positions kept of rows 1..7: a match reaches 518 ahead
+constexpr int kSettings = 6;            // lane = literal mode * 3 + dictionary bits - 4
+constexpr std::size_t kLeastStream = 5; // the decoder refuses 4 bytes or fewer
 
-// Eight 32-bit lanes as two four-lane halves, which every x86 vector unit
-// (and GCC's generic lowering elsewhere) handles in registers.
-typedef std::int32_t Half __attribute__((vector_size(16)));
-struct Lanes {
-    Half lo, hi;
-    std::int32_t operator[](int lane) const { return lane < 4 ? lo[lane] : hi[lane - 4]; }
-    void Set(int lane, std::int32_t v) {
-        if (lane < 4)
-            lo[lane] = v;
-        else
-            hi[lane - 4] = v;
-    }
-};
+// Costs of the six settings travel together as eight 16-bit lanes, one
+// vector register on every x86 machine (GCC's generic lowering elsewhere).
+// Stored costs are kept modulo 2^16 (Abs); the costs that the parse
+// compares all lie within a few thousand bits of each other, so each is
+// taken relative to a nearby stored cost (Rel), where it is small and the
+// signed minimum is exact.  Only the running total per lane needs more bits.
+typedef std::uint16_t Abs __attribute__((vector_size(16)));
+typedef std::int16_t Rel __attribute__((vector_size(16)));
+constexpr int kLanes = 8;
 
-inline Lanes Min(const Lanes& a, const Lanes& b) {
-    return Lanes{a.lo < b.lo ? a.lo : b.lo, a.hi < b.hi ? a.hi : b.hi};
+inline Rel Min(Rel a, Rel b) {
+    return a < b ? a : b;
 }
-inline Lanes operator+(const Lanes& a, const Lanes& b) {
-    return Lanes{a.lo + b.lo, a.hi + b.hi};
+inline Rel Splat(std::int16_t v) {
+    return Rel{v, v, v, v, v, v, v, v};
 }
-inline Lanes operator+(const Lanes& a, std::int32_t v) {
-    return Lanes{a.lo + v, a.hi + v};
+inline Rel Minus(Abs a, Abs b) {
+    return Rel(a - b);
 }
-inline Lanes Splat(std::int32_t v) {
-    const Half h = {v, v, v, v};
-    return Lanes{h, h};
+inline Abs Plus(Abs a, Rel b) {
+    return a + Abs(b);
 }
 
 int Lane(std::uint32_t mode, std::uint32_t dictBits) {
@@ -103,27 +101,29 @@ struct LengthTable {
 };
 const LengthTable kLength;
 
-// Bit costs per setting lane that depend on the byte or the distance.
+// Bit costs per setting lane that depend on the byte or the distance.  The
+// two spare lanes copy the binary-literal, 4096-byte setting.
 struct LaneCosts {
-    Lanes literal[256];
-    Lanes distance[kWindow + 1];               // distance code and low bits of matches of 3 or more
-    std::int32_t shortDist[kMaxShortDist + 1]; // the same for length 2 (alike in all lanes)
+    Rel literal[256];
+    Rel distance[kWindow + 1];                 // distance code and low bits of matches of 3 or more
+    std::int16_t shortDist[kMaxShortDist + 1]; // the same for length 2 (alike in all lanes)
     LaneCosts() {
         for (std::uint32_t b = 0; b < 256; ++b)
-            for (int lane = 0; lane < 8; ++lane)
-                literal[b].Set(lane, 1 + (lane >= 3 && lane < kSettings ? kDclAsciiBits[b] : 8));
-        distance[0] = Splat(kInfinity);
+            for (int lane = 0; lane < kLanes; ++lane)
+                literal[b][lane] =
+                    std::int16_t(1 + (lane >= 3 && lane < kSettings ? kDclAsciiBits[b] : 8));
+        distance[0] = Splat(kUnreachable);
         for (std::uint32_t d = 1; d <= kWindow; ++d) {
-            for (int lane = 0; lane < 8; ++lane) {
+            for (int lane = 0; lane < kLanes; ++lane) {
                 const std::uint32_t bits = lane < kSettings ? 4 + lane % 3 : 6;
-                distance[d].Set(lane, d <= (1u << (bits + 6))
-                                          ? kDclDistanceBits[(d - 1) >> bits] + std::int32_t(bits)
-                                          : kInfinity);
+                distance[d][lane] =
+                    std::int16_t(d <= (1u << (bits + 6)) ? kDclDistanceBits[(d - 1) >> bits] + bits
+                                                         : kUnreachable);
             }
         }
-        shortDist[0] = kInfinity;
+        shortDist[0] = kUnreachable;
         for (std::uint32_t d = 1; d <= kMaxShortDist; ++d)
-            shortDist[d] = kDclDistanceBits[(d - 1) >> 2] + 2;
+            shortDist[d] = std::int16_t(kDclDistanceBits[(d - 1) >> 2] + 2);
     }
 };
 
@@ -250,65 +250,90 @@ inline void ForEachRange(const Matches& m, std::uint32_t i, const LaneCosts& c, 
         prev = len;
         if (from == kMinMatch) {
             if (d <= kMaxShortDist)
-                visit(kMinMatch, kMinMatch, d, Splat(kLength.cost[kMinMatch] + c.shortDist[d]));
+                visit(kMinMatch, kMinMatch, d,
+                      Splat(std::int16_t(kLength.cost[kMinMatch] + c.shortDist[d])));
             from = kMinMatch + 1;
         }
-        const Lanes& dc = c.distance[d];
+        const Rel dc = c.distance[d];
         while (from <= len) {
             const std::uint32_t to =
                 std::min<std::uint32_t>(kLength.last[kLength.index[from]], len);
-            visit(from, to, d, dc + kLength.cost[from]);
+            visit(from, to, d, dc + std::int16_t(kLength.cost[from]));
             from = to + 1;
         }
     }
 }
 
-// Cheapest cost from every position of a block to its end, in all lanes.
-// Row 0 of the table is that cost; row k at position i is the least cost
-// of positions i .. i + 2^k - 1.
+// Cheapest cost from every position of a block to its end, in all lanes,
+// modulo 2^16 (row 0 of a sparse table of range minima), and the whole cost
+// of the block per lane.  Row k at position i holds the least cost of
+// positions i .. i + 2^k - 1; rows 1 and up are needed only up to a match's
+// reach ahead of the position being priced, so they are rings.
 struct Parse {
     std::size_t n = 0;
-    std::size_t stride = 0;
-    std::unique_ptr<Lanes[]> table;
+    std::unique_ptr<Abs[]> cost;
     std::size_t capacity = 0;
+    std::unique_ptr<Abs[]> rings{new Abs[(kLevels - 1) * kRing]};
+    std::int64_t total[kLanes];
+    Abs* Ring(int k) { return rings.get() + std::size_t(k - 1) * kRing; }
 };
 
 void RunParse(const std::uint8_t* in, std::uint32_t n, const Matches& m, const LaneCosts& c,
               Parse* p) {
-    const std::size_t stride = std::size_t(n) + kPadding;
-    if (kLevels * stride > p->capacity) {
-        p->table.reset(new Lanes[kLevels * stride]);
-        p->capacity = kLevels * stride;
+    const std::size_t length = std::size_t(n) + kPadding;
+    if (length > p->capacity) {
+        p->cost.reset(new Abs[length]);
+        p->capacity = length;
     }
     p->n = n;
-    p->stride = stride;
-    Lanes* cost = p->table.get();
-    for (int k = 0; k < kLevels; ++k) {
-        Lanes* row = cost + std::size_t(k) * stride;
-        row[n] = Splat(0); // every range starting at the end holds only the end
-        for (int j = 1; j < kPadding; ++j)
-            row[n + j] = Splat(kInfinity);
+    Abs* cost = p->cost.get();
+    // Past the end every range holds only the end, of cost 0; the padding
+    // stays above any real cost near the end.
+    const Abs zero = Abs(Splat(0)), pad = Abs(Splat(kUnreachable));
+    cost[n] = zero;
+    for (int j = 1; j < kPadding; ++j)
+        cost[n + j] = pad;
+    for (int k = 1; k < kLevels; ++k) {
+        Abs* ring = p->Ring(k);
+        ring[n & (kRing - 1)] = zero;
+        for (std::uint32_t j = 1; j < kPadding; ++j)
+            ring[(n + j) & (kRing - 1)] = pad;
     }
+    // Per lane sums of cost[i] - cost[i + 1]: each partial sum is the true
+    // cost from i, at most 14 bits per position, well inside 32 bits.
+    typedef std::int32_t Wide __attribute__((vector_size(16)));
+    Wide sumLo = {0, 0, 0, 0}, sumHi = {0, 0, 0, 0};
     for (std::uint32_t i = n; i-- > 0;) {
-        Lanes best = c.literal[in[i]] + cost[i + 1];
-        ForEachRange(m, i, c,
-                     [&](std::uint32_t from, std::uint32_t to, std::uint32_t, const Lanes& ic) {
-                         Lanes reach;
-                         if (from == to) {
-                             reach = cost[i + from];
-                         } else {
-                             const int k = 31 - __builtin_clz(to - from + 1);
-                             const Lanes* row = cost + std::size_t(k) * stride;
-                             reach = Min(row[i + from], row[i + to + 1 - (1u << k)]);
-                         }
-                         best = Min(best, reach + ic);
-                     });
-        cost[i] = best;
+        const Abs next = cost[i + 1];
+        Rel best = c.literal[in[i]];
+        ForEachRange(m, i, c, [&](std::uint32_t from, std::uint32_t to, std::uint32_t, Rel ic) {
+            Rel reach;
+            if (from == to) {
+                reach = Minus(cost[i + from], next);
+            } else {
+                const int k = 31 - __builtin_clz(to - from + 1);
+                const Abs* row = p->Ring(k);
+                reach = Min(Minus(row[(i + from) & (kRing - 1)], next),
+                            Minus(row[(i + to + 1 - (1u << k)) & (kRing - 1)], next));
+            }
+            best = Min(best, reach + ic);
+        });
+        const Abs here = Plus(next, best);
+        cost[i] = here;
+        const Wide lo = {best[0], best[1], best[2], best[3]};
+        const Wide hi = {best[4], best[5], best[6], best[7]};
+        sumLo += lo;
+        sumHi += hi;
+        Abs least = here;
         for (int k = 1; k < kLevels; ++k) {
-            const Lanes* below = cost + std::size_t(k - 1) * stride;
-            cost[std::size_t(k) * stride + i] = Min(below[i], below[i + (1u << (k - 1))]);
+            const std::uint32_t other = i + (1u << (k - 1));
+            const Abs far = k == 1 ? cost[other] : p->Ring(k - 1)[other & (kRing - 1)];
+            least = Plus(least, Min(Minus(far, least), Splat(0)));
+            p->Ring(k)[i & (kRing - 1)] = least;
         }
     }
+    for (int lane = 0; lane < kLanes; ++lane)
+        p->total[lane] = lane < 4 ? sumLo[lane] : sumHi[lane - 4];
 }
 
 // Least significant bit first, as the decoder reads.
@@ -337,11 +362,12 @@ struct BitWriter {
 // its items.
 void EmitBlock(const std::uint8_t* in, const Matches& m, const Parse& p, const LaneCosts& c,
                int lane, std::uint32_t mode, std::uint32_t dictBits, BitWriter* w) {
-    const Lanes* cost = p.table.get();
+    const Abs* cost = p.cost.get();
     std::uint32_t i = 0;
     while (i < p.n) {
-        const std::int32_t target = cost[i][lane];
-        if (c.literal[in[i]][lane] + cost[i + 1][lane] == target) {
+        // Sums modulo 2^16 of costs close together: equal only when equal.
+        const std::uint16_t target = cost[i][lane];
+        if (std::uint16_t(c.literal[in[i]][lane] + cost[i + 1][lane]) == target) {
             w->Put(0, 1);
             if (mode == DCL_LITERALS_ASCII)
                 w->Put(kDclAsciiCodes[in[i]], kDclAsciiBits[in[i]]);
@@ -351,16 +377,15 @@ void EmitBlock(const std::uint8_t* in, const Matches& m, const Parse& p, const L
             continue;
         }
         std::uint32_t len = 0, d = 0;
-        ForEachRange(
-            m, i, c,
-            [&](std::uint32_t from, std::uint32_t to, std::uint32_t dist, const Lanes& ic) {
-                for (std::uint32_t l = from; len == 0 && l <= to; ++l) {
-                    if (cost[i + l][lane] + ic[lane] == target) {
-                        len = l;
-                        d = dist;
-                    }
-                }
-            });
+        ForEachRange(m, i, c,
+                     [&](std::uint32_t from, std::uint32_t to, std::uint32_t dist, Rel ic) {
+                         for (std::uint32_t l = from; len == 0 && l <= to; ++l) {
+                             if (std::uint16_t(cost[i + l][lane] + ic[lane]) == target) {
+                                 len = l;
+                                 d = dist;
+                             }
+                         }
+                     });
         const DclLengthCode& lc = kDclLengthCodes[kLength.index[len]];
         w->Put(1, 1);
         w->Put(lc.code, lc.bits);
@@ -415,8 +440,8 @@ int Encode(const std::uint8_t* in, std::size_t size, int lane, std::vector<std::
         if (lane < 0) {
             lane = 0;
             for (int l = 1; l < kSettings; ++l)
-                if (StreamBytes(std::uint32_t(e.parse.table[0][l])) <
-                    StreamBytes(std::uint32_t(e.parse.table[0][lane])))
+                if (StreamBytes(std::uint64_t(e.parse.total[l])) <
+                    StreamBytes(std::uint64_t(e.parse.total[lane])))
                     lane = l;
         }
         const std::uint32_t mode = std::uint32_t(lane / 3), dictBits = std::uint32_t(4 + lane % 3);

@@ -361,6 +361,18 @@ TEST(DclEncode, CompressesRedundantData) {
     EXPECT_LE(r.size(), 2 + (noise.size() * 9 + 16 + 7) / 8);
 }
 
+// Random bytes, the first half of them again (matches of the longest
+// length whose start and end costs lie thousands of bits apart) and text:
+// the costs of every setting pass 2^16 bits, where the parse's 16-bit
+// cost lanes wrap around.
+Bytes CostlyThenRepeated() {
+    Bytes in = Random(6000, 16);
+    in.insert(in.end(), in.begin(), in.begin() + 3000);
+    const Bytes text = Text(2000, 17);
+    in.insert(in.end(), text.begin(), text.end());
+    return in;
+}
+
 TEST(DclEncode, MatchesBruteForceOptimum) {
     // The match search bounds its steps per position, which can miss a
     // candidate in data with many similar suffixes (the executable-like
@@ -369,11 +381,9 @@ TEST(DclEncode, MatchesBruteForceOptimum) {
         Bytes in;
         double slack;
     };
-    const Case cases[] = {{Text(1500, 11), 1.0},
-                          {Runs(700, 13), 1.0},
-                          {FarRepeat(1200, 14), 1.0},
-                          {Random(300, 15), 1.0},
-                          {Executable(1500, 12), 1.01}};
+    const Case cases[] = {{Text(1500, 11), 1.0},        {Runs(700, 13), 1.0},
+                          {FarRepeat(1200, 14), 1.0},   {Random(300, 15), 1.0},
+                          {Executable(1500, 12), 1.01}, {CostlyThenRepeated(), 1.0}};
     for (const Case& c : cases) {
         for (std::uint32_t mode = 0; mode <= 1; ++mode) {
             for (std::uint32_t bits = 4; bits <= 6; ++bits) {
