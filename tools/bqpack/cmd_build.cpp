@@ -19,6 +19,7 @@
 #endif
 
 #include "tools/bqpack/cmd_build.h"
+#include "tools/bqpack/exit_status.h"
 #include "tools/bqpack/generate.h"
 #include "tools/bqpack/manifest.h"
 
@@ -43,11 +44,17 @@ const char kUsage[] =
     "  --runtime DIR        the installer's code (default $BQPACK_RUNTIME or the build's)\n"
     "  --depfile FILE       write the inputs read as a make dependency file\n"
     "  --quiet              no progress on stderr\n"
-    "  --allow-broken       for tests only: accept broken-* manifest keys\n";
+    "  --allow-broken       for tests only: accept broken-* manifest keys\n"
+    "\n" BQPACK_EXIT_STATUS_HELP
+    "A bad manifest is a damaged input (2); a failed link leaves no output (3).\n";
 
-int Fail(const std::string& message) {
+int Fail(const std::string& message, int status) {
     std::fprintf(stderr, "bqpack: %s\n", message.c_str());
-    return 1;
+    return status;
+}
+
+int UsageError(const std::string& message) {
+    return Fail(message + " (see bqpack build --help)", kExitUsage);
 }
 
 bool ParseCount(const char* text, unsigned long limit, unsigned long* value) {
@@ -187,35 +194,35 @@ int CmdBuild(int argc, char** argv) {
         unsigned long n;
         if (a == "-o") {
             if (!value(&output))
-                return Fail("-o needs a file name");
+                return UsageError("-o needs a file name");
         } else if (a == "--sources-only") {
             if (!value(&sourcesDir))
-                return Fail("--sources-only needs a folder");
+                return UsageError("--sources-only needs a folder");
         } else if (a == "--depfile") {
             if (!value(&depfile))
-                return Fail("--depfile needs a file name");
+                return UsageError("--depfile needs a file name");
         } else if (a == "--cxx") {
             if (!value(&compiler))
-                return Fail("--cxx needs a program");
+                return UsageError("--cxx needs a program");
         } else if (a == "--runtime") {
             if (!value(&runtime))
-                return Fail("--runtime needs a folder");
+                return UsageError("--runtime needs a folder");
         } else if (a == "-D" || a == "--define" || (a.size() > 2 && a.compare(0, 2, "-D") == 0)) {
             if (a.size() > 2 && a[1] == 'D')
                 v = a.substr(2);
             else if (!value(&v))
-                return Fail(a + " needs NAME=VALUE");
+                return UsageError(a + " needs NAME=VALUE");
             std::size_t eq = v.find('=');
             if (eq == std::string::npos || eq == 0)
-                return Fail(a + " needs NAME=VALUE, not \"" + v + "\"");
+                return UsageError(a + " needs NAME=VALUE, not \"" + v + "\"");
             manifestOptions.defines[v.substr(0, eq)] = v.substr(eq + 1);
         } else if (a == "--chunk-size") {
             if (!value(&v) || !ParseCount(v.c_str(), 65535, &n))
-                return Fail("--chunk-size needs a number from 1 to 65535");
+                return UsageError("--chunk-size needs a number from 1 to 65535");
             generate.writer.chunkSize = std::uint32_t(n);
         } else if (a == "--jobs") {
             if (!value(&v) || !ParseCount(v.c_str(), 256, &n))
-                return Fail("--jobs needs a number from 1 to 256");
+                return UsageError("--jobs needs a number from 1 to 256");
             generate.writer.threads = unsigned(n);
         } else if (a == "--quiet") {
             generate.progress = false;
@@ -225,34 +232,35 @@ int CmdBuild(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return 0;
         } else if (!a.empty() && a[0] == '-') {
-            std::fputs(kUsage, stderr);
-            return Fail("unknown option " + a);
+            return UsageError("unknown option " + a);
         } else if (manifestPath.empty()) {
             manifestPath = a;
         } else {
-            return Fail("more than one manifest given: " + a);
+            return UsageError("more than one manifest given: " + a);
         }
     }
     if (manifestPath.empty() || (output.empty() && sourcesDir.empty())) {
         std::fputs(kUsage, stderr);
-        return 2;
+        return kExitUsage;
     }
     if (!sourcesDir.empty() && !IsDirectory(sourcesDir))
-        return Fail(sourcesDir + ": no such folder");
+        return Fail(sourcesDir + ": no such folder", kExitOutput);
 
     Manifest manifest;
     std::string error;
     if (!ReadManifest(manifestPath, manifestOptions, &manifest, &error))
-        return Fail(error);
+        return Fail(error, kExitInput);
 
     std::vector<std::string> inputs;
+    bool outputFailed = false;
     if (!sourcesDir.empty()) {
-        if (!GenerateSources(manifest, generate, sourcesDir, &inputs, nullptr, &error))
-            return Fail(error);
+        if (!GenerateSources(manifest, generate, sourcesDir, &inputs, nullptr, &error,
+                             &outputFailed))
+            return Fail(error, outputFailed ? kExitOutput : kExitInput);
         if (!depfile.empty() &&
             !WriteDepfile(depfile, sourcesDir + "/" + kGeneratedTableSource, inputs))
-            return Fail(depfile + ": cannot write");
-        return 0;
+            return Fail(depfile + ": cannot write", kExitOutput);
+        return kExitOk;
     }
 
     if (compiler.empty()) {
@@ -265,14 +273,15 @@ int CmdBuild(int argc, char** argv) {
     }
     std::vector<std::string> runtimeInputs;
     if (!ReadRuntime(runtime, &runtimeInputs, &error))
-        return Fail(error);
+        return Fail(error, kExitInput);
 
     std::string work;
     if (!MakeWorkFolder(output, &work))
-        return Fail("cannot create a work folder: " + std::string(std::strerror(errno)));
-    if (!GenerateSources(manifest, generate, work, &inputs, nullptr, &error)) {
+        return Fail("cannot create a work folder: " + std::string(std::strerror(errno)),
+                    kExitOutput);
+    if (!GenerateSources(manifest, generate, work, &inputs, nullptr, &error, &outputFailed)) {
         RemoveWorkFolder(work);
-        return Fail(error);
+        return Fail(error, outputFailed ? kExitOutput : kExitInput);
     }
     // Link beside the output and rename, so a failed link leaves no file.
     std::string partial = output + ".part";
@@ -295,16 +304,17 @@ int CmdBuild(int argc, char** argv) {
     if (status != 0) {
         std::remove(partial.c_str());
         return Fail(output + ": the compiler " + compiler + " failed (status " +
-                    std::to_string(status) + ")");
+                        std::to_string(status) + ")",
+                    kExitOutput);
     }
 #ifdef _WIN32
     std::remove(output.c_str()); // rename does not replace a file there
 #endif
     if (std::rename(partial.c_str(), output.c_str()) != 0) {
         std::remove(partial.c_str());
-        return Fail(output + ": cannot write: " + std::strerror(errno));
+        return Fail(output + ": cannot write: " + std::strerror(errno), kExitOutput);
     }
     if (!depfile.empty() && !WriteDepfile(depfile, output, inputs))
-        return Fail(depfile + ": cannot write");
-    return 0;
+        return Fail(depfile + ": cannot write", kExitOutput);
+    return kExitOk;
 }

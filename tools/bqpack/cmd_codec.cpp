@@ -3,6 +3,7 @@
 #include "package/dcl_decode.h"
 #include "package/dcl_encode.h"
 #include "tools/bqpack/commands.h"
+#include "tools/bqpack/exit_status.h"
 #include "tools/bqpack/io.h"
 
 #include <cstdio>
@@ -20,16 +21,16 @@ const char kImplodeUsage[] =
     "  --dictionary 1024|2048|4096  how far back matches reach\n"
     "A setting left out is chosen to give the smallest stream; with neither\n"
     "given, the smallest of all six combinations is written.\n"
-    "Exit status: 0 success, 5 a file could not be read or written, 6 usage error.\n";
+    "\n" BQPACK_EXIT_STATUS_HELP;
 
 const char kExplodeUsage[] =
     "usage: bqpack explode IN OUT\n"
     "\n"
     "Expands the raw DCL implode stream in IN into OUT.\n"
-    "Exit status: 0 success; otherwise the decoder's result:\n"
-    "  1 bad dictionary size, 2 bad literal mode, 3 input too short (4 bytes or fewer),\n"
-    "  4 input ended before the end code (OUT holds the bytes decoded before it);\n"
-    "  5 a file could not be read or written, 6 usage error.\n";
+    "\n" BQPACK_EXIT_STATUS_HELP
+    "When the stream cannot be expanded, the status is 10 plus the decoder's result:\n"
+    "  11 bad dictionary size, 12 bad literal mode, 13 input too short (4 bytes or\n"
+    "  fewer), 14 input ended before the end code (OUT holds the bytes decoded before it).\n";
 
 bool WantsHelp(int argc, char** argv) {
     for (int i = 0; i < argc; ++i)
@@ -41,7 +42,7 @@ bool WantsHelp(int argc, char** argv) {
 int Usage(const char* usage, const char* problem, const char* detail) {
     Complain("%s%s (see bqpack %s --help)", problem, detail,
              usage == kImplodeUsage ? "implode" : "explode");
-    return kCodecUsage;
+    return kExitUsage;
 }
 
 struct Input {
@@ -74,7 +75,7 @@ void WriteOutput(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
 int CmdImplode(int argc, char** argv) {
     if (WantsHelp(argc, argv)) {
         std::fputs(kImplodeUsage, stdout);
-        return kCodecOk;
+        return kExitOk;
     }
     int mode = -1, dictBits = -1;
     const char* files[2] = {nullptr, nullptr};
@@ -115,7 +116,7 @@ int CmdImplode(int argc, char** argv) {
 
     std::vector<std::uint8_t> in;
     if (!ReadWholeFile(files[0], &in))
-        return kCodecFileError;
+        return kExitInput;
     std::vector<std::uint8_t> best;
     std::uint32_t bestMode = 0, bestBits = 0;
     if (mode < 0 && dictBits < 0) {
@@ -139,20 +140,20 @@ int CmdImplode(int argc, char** argv) {
     }
     if (best.empty()) {
         Complain("%s is too large for one stream", files[0]);
-        return kCodecFileError;
+        return kExitInput;
     }
     if (!WriteWholeFile(files[1], best.data(), best.size()))
-        return kCodecFileError;
+        return kExitOutput;
     std::printf("%s: %lu bytes -> %lu bytes (%s literals, %u-byte dictionary)\n", files[1],
                 static_cast<unsigned long>(in.size()), static_cast<unsigned long>(best.size()),
                 bestMode == DCL_LITERALS_ASCII ? "ascii" : "binary", 1u << (bestBits + 6));
-    return kCodecOk;
+    return kExitOk;
 }
 
 int CmdExplode(int argc, char** argv) {
     if (WantsHelp(argc, argv)) {
         std::fputs(kExplodeUsage, stdout);
-        return kCodecOk;
+        return kExitOk;
     }
     const char* files[2] = {nullptr, nullptr};
     int fileCount = 0;
@@ -168,16 +169,16 @@ int CmdExplode(int argc, char** argv) {
 
     std::vector<std::uint8_t> in;
     if (!ReadWholeFile(files[0], &in))
-        return kCodecFileError;
+        return kExitInput;
     Output out{{in.data(), in.size()}, {}};
     std::unique_ptr<DclState> state(new DclState);
     const std::uint32_t result = DclDecode(ReadInput, WriteOutput, state.get(), &out);
     // After a failure OUT still receives what was decoded before it.
     if (!WriteWholeFile(files[1], out.bytes.data(), out.bytes.size()))
-        return kCodecFileError;
+        return kExitOutput;
     switch (result) {
     case DCL_OK:
-        return kCodecOk;
+        return kExitOk;
     case DCL_BAD_DICTIONARY:
         Complain("%s: bad dictionary size: header byte 1 is %u, not 4, 5 or 6", files[0],
                  unsigned(in[1]));
@@ -195,5 +196,5 @@ int CmdExplode(int argc, char** argv) {
                  files[0], files[1], static_cast<unsigned long>(out.bytes.size()));
         break;
     }
-    return int(result);
+    return kExitDecoder + int(result);
 }

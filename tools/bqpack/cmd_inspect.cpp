@@ -27,24 +27,27 @@ const std::uint64_t kMaxImageFile = 0x7FFFFFFF;
 const char kInfoUsage[] = "usage: bqpack info SETUP.EXE\n"
                           "  Shows the package settings of an installer: default folder, flags,\n"
                           "  engine program and verbs, the client's window classes and messages,\n"
-                          "  configuration file name, build folder and file count.\n";
+                          "  configuration file name, build folder and file count.\n"
+                          "\n" BQPACK_EXIT_STATUS_HELP;
 const char kListUsage[] =
     "usage: bqpack list SETUP.EXE [--json]\n"
     "  Lists the packaged files (name, expanded and stored size, ratio, digest)\n"
     "  and the configuration file.\n"
-    "  --json   the same as one JSON object\n";
+    "  --json   the same as one JSON object\n"
+    "\n" BQPACK_EXIT_STATUS_HELP;
 const char kVerifyUsage[] =
     "usage: bqpack verify SETUP.EXE\n"
     "  Checks every stored digest, expands every file as the installer would and\n"
-    "  checks the configuration length.  Exit status 0 when all is well, 2 when\n"
-    "  the installer is damaged.\n";
+    "  checks the configuration length.\n"
+    "\n" BQPACK_EXIT_STATUS_HELP;
 const char kExtractUsage[] =
     "usage: bqpack extract SETUP.EXE [-d DIR] [--config] [--force]\n"
     "  Writes the packaged files into DIR (default: the current folder) after\n"
     "  verifying them.\n"
     "  -d DIR     output folder, created when missing\n"
     "  --config   also write the configuration file\n"
-    "  --force    overwrite existing files\n";
+    "  --force    overwrite existing files\n"
+    "\n" BQPACK_EXIT_STATUS_HELP;
 
 struct Output {
     std::string* out;
@@ -78,7 +81,7 @@ std::string Json(const std::string& text) {
 int Usage(const Output& o, const char* command, const std::string& problem) {
     *o.err += std::string("bqpack ") + command + ": " + problem + " (see bqpack " + command +
               " --help)\n";
-    return kInspectUsage;
+    return kExitUsage;
 }
 
 int Fail(const Output& o, const std::string& file, const std::string& problem, int status) {
@@ -157,7 +160,7 @@ int ParseArgs(const std::vector<std::string>& args, const char* command, unsigne
     }
     if (!parsed->help && parsed->image.empty())
         return Usage(o, command, "no installer given");
-    return kInspectOk;
+    return kExitOk;
 }
 
 // Loads and reads the installer named by args; on failure reports it.
@@ -166,8 +169,8 @@ int OpenPackage(const Args& args, const Output& o, std::vector<std::uint8_t>* by
     std::string error;
     if (!LoadFile(args.image, bytes, &error) ||
         !ReadPackageImage(bytes->data(), bytes->size(), package, &error))
-        return Fail(o, args.image, error, kInspectDamaged);
-    return kInspectOk;
+        return Fail(o, args.image, error, kExitInput);
+    return kExitOk;
 }
 
 // The start every command shares: parse its arguments, answer --help, load
@@ -181,7 +184,7 @@ int Begin(const std::vector<std::string>& arguments, const char* command, unsign
         return status;
     if (args->help) {
         *o.out += usage;
-        return kInspectOk;
+        return kExitOk;
     }
     if (int status = OpenPackage(*args, o, bytes, package))
         return status;
@@ -418,7 +421,7 @@ int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::st
          Printable(p.settings.configFileName) + " (" + Num(p.configLength) + " bytes)");
     line("Build folder:", Printable(p.settings.buildFolder));
     line("File count:", Num(static_cast<std::uint32_t>(p.fileCount)));
-    return kInspectOk;
+    return kExitOk;
 }
 
 int RunList(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
@@ -441,7 +444,7 @@ int RunList(const std::vector<std::string>& arguments, std::string* out, std::st
         *out += std::string(p.files.empty() ? "" : "\n") +
                 "],\n \"configFileName\": " + Json(p.settings.configFileName) +
                 ",\n \"configLength\": " + Num(p.configLength) + "}\n";
-        return kInspectOk;
+        return kExitOk;
     }
     std::size_t width = 16;
     for (const PackageFileEntry& f : p.files)
@@ -456,7 +459,7 @@ int RunList(const std::vector<std::string>& arguments, std::string* out, std::st
     }
     *out += "Configuration file " + Printable(p.settings.configFileName) + ": " +
             Num(p.configLength) + " bytes\n";
-    return kInspectOk;
+    return kExitOk;
 }
 
 int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
@@ -492,10 +495,10 @@ int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::
         std::string first = "damaged: " + problems[0];
         if (problems.size() > 1)
             first += " (and " + Num(problems.size() - 1) + " more)";
-        return Fail(o, args.image, first, kInspectDamaged);
+        return Fail(o, args.image, first, kExitInput);
     }
     *out += args.image + ": ok\n";
-    return kInspectOk;
+    return kExitOk;
 }
 
 int RunExtract(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
@@ -516,30 +519,30 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
     if (args.config) {
         std::string problem;
         if (!CheckConfigLength(p, &problem))
-            return Fail(o, args.image, problem, kInspectDamaged);
+            return Fail(o, args.image, problem, kExitInput);
         names.push_back(p.settings.configFileName);
     }
     for (std::size_t i = 0; i < names.size(); ++i) {
         std::string why;
         if (!CheckExtractName(names[i], &why))
             return Fail(o, args.image, "refusing to write \"" + Printable(names[i]) + "\": " + why,
-                        kInspectDamaged);
+                        kExitInput);
         for (std::size_t j = 0; j < i; ++j) {
             if (SameName(names[i], names[j]))
                 return Fail(o, args.image, "two files named \"" + Printable(names[i]) + "\"",
-                            kInspectDamaged);
+                            kExitInput);
         }
     }
     for (const PackageFileEntry& f : p.files) {
         FileCheck check;
         if (!CheckPackageFile(p, f, &check, nullptr))
             return Fail(o, args.image, "damaged: " + Printable(f.name) + ": " + check.problem,
-                        kInspectDamaged);
+                        kExitInput);
     }
 
     std::string error;
     if (EntryKind(args.dir) != 1 && !MakeFolders(args.dir, &error))
-        return Fail(o, args.dir, error, kInspectOutput);
+        return Fail(o, args.dir, error, kExitOutput);
     std::string prefix = args.dir;
     if (prefix.back() != '/' && prefix.back() != kSeparator)
         prefix += kSeparator;
@@ -548,9 +551,9 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
         const std::string path = prefix + name;
         const int kind = EntryKind(path);
         if (kind != 0 && !args.force)
-            return Fail(o, Printable(path), "exists (use --force to overwrite)", kInspectOutput);
+            return Fail(o, Printable(path), "exists (use --force to overwrite)", kExitOutput);
         if (kind == 1)
-            return Fail(o, Printable(path), "is a folder", kInspectOutput);
+            return Fail(o, Printable(path), "is a folder", kExitOutput);
         paths.push_back(path);
     }
 
@@ -559,22 +562,22 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
         // link in DIR never leads the output elsewhere.
         if (args.force && EntryKind(paths[i]) != 0 && !RemoveEntry(paths[i]))
             return Fail(o, Printable(paths[i]),
-                        std::string("cannot replace: ") + std::strerror(errno), kInspectOutput);
+                        std::string("cannot replace: ") + std::strerror(errno), kExitOutput);
         std::vector<std::uint8_t> data;
         if (i < p.files.size()) {
             FileCheck check;
             if (!CheckPackageFile(p, p.files[i], &check, &data))
                 return Fail(o, args.image, "damaged: " + Printable(names[i]) + ": " + check.problem,
-                            kInspectDamaged);
+                            kExitInput);
         } else {
             const std::uint8_t* text = ConfigText(p);
             data.assign(text, text + p.configLength);
         }
         if (!WriteNewFile(paths[i], data.data(), data.size(), &error))
-            return Fail(o, Printable(paths[i]), error, kInspectOutput);
+            return Fail(o, Printable(paths[i]), error, kExitOutput);
         *out += "extracted " + Printable(paths[i]) + " (" + Bytes(data.size()) + ")\n";
     }
-    return kInspectOk;
+    return kExitOk;
 }
 
 namespace {
@@ -593,7 +596,7 @@ template <typename Run> int Guarded(Run run, int argc, char** argv) {
         status = run(std::vector<std::string>(argv, argv + argc), &out, &err);
     } catch (const std::bad_alloc&) {
         err += "bqpack: out of memory\n";
-        status = kInspectDamaged;
+        status = kExitInput;
     }
     return Print(status, out, err);
 }

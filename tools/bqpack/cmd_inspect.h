@@ -1,17 +1,12 @@
 // The commands that look inside a built installer without running it:
-// `info`, `list`, `verify` and `extract`.  Exit statuses: 0 success,
-// 1 usage error, 2 the installer cannot be read or is damaged or
-// unsupported, 3 an output could not be written.
+// `info`, `list`, `verify` and `extract`.  Exit statuses as exit_status.h
+// has them: an installer that cannot be read, or is damaged or unsupported,
+// is kExitInput.
 #pragma once
 #include <string>
 #include <vector>
 
-enum : int {
-    kInspectOk = 0,
-    kInspectUsage = 1,
-    kInspectDamaged = 2,
-    kInspectOutput = 3,
-};
+#include "tools/bqpack/exit_status.h"
 
 // Each takes the arguments after the command name; what it would print on
 // standard output and standard error goes to *out and *err.

@@ -4,13 +4,8 @@
 // output and status 0.
 #pragma once
 
-// cmd_codec.cpp: one raw DCL implode stream, either way.  Exit statuses:
-// 0 success; 1 to 4 the decoder's result (explode only); 5 a file could not
-// be read or written; 6 a usage error.
-enum : int {
-    kCodecOk = 0,
-    kCodecFileError = 5,
-    kCodecUsage = 6,
-};
+// cmd_codec.cpp: one raw DCL implode stream, either way.  Exit statuses as
+// exit_status.h has them; explode ends a failed decode with kExitDecoder
+// plus the decoder's result.
 int CmdImplode(int argc, char** argv);
 int CmdExplode(int argc, char** argv);

@@ -357,7 +357,10 @@ bool ReadConfigText(const Manifest& manifest, std::string* text, std::string* er
 
 bool GenerateSources(const Manifest& manifest, const GenerateOptions& options,
                      const std::string& folder, std::vector<std::string>* inputs,
-                     PackageLayout* layoutOut, std::string* error) {
+                     PackageLayout* layoutOut, std::string* error, bool* outputFailed) {
+    bool unused = false;
+    bool& writeFailed = outputFailed ? *outputFailed : unused;
+    writeFailed = false;
     const std::string table = folder + "/" + kGeneratedTableSource;
     const std::string header = folder + "/" + kGeneratedTableHeader;
     const std::string assembly = folder + "/" + kGeneratedBlobAssembly;
@@ -378,6 +381,7 @@ bool GenerateSources(const Manifest& manifest, const GenerateOptions& options,
     out.file = std::fopen(blob.c_str(), "wb");
     if (!out.file) {
         *error = blob + ": cannot write: " + std::strerror(errno);
+        writeFailed = true;
         return false;
     }
     PackageLayout layout;
@@ -387,10 +391,15 @@ bool GenerateSources(const Manifest& manifest, const GenerateOptions& options,
     if (ok && out.failed) {
         *error = blob + ": cannot write: " + std::strerror(errno);
         ok = false;
+        writeFailed = true;
     }
-    ok = ok && WriteTextFile(header, kPackageTableHeaderText, error) &&
-         WriteTextFile(table, TableSource(manifest, layout, configText), error) &&
-         WriteTextFile(assembly, BlobAssembly(Absolute(folder) + "/" + kGeneratedBlobData), error);
+    if (ok && !(WriteTextFile(header, kPackageTableHeaderText, error) &&
+                WriteTextFile(table, TableSource(manifest, layout, configText), error) &&
+                WriteTextFile(assembly, BlobAssembly(Absolute(folder) + "/" + kGeneratedBlobData),
+                              error))) {
+        ok = false;
+        writeFailed = true;
+    }
     if (!ok)
         removeAll();
     else if (layoutOut)

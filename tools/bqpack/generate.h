@@ -55,7 +55,9 @@ bool ReadConfigText(const Manifest& manifest, std::string* text, std::string* er
 // into folder (which must exist).  The inputs read are appended to *inputs
 // (for a dependency list) and the layout goes to *layout unless it is null.
 // On failure nothing generated is left behind and *error holds one line
-// naming the file and what is wrong.
+// naming the file and what is wrong; *outputFailed (unless null) says
+// whether it was a generated file that could not be written rather than an
+// input that could not be read or packed.
 bool GenerateSources(const Manifest& manifest, const GenerateOptions& options,
                      const std::string& folder, std::vector<std::string>* inputs,
-                     PackageLayout* layout, std::string* error);
+                     PackageLayout* layout, std::string* error, bool* outputFailed = nullptr);

@@ -3,6 +3,7 @@
 #include "tools/bqpack/cmd_build.h"
 #include "tools/bqpack/cmd_inspect.h"
 #include "tools/bqpack/commands.h"
+#include "tools/bqpack/exit_status.h"
 #include "tools/bqpack/io.h"
 
 #include <cstdio>
@@ -26,13 +27,11 @@ const Command kCommands[] = {
     {"extract", CmdExtract, "write the files of a built installer's package"},
 };
 
-enum : int { kTopUsage = 2 };
-
 void PrintHelp(std::FILE* to) {
     std::fputs("usage: bqpack COMMAND [ARGS...]\n\ncommands:\n", to);
     for (const Command& c : kCommands)
         std::fprintf(to, "  %-10s %s\n", c.name, c.summary);
-    std::fputs("\n'bqpack COMMAND --help' describes a command.\n", to);
+    std::fputs("\n'bqpack COMMAND --help' describes a command.\n\n" BQPACK_EXIT_STATUS_HELP, to);
 }
 
 } // namespace
@@ -40,7 +39,7 @@ void PrintHelp(std::FILE* to) {
 int main(int argc, char** argv) {
     if (argc < 2) {
         PrintHelp(stderr);
-        return kTopUsage;
+        return kExitUsage;
     }
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
         std::strcmp(argv[1], "help") == 0) {
@@ -51,5 +50,5 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[1], c.name) == 0)
             return c.run(argc - 2, argv + 2);
     Complain("unknown command '%s' (see bqpack --help)", argv[1]);
-    return kTopUsage;
+    return kExitUsage;
 }

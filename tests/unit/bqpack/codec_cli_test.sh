@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # bqpack implode / explode / --help from the command line: round trips of
-# every setting, the decoder's result codes as exit statuses with their
-# messages, what OUT holds after a failure, and file and usage errors.
+# every setting, the decoder's result codes as exit statuses (10 + result)
+# with their messages, what OUT holds after a failure, and file and usage
+# errors.
 # Usage: codec_cli_test.sh PATH-TO-BQPACK
 set -u
 bqpack=$1
@@ -60,36 +61,41 @@ expect 0 "binary literals, 1024-byte" "$bqpack" implode --dictionary 1024 "$dir/
 
 # The decoder's results.
 printf '\000\007\000\000\000\000' >"$dir/baddict"
-expect 1 "bad dictionary" "$bqpack" explode "$dir/baddict" "$dir/o1"
+expect 11 "bad dictionary" "$bqpack" explode "$dir/baddict" "$dir/o1"
 printf '\002\007\000\000\000\000' >"$dir/both"
-expect 1 "bad dictionary" "$bqpack" explode "$dir/both" "$dir/o1"
+expect 11 "bad dictionary" "$bqpack" explode "$dir/both" "$dir/o1"
 printf '\002\006\000\000\000\000' >"$dir/badmode"
-expect 2 "bad literal mode" "$bqpack" explode "$dir/badmode" "$dir/o2"
+expect 12 "bad literal mode" "$bqpack" explode "$dir/badmode" "$dir/o2"
 head -c 4 "$dir/text.best" >"$dir/short"
-expect 3 "short input" "$bqpack" explode "$dir/short" "$dir/o3"
+expect 13 "short input" "$bqpack" explode "$dir/short" "$dir/o3"
 [ -f "$dir/o3" ] && [ ! -s "$dir/o3" ] || fail "short input: OUT should be empty"
 size=$(stat -c %s "$dir/text.best")
 head -c $((size / 2)) "$dir/text.best" >"$dir/cut"
-expect 4 "ended before the end code" "$bqpack" explode "$dir/cut" "$dir/o4"
+expect 14 "ended before the end code" "$bqpack" explode "$dir/cut" "$dir/o4"
 got=$(stat -c %s "$dir/o4")
 [ "$got" -gt 0 ] || fail "abort: OUT is empty"
 cmp -s -n "$got" "$dir/o4" "$dir/text" || fail "abort: OUT is not the start of the input"
 
 # Files and usage.
-expect 5 "cannot open .*missing" "$bqpack" explode "$dir/missing" "$dir/o5"
+expect 2 "cannot open .*missing" "$bqpack" explode "$dir/missing" "$dir/o5"
 [ ! -e "$dir/o5" ] || fail "OUT written although IN is missing"
-expect 5 "cannot open .*missing" "$bqpack" implode "$dir/missing" "$dir/o5"
+expect 2 "cannot open .*missing" "$bqpack" implode "$dir/missing" "$dir/o5"
 [ ! -e "$dir/o5" ] || fail "OUT written although IN is missing"
-expect 5 "cannot create .*nodir/x" "$bqpack" implode "$dir/one" "$dir/nodir/x"
-expect 6 "expects IN and OUT" "$bqpack" implode "$dir/one"
-expect 6 "--literals takes binary or ascii" "$bqpack" implode --literals text "$dir/one" "$dir/x"
-expect 6 "--dictionary takes 1024, 2048 or 4096" "$bqpack" implode --dictionary 512 "$dir/one" "$dir/x"
-expect 6 "unexpected argument" "$bqpack" explode a b c
-expect 2 "unknown command 'frob'" "$bqpack" frob
-expect 2 "usage: bqpack COMMAND" "$bqpack"
+expect 3 "cannot create .*nodir/x" "$bqpack" implode "$dir/one" "$dir/nodir/x"
+expect 1 "expects IN and OUT" "$bqpack" implode "$dir/one"
+expect 1 "--literals takes binary or ascii" "$bqpack" implode --literals text "$dir/one" "$dir/x"
+expect 1 "--dictionary takes 1024, 2048 or 4096" "$bqpack" implode --dictionary 512 "$dir/one" "$dir/x"
+expect 1 "unexpected argument" "$bqpack" explode a b c
+expect 1 "unknown command 'frob'" "$bqpack" frob
+expect 1 "usage: bqpack COMMAND" "$bqpack"
 expect 0 "explode +expand one raw" "$bqpack" --help
 expect 0 "usage: bqpack implode" "$bqpack" implode --help
 expect 0 "usage: bqpack explode" "$bqpack" explode --help
+# Every --help states the shared statuses; explode also its own.
+for command in implode explode build info list verify extract; do
+    expect 0 "Exit status: 0 success, 1 usage error, 2 an input" "$bqpack" $command --help
+done
+expect 0 "14 input ended before the end code" "$bqpack" explode --help
 [ ! -e "$dir/x" ] || fail "a usage error wrote OUT"
 
 if [ $failures -ne 0 ]; then
