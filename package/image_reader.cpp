@@ -15,37 +15,16 @@ enum : std::uint32_t {
     kDosHeaderBytes = 64,
     kCoffHeaderBytes = 20,
     kSectionHeaderBytes = 40,
-    kMinOptionalHeaderBytes = 96, // standard and Windows fields of PE32
+    kMinOptionalHeaderPe32 = 96,      // standard and Windows fields of PE32
+    kMinOptionalHeaderPe32Plus = 112, // and of PE32+
     kMachineI386 = 0x14C,
+    kMachineAmd64 = 0x8664,
     kMagicPe32 = 0x10B,
+    kMagicPe32Plus = 0x20B,
     kChunkHeaderBytes = 4,
     kMaxChunkExpanded = 65535,
     kExpandScratchBytes = 65536,
     kMaxExpandedFile = 0x7FFFFFFF, // ExpandStream takes signed 32-bit sizes
-};
-
-// Field positions of the package table, in 32-bit words.
-enum : std::uint32_t {
-    kWordFileNames = 0,
-    kWordExpandedSizes = 6,
-    kWordStoredSizes = 12,
-    kWordBuildFolder = 18,
-    kWordFileData = 19,
-    kWordFileCount = 25,
-    kWordEngineProgram = 26,
-    kWordInitVerb = 27,
-    kWordInitVerbDR = 28,
-    kWordInitVerbAutoUp = 29,
-    kWordSchedulerClass = 30,
-    kWordSchedulerCommand = 31,
-    kWordShellClass = 32,
-    kWordEngineClass = 33,
-    kWordShellMessage = 34,
-    kWordConfigFileName = 35,
-    kWordPassSetupPath = 36,
-    kWordVerifyDigests = 37,
-    kWordDefaultFolder = 38,
-    kWordAskForFolder = 39,
 };
 
 const char kConfigMarker[] = "YYYinzYYY"; // and its NUL: 10 bytes
@@ -55,23 +34,23 @@ const std::size_t kConfigSourceOffset = 14;
 const std::size_t kConfigTextOffset = 274;
 
 struct TextField {
-    std::uint32_t word;
+    TableField field;
     const char* name;
     std::string PackageSettings::*member;
     bool mayBeNull; // setup never reads it
 };
 
 const TextField kTextFields[] = {
-    {kWordBuildFolder, "BuildFolder", &PackageSettings::buildFolder, true},
-    {kWordEngineProgram, "EngineProgram", &PackageSettings::engineProgram, false},
-    {kWordInitVerb, "InitVerb", &PackageSettings::initVerb, false},
-    {kWordInitVerbDR, "InitVerbDR", &PackageSettings::initVerbDR, false},
-    {kWordInitVerbAutoUp, "InitVerbAutoUp", &PackageSettings::initVerbAutoUp, false},
-    {kWordSchedulerClass, "SchedulerClass", &PackageSettings::schedulerClass, false},
-    {kWordShellClass, "ShellClass", &PackageSettings::shellClass, false},
-    {kWordEngineClass, "EngineClass", &PackageSettings::engineClass, false},
-    {kWordConfigFileName, "ConfigFileName", &PackageSettings::configFileName, false},
-    {kWordDefaultFolder, "DefaultFolder", &PackageSettings::defaultFolder, false},
+    {kFieldBuildFolder, "BuildFolder", &PackageSettings::buildFolder, true},
+    {kFieldEngineProgram, "EngineProgram", &PackageSettings::engineProgram, false},
+    {kFieldInitVerb, "InitVerb", &PackageSettings::initVerb, false},
+    {kFieldInitVerbDR, "InitVerbDR", &PackageSettings::initVerbDR, false},
+    {kFieldInitVerbAutoUp, "InitVerbAutoUp", &PackageSettings::initVerbAutoUp, false},
+    {kFieldSchedulerClass, "SchedulerClass", &PackageSettings::schedulerClass, false},
+    {kFieldShellClass, "ShellClass", &PackageSettings::shellClass, false},
+    {kFieldEngineClass, "EngineClass", &PackageSettings::engineClass, false},
+    {kFieldConfigFileName, "ConfigFileName", &PackageSettings::configFileName, false},
+    {kFieldDefaultFolder, "DefaultFolder", &PackageSettings::defaultFolder, false},
 };
 
 std::uint16_t Read16(const std::uint8_t* p) {
@@ -83,9 +62,19 @@ std::uint32_t Read32(const std::uint8_t* p) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-std::string Hex32(std::uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08x", static_cast<unsigned>(value));
+std::uint64_t Read64(const std::uint8_t* p) {
+    return Read32(p) | (std::uint64_t{Read32(p + 4)} << 32);
+}
+
+// A pointer field of the image: 32 or 64 bits.
+std::uint64_t ReadPointer(const PeImage& image, const std::uint8_t* p) {
+    return image.pointerBytes == 8 ? Read64(p) : Read32(p);
+}
+
+// An address as messages show it: at least eight hexadecimal digits.
+std::string HexVa(std::uint64_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%08llx", static_cast<unsigned long long>(value));
     return text;
 }
 
@@ -103,10 +92,10 @@ std::uint32_t MappedSize(const ImageSection& section) {
 }
 
 // The section that holds va, with the offset of va inside it.
-const ImageSection* FindSection(const PeImage& image, std::uint32_t va, std::uint32_t* inSection) {
-    if (va < image.imageBase)
+const ImageSection* FindSection(const PeImage& image, std::uint64_t va, std::uint32_t* inSection) {
+    if (va < image.imageBase || va - image.imageBase > 0xFFFFFFFFu)
         return nullptr;
-    const std::uint32_t rva = va - image.imageBase;
+    const std::uint32_t rva = static_cast<std::uint32_t>(va - image.imageBase);
     for (const ImageSection& s : image.sections) {
         if (rva >= s.virtualAddress && rva - s.virtualAddress < MappedSize(s)) {
             *inSection = rva - s.virtualAddress;
@@ -118,7 +107,7 @@ const ImageSection* FindSection(const PeImage& image, std::uint32_t va, std::uin
 
 enum class TextResult { Ok, Null, Outside, Unterminated };
 
-TextResult ReadText(const PeImage& image, std::uint32_t va, std::string* text) {
+TextResult ReadText(const PeImage& image, std::uint64_t va, std::string* text) {
     if (va == 0)
         return TextResult::Null;
     std::uint32_t at = 0;
@@ -151,8 +140,8 @@ std::string TextProblem(TextResult result) {
 // Virtual addresses just past every "XXX" and NUL in the image's data: the
 // places a FileData pointer may lead to.  Found by the NUL so that a long
 // run of 'X' costs no more than any other byte.
-std::vector<std::uint32_t> MarkerEnds(const PeImage& image) {
-    std::vector<std::uint32_t> ends;
+std::vector<std::uint64_t> MarkerEnds(const PeImage& image) {
+    std::vector<std::uint64_t> ends;
     for (const ImageSection& s : image.sections) {
         const std::uint8_t* base = image.data + s.rawOffset;
         const std::uint32_t size = MappedSize(s);
@@ -165,7 +154,7 @@ std::vector<std::uint32_t> MarkerEnds(const PeImage& image) {
     return ends;
 }
 
-bool IsMarkerEnd(const std::vector<std::uint32_t>& ends, std::uint32_t va) {
+bool IsMarkerEnd(const std::vector<std::uint64_t>& ends, std::uint64_t va) {
     return std::binary_search(ends.begin(), ends.end(), va);
 }
 
@@ -173,11 +162,13 @@ bool IsMarkerEnd(const std::vector<std::uint32_t>& ends, std::uint32_t va) {
 // just where the slot's FileData points.
 bool SlotLinked(const PeImage& image, const std::uint8_t* p, std::uint32_t i) {
     std::string name;
-    if (ReadText(image, Read32(p + 4 * (kWordFileNames + i)), &name) != TextResult::Ok)
+    const TableLayout& layout = image.tableLayout;
+    if (ReadText(image, ReadPointer(image, p + layout.At(kFieldFileNames, i)), &name) !=
+        TextResult::Ok)
         return false;
     const std::string marker = std::string("XXX") + name + "XXX" + '\0';
     const std::uint32_t markerBytes = static_cast<std::uint32_t>(marker.size());
-    const std::uint32_t dataVa = Read32(p + 4 * (kWordFileData + i));
+    const std::uint64_t dataVa = ReadPointer(image, p + layout.At(kFieldFileData, i));
     std::size_t at = 0;
     return dataVa >= markerBytes &&
            MapVirtualRange(image, dataVa - markerBytes, markerBytes, &at) &&
@@ -191,13 +182,14 @@ bool SlotLinked(const PeImage& image, const std::uint8_t* p, std::uint32_t i) {
 // against the real table can link the same blobs, but not in its used
 // slots and not with the table's texts.  0 means it cannot be the table.
 std::uint32_t TableScore(const PeImage& image, const std::uint8_t* p,
-                         const std::vector<std::uint32_t>& ends) {
-    const std::int32_t count = static_cast<std::int32_t>(Read32(p + 4 * kWordFileCount));
+                         const std::vector<std::uint64_t>& ends) {
+    const TableLayout& layout = image.tableLayout;
+    const std::int32_t count = static_cast<std::int32_t>(Read32(p + layout.At(kFieldFileCount)));
     const bool countInRange = count >= 0 && count <= static_cast<std::int32_t>(kMaxPackageFiles);
     std::uint32_t linked = 0;
     std::uint32_t consistent = 0;
     for (std::uint32_t i = 0; i < kMaxPackageFiles; ++i) {
-        if (!IsMarkerEnd(ends, Read32(p + 4 * (kWordFileData + i))))
+        if (!IsMarkerEnd(ends, ReadPointer(image, p + layout.At(kFieldFileData, i))))
             continue;
         ++linked;
         const bool used = !countInRange || static_cast<std::int32_t>(i) < count;
@@ -209,7 +201,7 @@ std::uint32_t TableScore(const PeImage& image, const std::uint8_t* p,
     std::uint32_t texts = 0;
     std::string ignored;
     for (const TextField& field : kTextFields) {
-        const std::uint32_t va = Read32(p + 4 * field.word);
+        const std::uint64_t va = ReadPointer(image, p + layout.At(field.field));
         if ((va == 0 && field.mayBeNull) || ReadText(image, va, &ignored) == TextResult::Ok)
             ++texts;
         else if (linked == 0)
@@ -218,14 +210,18 @@ std::uint32_t TableScore(const PeImage& image, const std::uint8_t* p,
     return consistent * 1000 + texts * 50 + (countInRange ? 100 : 0) + linked * 10 + 1;
 }
 
-bool FindTable(const PeImage& image, const std::vector<std::uint32_t>& ends,
-               std::uint32_t* tableVa) {
+// The table is aligned on its pointer width.
+bool FindTable(const PeImage& image, const std::vector<std::uint64_t>& ends,
+               std::uint64_t* tableVa) {
     std::uint32_t best = 0;
+    const std::uint32_t align = image.pointerBytes;
+    const std::uint32_t tableBytes = image.tableLayout.size;
     for (const ImageSection& s : image.sections) {
         const std::uint32_t size = MappedSize(s);
-        const std::uint32_t startVa = image.imageBase + s.virtualAddress;
+        const std::uint64_t startVa = image.imageBase + s.virtualAddress;
         const std::uint8_t* base = image.data + s.rawOffset;
-        for (std::uint32_t j = (4 - (startVa & 3)) & 3; j + kPackageTableBytes <= size; j += 4) {
+        for (std::uint32_t j = (align - (startVa % align)) % align; j + tableBytes <= size;
+             j += align) {
             const std::uint32_t score = TableScore(image, base + j, ends);
             if (score > best) {
                 best = score;
@@ -240,7 +236,7 @@ bool FindTable(const PeImage& image, const std::vector<std::uint32_t>& ends,
 // bytes are not all in the image's data, else 1, plus 1 for a source name
 // field of text and zero padding, plus 1 for a length of 1 to 4096 with
 // zeros beyond it in the text region.
-std::uint32_t ConfigScore(const PeImage& image, std::uint32_t va) {
+std::uint32_t ConfigScore(const PeImage& image, std::uint64_t va) {
     std::size_t at = 0;
     if (!MapVirtualRange(image, va, kConfigTemplateBytes, &at))
         return 0;
@@ -269,9 +265,9 @@ std::uint32_t ConfigScore(const PeImage& image, std::uint32_t va) {
 
 // Finds the configuration template's marker outside the blobs' extents.
 bool FindConfig(const PeImage& image,
-                const std::vector<std::pair<std::uint32_t, std::uint32_t>>& excluded,
-                std::uint32_t* configVa, std::string* error) {
-    std::vector<std::uint32_t> found;
+                const std::vector<std::pair<std::uint64_t, std::uint32_t>>& excluded,
+                std::uint64_t* configVa, std::string* error) {
+    std::vector<std::uint64_t> found;
     for (const ImageSection& s : image.sections) {
         const std::uint8_t* base = image.data + s.rawOffset;
         const std::uint32_t size = MappedSize(s);
@@ -280,7 +276,7 @@ bool FindConfig(const PeImage& image,
         for (std::uint32_t j = 0; j + kConfigMarkerBytes <= size; ++j) {
             if (base[j] != 'Y' || std::memcmp(base + j, kConfigMarker, kConfigMarkerBytes) != 0)
                 continue;
-            const std::uint32_t va = image.imageBase + s.virtualAddress + j;
+            const std::uint64_t va = image.imageBase + s.virtualAddress + j;
             bool inBlob = false;
             for (const auto& range : excluded)
                 inBlob = inBlob || (va >= range.first && va - range.first < range.second);
@@ -295,9 +291,9 @@ bool FindConfig(const PeImage& image,
     // The marker text can also stand elsewhere in the image (a program may
     // hold it as a string); the template is the one whose fixed fields look
     // as the builder leaves them.
-    std::vector<std::uint32_t> best;
+    std::vector<std::uint64_t> best;
     std::uint32_t bestScore = 0;
-    for (std::uint32_t va : found) {
+    for (std::uint64_t va : found) {
         const std::uint32_t score = found.size() == 1 ? 1 : ConfigScore(image, va);
         if (score > bestScore)
             best.clear();
@@ -307,60 +303,66 @@ bool FindConfig(const PeImage& image,
         }
     }
     if (best.size() > 1) {
-        *error = "more than one configuration template marker (at " + Hex32(best[0]) + " and " +
-                 Hex32(best[1]) + ")";
+        *error = "more than one configuration template marker (at " + HexVa(best[0]) + " and " +
+                 HexVa(best[1]) + ")";
         return false;
     }
     *configVa = best[0];
     return true;
 }
 
-bool ReadTable(PackageImage* package, const std::vector<std::uint32_t>& ends, std::string* error) {
+bool ReadTable(PackageImage* package, const std::vector<std::uint64_t>& ends, std::string* error) {
     const PeImage& image = package->pe;
+    const TableLayout& layout = image.tableLayout;
     std::size_t at = 0;
-    MapVirtualRange(image, package->tableVa, kPackageTableBytes, &at);
+    MapVirtualRange(image, package->tableVa, layout.size, &at);
     const std::uint8_t* p = image.data + at;
-    const std::string where = "package table at " + Hex32(package->tableVa) + ": ";
-    auto word = [p](std::uint32_t index) { return Read32(p + 4 * index); };
+    const std::string where = "package table at " + HexVa(package->tableVa) + ": ";
+    auto word = [p, &layout](TableField field, std::uint32_t i = 0) {
+        return Read32(p + layout.At(field, i));
+    };
+    auto pointer = [p, &layout, &image](TableField field, std::uint32_t i = 0) {
+        return ReadPointer(image, p + layout.At(field, i));
+    };
 
-    const std::int32_t count = static_cast<std::int32_t>(word(kWordFileCount));
+    const std::int32_t count = static_cast<std::int32_t>(word(kFieldFileCount));
     if (count < 0 || count > static_cast<std::int32_t>(kMaxPackageFiles)) {
         *error = where + "FileCount " + std::to_string(count) + " is outside 0 to 6";
         return false;
     }
     package->fileCount = count;
     for (const TextField& field : kTextFields) {
-        const std::uint32_t va = word(field.word);
+        const std::uint64_t va = pointer(field.field);
         if (va == 0 && field.mayBeNull) {
             (package->settings.*field.member).clear();
             continue;
         }
         const TextResult result = ReadText(image, va, &(package->settings.*field.member));
         if (result != TextResult::Ok) {
-            *error = where + field.name + " pointer " + Hex32(va) + " " + TextProblem(result);
+            *error = where + field.name + " pointer " + HexVa(va) + " " + TextProblem(result);
             return false;
         }
     }
-    package->settings.schedulerCommand = word(kWordSchedulerCommand);
-    package->settings.shellMessage = word(kWordShellMessage);
-    package->settings.passSetupPath = static_cast<std::int32_t>(word(kWordPassSetupPath));
-    package->settings.verifyDigests = static_cast<std::int32_t>(word(kWordVerifyDigests));
-    package->settings.askForFolder = static_cast<std::int32_t>(word(kWordAskForFolder));
+    package->settings.schedulerCommand = word(kFieldSchedulerCommand);
+    package->settings.shellMessage = word(kFieldShellMessage);
+    package->settings.passSetupPath = static_cast<std::int32_t>(word(kFieldPassSetupPath));
+    package->settings.verifyDigests = static_cast<std::int32_t>(word(kFieldVerifyDigests));
+    package->settings.askForFolder = static_cast<std::int32_t>(word(kFieldAskForFolder));
 
     package->files.clear();
     for (std::int32_t i = 0; i < count; ++i) {
         PackageFileEntry file;
         const std::string slot = "file slot " + std::to_string(i) + ": ";
-        const std::uint32_t nameVa = word(kWordFileNames + i);
+        const std::uint64_t nameVa = pointer(kFieldFileNames, i);
         const TextResult result = ReadText(image, nameVa, &file.name);
         if (result != TextResult::Ok) {
             *error =
-                where + slot + "FileNames pointer " + Hex32(nameVa) + " " + TextProblem(result);
+                where + slot + "FileNames pointer " + HexVa(nameVa) + " " + TextProblem(result);
             return false;
         }
-        file.expandedSize = word(kWordExpandedSizes + i);
-        file.storedSize = word(kWordStoredSizes + i);
-        file.dataVa = word(kWordFileData + i);
+        file.expandedSize = word(kFieldExpandedSizes, i);
+        file.storedSize = word(kFieldStoredSizes, i);
+        file.dataVa = pointer(kFieldFileData, i);
         const std::string named =
             "file \"" + Printable(file.name) + "\" (slot " + std::to_string(i) + "): ";
 
@@ -371,7 +373,7 @@ bool ReadTable(PackageImage* package, const std::vector<std::uint32_t>& ends, st
         if (file.dataVa < markerBytes || !IsMarkerEnd(ends, file.dataVa) ||
             !MapVirtualRange(image, file.dataVa - markerBytes, markerBytes, &markerAt) ||
             std::memcmp(image.data + markerAt, marker.data(), markerBytes) != 0) {
-            *error = named + "FileData " + Hex32(file.dataVa) +
+            *error = named + "FileData " + HexVa(file.dataVa) +
                      " does not follow its marker \"XXX" + Printable(file.name) + "XXX\"";
             return false;
         }
@@ -380,7 +382,7 @@ bool ReadTable(PackageImage* package, const std::vector<std::uint32_t>& ends, st
             !MapVirtualRange(image, file.dataVa, static_cast<std::uint32_t>(blobBytes),
                              &file.digestOffset)) {
             *error = named + "digest and stored stream (" + Num(blobBytes) + " bytes at " +
-                     Hex32(file.dataVa) + ") run past the image's data";
+                     HexVa(file.dataVa) + ") run past the image's data";
             return false;
         }
         package->files.push_back(file);
@@ -420,42 +422,52 @@ bool ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage* image, st
     }
     const std::uint32_t peAt = Read32(data + 0x3C);
     if (std::uint64_t{peAt} + 4 + kCoffHeaderBytes > size) {
-        *error = "truncated: the PE header at offset " + Hex32(peAt) + " lies past the end (" +
+        *error = "truncated: the PE header at offset " + HexVa(peAt) + " lies past the end (" +
                  Num(size) + " bytes)";
         return false;
     }
     if (std::memcmp(data + peAt, "PE\0\0", 4) != 0) {
-        *error = "no PE signature at offset " + Hex32(peAt);
+        *error = "no PE signature at offset " + HexVa(peAt);
         return false;
     }
     const std::uint8_t* coff = data + peAt + 4;
     const std::uint16_t machine = Read16(coff);
     const std::uint16_t sectionCount = Read16(coff + 2);
     const std::uint16_t optionalBytes = Read16(coff + 16);
-    if (machine != kMachineI386) {
-        char text[64];
-        std::snprintf(text, sizeof text, "not a 32-bit x86 program (machine 0x%04x)", machine);
-        *error = text;
-        return false;
-    }
     const std::uint64_t optionalAt = std::uint64_t{peAt} + 4 + kCoffHeaderBytes;
     if (optionalAt + optionalBytes > size) {
         *error = "truncated: the optional header runs past the end (" + Num(size) + " bytes)";
         return false;
     }
     const std::uint8_t* optional = data + optionalAt;
-    if (optionalBytes < 2 || Read16(optional) != kMagicPe32) {
-        char text[80];
-        std::snprintf(text, sizeof text, "not a PE32 image (optional header magic 0x%04x)",
-                      optionalBytes < 2 ? 0u : static_cast<unsigned>(Read16(optional)));
+    const std::uint16_t magic = optionalBytes < 2 ? 0 : Read16(optional);
+    // The machine and the optional header's form go together: an x86
+    // installer is PE32 with 32-bit pointers, an x64 one PE32+ with 64-bit.
+    if (machine == kMachineI386 && magic == kMagicPe32) {
+        image->pointerBytes = 4;
+    } else if (machine == kMachineAmd64 && magic == kMagicPe32Plus) {
+        image->pointerBytes = 8;
+    } else if (machine != kMachineI386 && machine != kMachineAmd64) {
+        char text[64];
+        std::snprintf(text, sizeof text, "not an x86 or x64 program (machine 0x%04x)", machine);
+        *error = text;
+        return false;
+    } else {
+        char text[96];
+        std::snprintf(text, sizeof text, "not a %s image (optional header magic 0x%04x)",
+                      machine == kMachineI386 ? "PE32" : "PE32+", static_cast<unsigned>(magic));
         *error = text;
         return false;
     }
-    if (optionalBytes < kMinOptionalHeaderBytes) {
+    image->machine = machine;
+    image->tableLayout = image->pointerBytes == 8 ? kTableLayout64 : kTableLayout32;
+    const std::uint32_t minimum =
+        image->pointerBytes == 8 ? kMinOptionalHeaderPe32Plus : kMinOptionalHeaderPe32;
+    if (optionalBytes < minimum) {
         *error = "unsupported optional header of " + Num(optionalBytes) + " bytes";
         return false;
     }
-    image->imageBase = Read32(optional + 28);
+    image->imageBase = image->pointerBytes == 8 ? Read64(optional + 24) : Read32(optional + 28);
     if (sectionCount == 0 || sectionCount > kMaxImageSections) {
         *error = "unsupported section count " + Num(sectionCount);
         return false;
@@ -481,8 +493,10 @@ bool ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage* image, st
                      Num(size);
             return false;
         }
-        if (std::uint64_t{image->imageBase} + s.virtualAddress + MappedSize(s) > 0xFFFFFFFFu) {
-            *error = "section " + s.name + " lies beyond the 32-bit address space";
+        const std::uint64_t end = std::uint64_t{s.virtualAddress} + MappedSize(s);
+        if (image->pointerBytes == 4 ? image->imageBase + end > 0xFFFFFFFFu
+                                     : image->imageBase > ~std::uint64_t{0} - end) {
+            *error = "section " + s.name + " lies beyond the address space";
             return false;
         }
         image->sections.push_back(s);
@@ -490,11 +504,11 @@ bool ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage* image, st
     return true;
 }
 
-bool MapVirtualRange(const PeImage& image, std::uint32_t va, std::uint32_t length,
+bool MapVirtualRange(const PeImage& image, std::uint64_t va, std::uint32_t length,
                      std::size_t* offset) {
-    if (va < image.imageBase)
+    if (va < image.imageBase || va - image.imageBase > 0xFFFFFFFFu)
         return false;
-    const std::uint32_t rva = va - image.imageBase;
+    const std::uint32_t rva = static_cast<std::uint32_t>(va - image.imageBase);
     for (const ImageSection& s : image.sections) {
         const std::uint32_t size = MappedSize(s);
         if (size == 0 || rva < s.virtualAddress || rva - s.virtualAddress >= size)
@@ -508,7 +522,7 @@ bool MapVirtualRange(const PeImage& image, std::uint32_t va, std::uint32_t lengt
     return false;
 }
 
-bool ReadImageText(const PeImage& image, std::uint32_t va, std::string* text) {
+bool ReadImageText(const PeImage& image, std::uint64_t va, std::string* text) {
     return ReadText(image, va, text) == TextResult::Ok;
 }
 
@@ -517,7 +531,7 @@ bool ReadPackageImage(const std::uint8_t* data, std::size_t size, PackageImage* 
     *package = PackageImage();
     if (!ParsePeImage(data, size, &package->pe, error))
         return false;
-    const std::vector<std::uint32_t> ends = MarkerEnds(package->pe);
+    const std::vector<std::uint64_t> ends = MarkerEnds(package->pe);
     if (!FindTable(package->pe, ends, &package->tableVa)) {
         *error = "no package table found (nothing leads to a blob marker or to the "
                  "table's texts)";
@@ -526,7 +540,7 @@ bool ReadPackageImage(const std::uint8_t* data, std::size_t size, PackageImage* 
     if (!ReadTable(package, ends, error))
         return false;
 
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> blobs;
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> blobs;
     for (const PackageFileEntry& file : package->files) {
         const std::uint32_t markerBytes = static_cast<std::uint32_t>(file.name.size() + 7);
         blobs.emplace_back(file.dataVa - markerBytes,
@@ -537,7 +551,7 @@ bool ReadPackageImage(const std::uint8_t* data, std::size_t size, PackageImage* 
     if (!MapVirtualRange(package->pe, package->configVa, kConfigTemplateBytes,
                          &package->configOffset)) {
         *error =
-            "configuration template at " + Hex32(package->configVa) + " runs past the image's data";
+            "configuration template at " + HexVa(package->configVa) + " runs past the image's data";
         return false;
     }
     const std::uint8_t* config = data + package->configOffset;

@@ -1,24 +1,23 @@
 // Reads the package out of a built setup image without running it: the
-// 32-bit PE headers and section table map virtual addresses to file
-// offsets; the blobs are found by their "XXX" markers, the package table by
-// the pointers that lead to them, the configuration template by its
-// "YYYinzYYY" marker.  After that everything is read through the table's
-// fields, as the installer reads it.  Every pointer, size and offset taken
-// from the file is checked against the image before it is used, so a
-// truncated or hostile file gives a one-line reason, never a crash.
-// Portable: no platform headers, explicit little-endian reads.
+// PE headers (PE32 of an x86 installer, PE32+ of an x64 one) and the section
+// table map virtual addresses to file offsets; the blobs are found by their "XXX" markers, the
+// package table by the pointers that lead to them, the configuration template by its "YYYinzYYY"
+// marker.  After that everything is read through the table's fields, as the installer reads it.
+// Every pointer, size and offset taken from the file is checked against the image before it is
+// used, so a truncated or hostile file gives a one-line reason, never a crash. Portable: no
+// platform headers, explicit little-endian reads.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "package/package_layout.h"
 #include "package/package_settings.h"
 #include "package/package_table.h"
 
 enum : std::uint32_t {
     kImageTextMax = 259,         // texts of the table: 260-byte buffers in setup
-    kPackageTableBytes = 160,    // 40 fields of 32 bits
     kConfigTemplateBytes = 4370, // marker, length, source name, text
     kBlobDigestBytes = 16,
     kMaxImageSections = 96,
@@ -40,36 +39,40 @@ struct ImageSection {
 struct PeImage {
     const std::uint8_t* data = nullptr;
     std::size_t size = 0;
-    std::uint32_t imageBase = 0;
+    std::uint16_t machine = 0;      // 0x14C x86, 0x8664 x64
+    std::uint32_t pointerBytes = 4; // 4 in PE32, 8 in PE32+
+    TableLayout tableLayout = kTableLayout32;
+    std::uint64_t imageBase = 0;
     std::vector<ImageSection> sections;
 };
 
-// Parses the headers of a PE32 image for 32-bit x86.  On failure returns
-// false with *error saying what is wrong (no file name in it).
+// Parses the headers of a PE32 image for x86 or a PE32+ image for x64.  On
+// failure returns false with *error saying what is wrong (no file name in
+// it).
 bool ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage* image, std::string* error);
 // Maps [va, va + length) to a file offset when the range lies wholly in the
 // file data of one section.
-bool MapVirtualRange(const PeImage& image, std::uint32_t va, std::uint32_t length,
+bool MapVirtualRange(const PeImage& image, std::uint64_t va, std::uint32_t length,
                      std::size_t* offset);
 // Reads a NUL-terminated text of at most kImageTextMax bytes at va.
-bool ReadImageText(const PeImage& image, std::uint32_t va, std::string* text);
+bool ReadImageText(const PeImage& image, std::uint64_t va, std::string* text);
 
 struct PackageFileEntry {
     std::string name;
     std::uint32_t expandedSize = 0;
     std::uint32_t storedSize = 0;
-    std::uint32_t dataVa = 0;     // FileData: the digest
+    std::uint64_t dataVa = 0;     // FileData: the digest
     std::size_t digestOffset = 0; // its file offset; the stream follows
 };
 
 struct PackageImage {
     PeImage pe;
-    std::uint32_t tableVa = 0;
+    std::uint64_t tableVa = 0;
     std::int32_t fileCount = 0;
     std::vector<PackageFileEntry> files; // fileCount entries, table order
     PackageSettings settings;
 
-    std::uint32_t configVa = 0;
+    std::uint64_t configVa = 0;
     std::size_t configOffset = 0;   // file offset of the template's marker
     std::uint32_t configLength = 0; // as stored; not yet checked against 1..4096
     std::string configSourceName;

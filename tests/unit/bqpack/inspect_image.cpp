@@ -6,10 +6,12 @@
 
 #include "digest/md5.h"
 #include "package/dcl_codes.h"
+#include "package/package_layout.h"
 
 namespace {
 
 const std::uint32_t kImageBase = 0x400000;
+const std::uint64_t kImageBase64 = 0x140000000;
 const std::uint32_t kFileAlign = 0x200;
 const std::uint32_t kSectionAlign = 0x1000;
 const std::uint32_t kHeadersSize = 0x400;
@@ -138,7 +140,9 @@ std::vector<std::uint8_t> InspectChunkStream(const std::vector<std::uint8_t>& co
 
 InspectImage BuildInspectImage(const InspectPackage& package) {
     InspectImage image;
-    image.imageBase = kImageBase;
+    const bool wide = package.pointerBytes == 8;
+    const std::uint64_t base = wide ? kImageBase64 : kImageBase;
+    image.imageBase = base;
     Section text{".text", 0x1000, std::vector<std::uint8_t>(0x40, 0xC3), 0x60000020};
     Section data{".data", 0x2000, {}, 0xC0000040};
     Section rdata{".rdata", 0x3000, {}, 0x40000040};
@@ -187,7 +191,7 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
             image.storedSizes.push_back(package.regionStoredSizes.at(i));
             image.expandedSizes.push_back(
                 static_cast<std::uint32_t>(package.files[i].content.size()));
-            image.dataVas.push_back(kImageBase + rdata.va + static_cast<std::uint32_t>(at));
+            image.dataVas.push_back(base + rdata.va + static_cast<std::uint32_t>(at));
         }
     }
     for (const InspectFile& f : package.files) {
@@ -209,42 +213,48 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
         image.storedSizes.push_back(static_cast<std::uint32_t>(stream.size()));
         image.expandedSizes.push_back(
             f.explicitStream ? f.expandedSize : static_cast<std::uint32_t>(f.content.size()));
-        image.dataVas.push_back(kImageBase + rdata.va +
-                                static_cast<std::uint32_t>(digestAt.back()));
+        image.dataVas.push_back(base + rdata.va + static_cast<std::uint32_t>(digestAt.back()));
     }
     // Whatever the linker puts after the blobs.
     rdata.data.insert(rdata.data.end(), {0x47, 0x43, 0x43, 0x3A, 0, 0, 0, 0});
 
     // .data: some other variables around the package table.
-    data.data.assign(12, 0x11);
+    data.data.assign(wide ? 16 : 12, 0x11); // the table aligned on its pointer width
     const std::size_t tableAt = data.data.size();
-    data.data.resize(tableAt + 160, 0);
+    data.data.resize(tableAt + MakeTableLayout(package.pointerBytes).size, 0);
     data.data.insert(data.data.end(), 8, 0x22);
-    auto word = [&](std::size_t index, std::uint32_t value) {
-        Put32(&data.data, tableAt + 4 * index, value);
+    const TableLayout layout = MakeTableLayout(package.pointerBytes);
+    auto word = [&](TableField field, std::uint32_t value, std::uint32_t i = 0) {
+        Put32(&data.data, tableAt + layout.At(field, i), value);
     };
-    for (std::size_t i = 0; i < package.files.size() && i < 6; ++i) {
-        word(i, kImageBase + nameVas[i]);
-        word(6 + i, image.expandedSizes[i]);
-        word(12 + i, image.storedSizes[i]);
-        word(19 + i, image.dataVas[i]);
+    auto pointer = [&](TableField field, std::uint64_t va, std::uint32_t i = 0) {
+        Put32(&data.data, tableAt + layout.At(field, i), static_cast<std::uint32_t>(va));
+        if (package.pointerBytes == 8)
+            Put32(&data.data, tableAt + layout.At(field, i) + 4,
+                  static_cast<std::uint32_t>(va >> 32));
+    };
+    for (std::uint32_t i = 0; i < package.files.size() && i < 6; ++i) {
+        pointer(kFieldFileNames, base + nameVas[i], i);
+        word(kFieldExpandedSizes, image.expandedSizes[i], i);
+        word(kFieldStoredSizes, image.storedSizes[i], i);
+        pointer(kFieldFileData, image.dataVas[i], i);
     }
-    word(18, kImageBase + buildFolder);
-    word(25, static_cast<std::uint32_t>(package.files.size()));
-    word(26, kImageBase + engineProgram);
-    word(27, kImageBase + initVerb);
-    word(28, kImageBase + initVerbDR);
-    word(29, kImageBase + initVerbAutoUp);
-    word(30, kImageBase + schedulerClass);
-    word(31, package.settings.schedulerCommand);
-    word(32, kImageBase + shellClass);
-    word(33, kImageBase + engineClass);
-    word(34, package.settings.shellMessage);
-    word(35, kImageBase + configFileName);
-    word(36, static_cast<std::uint32_t>(package.settings.passSetupPath));
-    word(37, static_cast<std::uint32_t>(package.settings.verifyDigests));
-    word(38, kImageBase + defaultFolder);
-    word(39, static_cast<std::uint32_t>(package.settings.askForFolder));
+    pointer(kFieldBuildFolder, base + buildFolder);
+    word(kFieldFileCount, static_cast<std::uint32_t>(package.files.size()));
+    pointer(kFieldEngineProgram, base + engineProgram);
+    pointer(kFieldInitVerb, base + initVerb);
+    pointer(kFieldInitVerbDR, base + initVerbDR);
+    pointer(kFieldInitVerbAutoUp, base + initVerbAutoUp);
+    pointer(kFieldSchedulerClass, base + schedulerClass);
+    word(kFieldSchedulerCommand, package.settings.schedulerCommand);
+    pointer(kFieldShellClass, base + shellClass);
+    pointer(kFieldEngineClass, base + engineClass);
+    word(kFieldShellMessage, package.settings.shellMessage);
+    pointer(kFieldConfigFileName, base + configFileName);
+    word(kFieldPassSetupPath, static_cast<std::uint32_t>(package.settings.passSetupPath));
+    word(kFieldVerifyDigests, static_cast<std::uint32_t>(package.settings.verifyDigests));
+    pointer(kFieldDefaultFolder, base + defaultFolder);
+    word(kFieldAskForFolder, static_cast<std::uint32_t>(package.settings.askForFolder));
 
     // Sections after the headers, each padded to the file alignment.
     Section* sections[] = {&text, &data, &rdata};
@@ -261,23 +271,29 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
     Put32(&b, 0x3C, peAt);
     std::memcpy(&b[peAt], "PE\0\0", 4);
     const std::size_t coff = peAt + 4;
-    Put16(&b, coff, 0x14C);
+    const std::uint16_t optionalBytes = wide ? 240 : 224;
+    Put16(&b, coff, wide ? 0x8664 : 0x14C);
     Put16(&b, coff + 2, 4); // .text, .data, .rdata, .bss
-    Put16(&b, coff + 16, 224);
-    Put16(&b, coff + 18, 0x0107);
+    Put16(&b, coff + 16, optionalBytes);
+    Put16(&b, coff + 18, wide ? 0x0022 : 0x0107);
     const std::size_t opt = coff + 20;
-    Put16(&b, opt, 0x10B);
+    Put16(&b, opt, wide ? 0x20B : 0x10B);
     Put32(&b, opt + 16, text.va); // entry point
-    Put32(&b, opt + 28, kImageBase);
+    if (wide) {
+        Put32(&b, opt + 24, static_cast<std::uint32_t>(base));
+        Put32(&b, opt + 28, static_cast<std::uint32_t>(base >> 32));
+    } else {
+        Put32(&b, opt + 28, kImageBase);
+    }
     Put32(&b, opt + 32, kSectionAlign);
     Put32(&b, opt + 36, kFileAlign);
     const std::uint32_t bssVa =
         AlignUp(rdata.va + static_cast<std::uint32_t>(rdata.data.size()), kSectionAlign);
     Put32(&b, opt + 56, bssVa + kSectionAlign); // size of image
     Put32(&b, opt + 60, kHeadersSize);
-    Put16(&b, opt + 68, 2);  // GUI subsystem
-    Put32(&b, opt + 92, 16); // data directories
-    std::size_t header = opt + 224;
+    Put16(&b, opt + 68, 2);                 // GUI subsystem
+    Put32(&b, opt + (wide ? 108 : 92), 16); // data directories
+    std::size_t header = opt + optionalBytes;
     for (Section* s : sections) {
         std::memcpy(&b[header], s->name, std::strlen(s->name));
         Put32(&b, header + 8, static_cast<std::uint32_t>(s->data.size()));
@@ -296,7 +312,7 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
     Put32(&b, header + 36, 0xC0000080);
 
     image.tableOffset = data.rawOffset + tableAt;
-    image.tableVa = kImageBase + data.va + static_cast<std::uint32_t>(tableAt);
+    image.tableVa = base + data.va + static_cast<std::uint32_t>(tableAt);
     image.configOffset = rdata.rawOffset + configAt;
     for (std::size_t i = 0; i < package.files.size(); ++i) {
         image.markerOffsets.push_back(rdata.rawOffset + markerAt[i]);

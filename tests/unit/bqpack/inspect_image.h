@@ -1,5 +1,5 @@
-// Test-only builder of small setup images: a PE32 image for 32-bit x86 laid
-// out as the MinGW linker lays out setup.exe (.text, .data holding the
+// Test-only builder of small setup images: a PE32 image for x86 (or a PE32+
+// image for x64) laid out as the MinGW linker lays out setup.exe (.text, .data holding the
 // package table, .rdata holding the texts, the configuration template and
 // the blob region, an empty .bss), with the package filled from plain
 // settings.  The offsets of every piece are returned, so tests can damage
@@ -27,6 +27,7 @@ struct InspectPackage {
     std::vector<InspectFile> files;
     std::uint32_t chunkSize = 1000;
     PackageSettings settings;
+    std::uint32_t pointerBytes = 4; // 8: a PE32+ image for x64
     std::string configText = "[Subdirectories]\r\nRestoreSets=.\r\n";
     std::string configSourceName = "Bkp1.inz";
     // The marker's text once more as a string among the texts (as a program
@@ -44,13 +45,13 @@ struct InspectPackage {
 
 struct InspectImage {
     std::vector<std::uint8_t> bytes;
-    std::uint32_t imageBase = 0;
+    std::uint64_t imageBase = 0;
     std::size_t tableOffset = 0; // file offset of the package table
-    std::uint32_t tableVa = 0;
+    std::uint64_t tableVa = 0;
     std::size_t configOffset = 0;           // of the template's marker
     std::vector<std::size_t> markerOffsets; // per file, of the "XXX" marker
     std::vector<std::size_t> digestOffsets; // per file, of the digest
-    std::vector<std::uint32_t> dataVas;     // per file, FileData
+    std::vector<std::uint64_t> dataVas;     // per file, FileData
     std::vector<std::uint32_t> storedSizes;
     std::vector<std::uint32_t> expandedSizes;
     std::size_t rdataHeaderOffset = 0; // section header of .rdata

@@ -531,13 +531,18 @@ TEST_F(Inspect, EveryDamageHasItsMessageAndStatusTwo) {
          }},
         {"no MZ header", [](InspectImage* i) { i->bytes[1] = 'X'; },
          [](const InspectImage&) { return std::string("not a Windows program (no MZ header)"); }},
-        {"64-bit machine", [](InspectImage* i) { Put32(&i->bytes, 0x84, 0x00048664); },
+        {"x64 machine with a PE32 header",
+         [](InspectImage* i) { Put32(&i->bytes, 0x84, 0x00048664); },
          [](const InspectImage&) {
-             return std::string("not a 32-bit x86 program (machine 0x8664)");
+             return std::string("not a PE32+ image (optional header magic 0x010b)");
          }},
-        {"PE32+ image", [](InspectImage* i) { i->bytes[0x98 + 1] = 0x02; },
+        {"x86 machine with a PE32+ header", [](InspectImage* i) { i->bytes[0x98 + 1] = 0x02; },
          [](const InspectImage&) {
              return std::string("not a PE32 image (optional header magic 0x020b)");
+         }},
+        {"ARM machine", [](InspectImage* i) { Put32(&i->bytes, 0x84, 0x000401c4); },
+         [](const InspectImage&) {
+             return std::string("not an x86 or x64 program (machine 0x01c4)");
          }},
         {"flipped digest byte", [](InspectImage* i) { i->bytes[i->digestOffsets[0] + 5] ^= 0x40; },
          [](const InspectImage& i) { return "damaged: Bramblequist.exe: " + Digests(i, 0); }},

@@ -1,0 +1,68 @@
+// The image reader on the installers of both architectures: the same
+// package in a PE32 image for x86 (32-bit table fields) and in a PE32+ image
+// for x64 (8-byte pointer slots, a base above 4 GiB) reads back alike.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "package/image_reader.h"
+#include "tests/unit/bqpack/inspect_image.h"
+
+namespace {
+
+InspectPackage TwoFiles(std::uint32_t pointerBytes) {
+    InspectPackage package;
+    package.pointerBytes = pointerBytes;
+    package.files.push_back(PlainFile("Bramblequist.exe", TextLikeContent(2500, 1)));
+    package.files.push_back(PlainFile("bqt.dlx", NoiseContent(1200, 2)));
+    package.settings.schedulerCommand = 4242;
+    package.settings.askForFolder = 0;
+    package.settings.defaultFolder = "D:\\Client";
+    return package;
+}
+
+TEST(InspectWidths, BothArchitecturesReadBackAlike) {
+    for (std::uint32_t width : {4u, 8u}) {
+        SCOPED_TRACE(width == 8 ? "PE32+" : "PE32");
+        const InspectPackage package = TwoFiles(width);
+        const InspectImage image = BuildInspectImage(package);
+        PackageImage p;
+        std::string error;
+        ASSERT_TRUE(ReadPackageImage(image.bytes.data(), image.bytes.size(), &p, &error)) << error;
+        EXPECT_EQ(p.pe.pointerBytes, width);
+        EXPECT_EQ(p.pe.machine, width == 8 ? 0x8664 : 0x14C);
+        EXPECT_EQ(p.pe.imageBase, image.imageBase);
+        EXPECT_EQ(p.tableVa, image.tableVa);
+        EXPECT_EQ(p.settings.schedulerCommand, 4242u);
+        EXPECT_EQ(p.settings.askForFolder, 0);
+        EXPECT_EQ(p.settings.defaultFolder, "D:\\Client");
+        EXPECT_EQ(p.settings.engineClass, package.settings.engineClass);
+        ASSERT_EQ(p.files.size(), 2u);
+        for (std::size_t i = 0; i < 2; ++i) {
+            EXPECT_EQ(p.files[i].name, package.files[i].name);
+            EXPECT_EQ(p.files[i].dataVa, image.dataVas[i]);
+            FileCheck check;
+            std::vector<std::uint8_t> expanded;
+            EXPECT_TRUE(CheckPackageFile(p, p.files[i], &check, &expanded)) << check.problem;
+            EXPECT_EQ(expanded, package.files[i].content);
+        }
+    }
+}
+
+// In a PE32+ image every pointer is 64 bits: a high half that is not the
+// image's leads outside it, and the reader says so rather than reading the
+// low half as an address.
+TEST(InspectWidths, PointersAboveTheImageAreRefused) {
+    InspectImage image = BuildInspectImage(TwoFiles(8));
+    const std::size_t slot = image.tableOffset + kTableLayout64.At(kFieldEngineProgram);
+    Put32(&image.bytes, slot + 4, Get32(image.bytes, slot + 4) + 1);
+    PackageImage p;
+    std::string error;
+    EXPECT_FALSE(ReadPackageImage(image.bytes.data(), image.bytes.size(), &p, &error));
+    EXPECT_NE(error.find("EngineProgram pointer 0x24"), std::string::npos) << error;
+    EXPECT_NE(error.find("points outside the image's data"), std::string::npos) << error;
+}
+
+} // namespace
