@@ -12,9 +12,13 @@
 #   inputs the manifest names are tracked through a dependency file, so
 #   changing any of them regenerates the package.
 #
-# bq_add_installer(NAME MANIFEST path [DEFINES ...] [DEPENDS ...] [OPTIONS ...])
-#   (win32 build) The same package linked with the installer's code into the
-#   GUI program NAME.exe.
+# bq_add_installer(NAME MANIFEST path [DAMAGED] [DEFINES ...] [DEPENDS ...]
+#                  [OPTIONS ...])
+#   (Windows builds) The same package linked with the installer's code into
+#   the GUI program NAME.exe, and a test NAME.image, labelled "static", that
+#   checks its headers and reads its package with the native bqpack without
+#   running it; DAMAGED: the package is damaged on purpose, and verify must
+#   say so.
 #
 # The package tool is the native bqpack: the win32 configure takes its path
 # as -DBQPACK=...; the native build uses its own bqpack target.
@@ -22,7 +26,8 @@
 # The installer's code is BQ_INSTALLER_LIBS (setup_core and the target of
 # its resource object).  At the end of the win32 configure, its link inputs
 # are also written to setup-runtime/link.txt in the build folder, one per
-# line, for `bqpack build -o setup.exe` outside this build.
+# line, and the compiler to setup-runtime/compiler.txt, for
+# `bqpack build -o setup.exe` outside this build.
 
 # The blob region is assembled with .incbin.
 enable_language(ASM)
@@ -73,13 +78,27 @@ function(bq_add_installer name)
   if(NOT WIN32)
     message(FATAL_ERROR "bq_add_installer: installers are built in the win32 tree")
   endif()
-  cmake_parse_arguments(I "" "MANIFEST" "DEFINES;DEPENDS;OPTIONS" ${ARGN})
+  cmake_parse_arguments(I "DAMAGED" "MANIFEST" "DEFINES;DEPENDS;OPTIONS" ${ARGN})
   bq_package_sources(sources ${CMAKE_CURRENT_BINARY_DIR}/${name}.package
     MANIFEST ${I_MANIFEST} DEFINES ${I_DEFINES} DEPENDS ${I_DEPENDS} OPTIONS ${I_OPTIONS})
   add_executable(${name} WIN32 ${sources})
   target_link_libraries(${name} PRIVATE ${BQ_INSTALLER_LIBS})
   # No symbol table: smaller, and free of build paths.
   target_link_options(${name} PRIVATE -s)
+  set(expect)
+  if(I_DAMAGED)
+    set(expect damaged)
+  endif()
+  bq_add_image_check(${name} ${BQPACK} ${expect})
+endfunction()
+
+# bq_add_image_check(TARGET [BQPACK [damaged]]): a test, labelled "static",
+# that checks the program's image without running it (tests/images).
+function(bq_add_image_check target)
+  add_test(NAME ${target}.image
+    COMMAND bash ${PROJECT_SOURCE_DIR}/tests/images/check_image.sh ${BQ_WINDOWS_ARCH}
+      ${CMAKE_OBJDUMP} $<TARGET_FILE:${target}> ${ARGN})
+  set_tests_properties(${target}.image PROPERTIES LABELS static TIMEOUT 120)
 endfunction()
 
 # The link inputs of a target and everything it links, depth first: library
@@ -141,6 +160,10 @@ function(bq_write_installer_runtime)
   list(JOIN inputs "\n" text)
   file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/setup-runtime/link.txt
     CONTENT "-Wl,--start-group\n${text}\n-Wl,--end-group\n")
+  # The compiler that links them: the runtime folder alone says which
+  # architecture's installer it makes.
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/setup-runtime/compiler.txt
+    CONTENT "${CMAKE_CXX_COMPILER}\n")
 endfunction()
 
 if(WIN32)

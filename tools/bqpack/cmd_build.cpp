@@ -31,6 +31,9 @@ namespace {
 
 const char kDefaultCompiler[] = "i686-w64-mingw32-g++-posix";
 const char kRuntimeList[] = "link.txt"; // the installer's link inputs, one per line
+// The compiler the runtime folder's objects were built with (one line): the
+// one that links them, whatever the architecture.
+const char kRuntimeCompiler[] = "compiler.txt";
 
 const char kUsage[] =
     "usage: bqpack build MANIFEST (-o SETUP.EXE | --sources-only DIR) [options]\n"
@@ -39,8 +42,8 @@ const char kUsage[] =
     "  -D NAME=VALUE        value of ${NAME} in the manifest (also --define)\n"
     "  --chunk-size N       bytes per chunk, 1 to 65535 (default 32768)\n"
     "  --jobs N             compression threads (default: one per core)\n"
-    "  --cxx PROGRAM        MinGW C++ compiler (default $BQPACK_CXX or\n"
-    "                       i686-w64-mingw32-g++-posix)\n"
+    "  --cxx PROGRAM        MinGW C++ compiler (default $BQPACK_CXX, else the\n"
+    "                       runtime's own, else i686-w64-mingw32-g++-posix)\n"
     "  --runtime DIR        the installer's code (default $BQPACK_RUNTIME or the build's)\n"
     "  --depfile FILE       write the inputs read as a make dependency file\n"
     "  --quiet              no progress on stderr\n"
@@ -175,6 +178,19 @@ bool ReadRuntime(const std::string& folder, std::vector<std::string>* inputs, st
     return true;
 }
 
+// The compiler recorded in the runtime folder, else the default.
+std::string RuntimeCompiler(const std::string& folder) {
+    std::ifstream in(folder + "/" + kRuntimeCompiler);
+    std::string line;
+    if (in && std::getline(in, line)) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+            line.pop_back();
+        if (!line.empty())
+            return line;
+    }
+    return kDefaultCompiler;
+}
+
 } // namespace
 
 int CmdBuild(int argc, char** argv) {
@@ -263,13 +279,13 @@ int CmdBuild(int argc, char** argv) {
         return kExitOk;
     }
 
-    if (compiler.empty()) {
-        const char* env = std::getenv("BQPACK_CXX");
-        compiler = env && *env ? env : kDefaultCompiler;
-    }
     if (runtime.empty()) {
         const char* env = std::getenv("BQPACK_RUNTIME");
         runtime = env && *env ? env : BQPACK_DEFAULT_RUNTIME;
+    }
+    if (compiler.empty()) {
+        const char* env = std::getenv("BQPACK_CXX");
+        compiler = env && *env ? env : RuntimeCompiler(runtime);
     }
     std::vector<std::string> runtimeInputs;
     if (!ReadRuntime(runtime, &runtimeInputs, &error))
