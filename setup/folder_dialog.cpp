@@ -20,8 +20,10 @@ enum : int {
     kPickerDriveList = 1137,  // cmb2
 };
 
-// Size of OPENFILENAMEA without the later additions: the old-style dialog.
-const DWORD kOpenFileNameSize = 76;
+// Size of OPENFILENAMEA without the later additions (76 bytes in the
+// 32-bit program, 136 in the 64-bit one): the old-style dialog.  A fixed 76
+// is refused by the 64-bit common dialog as a wrong structure size.
+const DWORD kOpenFileNameSize = OPENFILENAME_SIZE_VERSION_400A;
 const DWORD kPickerFlags = OFN_ENABLEHOOK | OFN_ENABLETEMPLATE | OFN_NOTESTFILECREATE |
                            OFN_NONETWORKBUTTON | OFN_NODEREFERENCELINKS | OFN_LONGNAMES;
 
