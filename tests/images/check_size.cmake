@@ -1,4 +1,5 @@
-# -DFILE=path -DMAX=bytes: the file exists and is at most MAX bytes long.
+# -DFILE=path -DMAX=bytes: the file exists and is at most MAX bytes long
+# (prints the size either way).
 if(NOT EXISTS ${FILE})
   message(FATAL_ERROR "${FILE} does not exist")
 endif()
