@@ -18,6 +18,7 @@
 #endif
 
 #include "package/image_reader.h"
+#include "tools/bqpack/file_names.h"
 
 namespace {
 
@@ -218,23 +219,6 @@ std::string Padded(const std::string& text, std::size_t width, bool right) {
     return right ? pad + text : text + pad;
 }
 
-// Case-insensitive equality of ASCII letters, as Windows compares names.
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'a' && x <= 'z')
-            x = static_cast<unsigned char>(x - 32);
-        if (y >= 'a' && y <= 'z')
-            y = static_cast<unsigned char>(y - 32);
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 #ifdef _WIN32
 const char kSeparator = '\\';
 #else
@@ -342,56 +326,6 @@ bool WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t
 }
 
 } // namespace
-
-bool CheckExtractName(const std::string& name, std::string* why) {
-    if (name.empty()) {
-        *why = "the name is empty";
-        return false;
-    }
-    if (name == "." || name == "..") {
-        *why = "the name is \"" + name + "\"";
-        return false;
-    }
-    for (unsigned char c : name) {
-        if (c == '/' || c == '\\') {
-            *why = "the name holds a path separator";
-            return false;
-        }
-        if (c == ':') {
-            *why = "the name holds a drive or stream colon";
-            return false;
-        }
-        if (c < 0x20 || c == 0x7F || std::strchr("<>\"|?*", c)) {
-            *why = "the name holds a character that file names cannot hold";
-            return false;
-        }
-    }
-    if (name.back() == '.' || name.back() == ' ') {
-        *why = "the name ends with a dot or blank, which Windows drops";
-        return false;
-    }
-    // The device names apply whatever follows the first dot, and trailing
-    // blanks of the base are ignored.
-    std::string base = name.substr(0, name.find('.'));
-    while (!base.empty() && base.back() == ' ')
-        base.pop_back();
-    for (char& c : base) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 32);
-    }
-    bool device = base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" ||
-                  base == "CONIN$" || base == "CONOUT$";
-    if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0)) {
-        // Digits 1 to 9, and the superscript digits 1, 2, 3 of the Windows code page.
-        const unsigned char d = static_cast<unsigned char>(base[3]);
-        device = (d >= '1' && d <= '9') || d == 0xB9 || d == 0xB2 || d == 0xB3;
-    }
-    if (device) {
-        *why = "the name is a device name";
-        return false;
-    }
-    return true;
-}
 
 int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
     const Output o{out, err};
@@ -524,11 +458,11 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
     }
     for (std::size_t i = 0; i < names.size(); ++i) {
         std::string why;
-        if (!CheckExtractName(names[i], &why))
+        if (!CheckFileName(names[i], &why))
             return Fail(o, args.image, "refusing to write \"" + Printable(names[i]) + "\": " + why,
                         kExitInput);
         for (std::size_t j = 0; j < i; ++j) {
-            if (SameName(names[i], names[j]))
+            if (SameFileName(names[i], names[j]))
                 return Fail(o, args.image, "two files named \"" + Printable(names[i]) + "\"",
                             kExitInput);
         }

@@ -20,10 +20,3 @@ int CmdInfo(int argc, char** argv);
 int CmdList(int argc, char** argv);
 int CmdVerify(int argc, char** argv);
 int CmdExtract(int argc, char** argv);
-
-// True when a name taken from an installer may be written into the output
-// folder on any system: not empty, not "." or "..", no path separator,
-// drive or stream colon, control or reserved character, no trailing dot or
-// blank, and not a device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or
-// without extension, any case).  Otherwise *why says what is wrong.
-bool CheckExtractName(const std::string& name, std::string* why);

@@ -17,7 +17,7 @@ add_library(bqpack_build STATIC
   ${CMAKE_CURRENT_LIST_DIR}/cmd_build.cpp)
 target_include_directories(bqpack_build PUBLIC ${PROJECT_SOURCE_DIR}
   PRIVATE ${CMAKE_BINARY_DIR}/generated)
-target_link_libraries(bqpack_build PUBLIC package_encode digest)
+target_link_libraries(bqpack_build PUBLIC package_encode digest bqpack_common)
 if(NOT WIN32)
   # Where `bqpack build` finds the installer's code when neither --runtime
   # nor BQPACK_RUNTIME says: the win32 tree that scripts/build makes.

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "tools/bqpack/file_names.h"
+
 namespace {
 
 struct Parser {
@@ -135,21 +137,12 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A file name the installer can append to its folder: no folder parts and
-// nothing Windows refuses in a name.
-bool CheckFileName(Parser& p, int line, const std::string& name, const char* what) {
-    if (name.empty())
-        return p.Fail(line, std::string(what) + " is empty");
-    if (name == "." || name == "..")
-        return p.Fail(line, std::string(what) + " \"" + name + "\" is not a file name");
-    for (char c : name) {
-        if (c == '/' || c == '\\')
-            return p.Fail(line, std::string(what) + " \"" + name + "\" contains a path separator");
-        if (static_cast<unsigned char>(c) < 32 ||
-            std::string("<>:\"|?*").find(c) != std::string::npos)
-            return p.Fail(line, std::string(what) + " \"" + name +
-                                    "\" contains a character Windows refuses in file names");
-    }
+// A file name the installer can append to its folder, by the rule that
+// extract and verify apply to what they read (file_names.h).
+bool CheckName(Parser& p, int line, const std::string& name, const char* what) {
+    std::string why;
+    if (!CheckFileName(name, &why))
+        return p.Fail(line, std::string(what) + " \"" + name + "\" is refused: " + why);
     if (name.size() > kManifestTextMax && !p.options->allowBroken)
         return p.Fail(line, std::string(what) + " is " + std::to_string(name.size()) +
                                 " bytes long; the installer takes at most 259");
@@ -204,10 +197,10 @@ bool AddFile(Parser& p, int line, const std::string& value) {
     std::string source = Unquote(Trim(rest));
     if (source.empty())
         return p.Fail(line, "expected \"file = NAME SOURCEPATH\"");
-    if (!CheckFileName(p, line, name, "file name"))
+    if (!CheckName(p, line, name, "file name"))
         return false;
     for (const ManifestFile& f : m.files)
-        if (Lower(f.name) == Lower(name))
+        if (SameFileName(f.name, name))
             return p.Fail(line, "file name \"" + name + "\" is already used on line " +
                                     std::to_string(f.line));
     ManifestFile file;
@@ -262,7 +255,7 @@ bool SetKey(Parser& p, int line, const std::string& key, const std::string& raw)
         if (key == t.key)
             return SetText(p, line, key, value, &(m.settings.*t.field));
     if (key == "config-file-name")
-        return CheckFileName(p, line, value, "config-file-name") &&
+        return CheckName(p, line, value, "config-file-name") &&
                SetText(p, line, key, value, &m.settings.configFileName);
     if (key == "scheduler-command")
         return SetNumber(p, line, key, value, &m.settings.schedulerCommand);
@@ -334,7 +327,7 @@ bool Finish(Parser& p) {
                                         "set config-source-name");
     }
     for (const ManifestFile& f : m.files)
-        if (Lower(f.name) == Lower(m.settings.configFileName))
+        if (SameFileName(f.name, m.settings.configFileName))
             return p.Fail(f.line,
                           "file name \"" + f.name + "\" is also the configuration file's name");
     if (!p.options->allowBroken) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "digest/md5.h"
+#include "tools/bqpack/file_names.h"
 #include "tools/bqpack/generate.h"
 #include "tools/bqpack/manifest.h"
 
@@ -128,6 +129,27 @@ TEST(BqpackManifest, BrokenKeysNeedTheSwitch) {
     EXPECT_EQ(m.broken.corruptChunk, (std::vector<std::size_t>{0, 1}));
 }
 
+TEST(BqpackManifest, FileNamesFollowTheRuleThatExtractApplies) {
+    // A package build accepts exactly the names that extract and verify
+    // accept, for files and for the configuration file alike.
+    const char* names[] = {"Bramblequist.exe", "a..b",   "CONSOLE.txt", "COM10", "com1", "CON",
+                           "con.txt",          "x.",     "x ",          "a*b",   "a\tb", ".",
+                           "COM\xb9",          "conout$"};
+    for (const char* name : names) {
+        std::string why;
+        const bool allowed = CheckFileName(name, &why);
+        Manifest m;
+        std::string error;
+        EXPECT_EQ(Parse(std::string("config = c.inz\nfile = \"") + name + "\" x\n", &m, &error),
+                  allowed)
+            << name << ": " << error;
+        EXPECT_EQ(
+            Parse(std::string("config = c.inz\nconfig-file-name = \"") + name + "\"\n", &m, &error),
+            allowed)
+            << name << ": " << error;
+    }
+}
+
 TEST(BqpackManifest, RefusalsNameFileAndLine) {
     const std::string c = "config = c.inz\n";
     const std::string longName(260, 'n');
@@ -142,14 +164,34 @@ TEST(BqpackManifest, RefusalsNameFileAndLine) {
         {c + "nonsense\n", "/pkg/test.bqm:2: expected \"key = value\"", false},
         {c + "colour = red\n", "/pkg/test.bqm:2: unknown key \"colour\"", false},
         {c + c, "/pkg/test.bqm:2: config is already set on line 1", false},
-        {c + "file = a\\b x\n", "/pkg/test.bqm:2: file name \"a\\b\" contains a path separator",
-         false},
-        {c + "file = a/b x\n", "/pkg/test.bqm:2: file name \"a/b\" contains a path separator",
-         false},
+        {c + "file = a\\b x\n",
+         "/pkg/test.bqm:2: file name \"a\\b\" is refused: the name holds a path separator", false},
+        {c + "file = a/b x\n",
+         "/pkg/test.bqm:2: file name \"a/b\" is refused: the name holds a path separator", false},
         {c + "file = a:b x\n",
-         "/pkg/test.bqm:2: file name \"a:b\" contains a character Windows refuses in file names",
+         "/pkg/test.bqm:2: file name \"a:b\" is refused: the name holds a drive or stream colon",
          false},
-        {c + "file = .. x\n", "/pkg/test.bqm:2: file name \"..\" is not a file name", false},
+        {c + "file = a?b x\n",
+         "/pkg/test.bqm:2: file name \"a?b\" is refused: the name holds a character that file "
+         "names cannot hold",
+         false},
+        {c + "file = .. x\n", "/pkg/test.bqm:2: file name \"..\" is refused: the name is \"..\"",
+         false},
+        // Names Windows would turn into a device or a different file.
+        {c + "file = CON x\n",
+         "/pkg/test.bqm:2: file name \"CON\" is refused: the name is a device name", false},
+        {c + "file = ok.txt x\nfile = nul.txt y\n",
+         "/pkg/test.bqm:3: file name \"nul.txt\" is refused: the name is a device name", false},
+        {c + "file = Lpt1.log x\n",
+         "/pkg/test.bqm:2: file name \"Lpt1.log\" is refused: the name is a device name", false},
+        {c + "file = readme. x\n",
+         "/pkg/test.bqm:2: file name \"readme.\" is refused: the name ends with a dot or blank, "
+         "which Windows drops",
+         false},
+        {c + "file = \"readme \" x\n",
+         "/pkg/test.bqm:2: file name \"readme \" is refused: the name ends with a dot or blank, "
+         "which Windows drops",
+         false},
         {c + "file = onlyname\n", "/pkg/test.bqm:2: expected \"file = NAME SOURCEPATH\"", false},
         {c + "file = \"open x\n", "/pkg/test.bqm:2: file name has no closing quote", false},
         {c + "file = A x\nfile = a y\n",
@@ -170,7 +212,11 @@ TEST(BqpackManifest, RefusalsNameFileAndLine) {
          "/pkg/test.bqm:2: file name \"Bramblequist.INZ\" is also the configuration file's name",
          false},
         {c + "config-file-name = a\\b\n",
-         "/pkg/test.bqm:2: config-file-name \"a\\b\" contains a path separator", false},
+         "/pkg/test.bqm:2: config-file-name \"a\\b\" is refused: the name holds a path separator",
+         false},
+        {c + "config-file-name = aux.inz\n",
+         "/pkg/test.bqm:2: config-file-name \"aux.inz\" is refused: the name is a device name",
+         false},
         {c + "scheduler-command = 4294967296\n",
          "/pkg/test.bqm:2: scheduler-command must be an unsigned 32-bit number, not "
          "\"4294967296\"",

@@ -14,6 +14,7 @@
 #include "package/image_reader.h"
 #include "tests/unit/bqpack/inspect_image.h"
 #include "tools/bqpack/cmd_inspect.h"
+#include "tools/bqpack/file_names.h"
 
 namespace fs = std::filesystem;
 
@@ -406,7 +407,7 @@ TEST_F(Inspect, ExtractRefusesUnsafeNamesAndWritesNothing) {
     }
 }
 
-TEST(ExtractName, RefusesWhatCouldLeaveTheFolderOrNameADevice) {
+TEST(FileNameRule, RefusesWhatCouldLeaveTheFolderOrNameADevice) {
     struct Case {
         const char* name;
         const char* why; // null: accepted
@@ -442,7 +443,7 @@ TEST(ExtractName, RefusesWhatCouldLeaveTheFolderOrNameADevice) {
     };
     for (const Case& c : cases) {
         std::string why;
-        EXPECT_EQ(CheckExtractName(c.name, &why), c.why == nullptr) << c.name;
+        EXPECT_EQ(CheckFileName(c.name, &why), c.why == nullptr) << c.name;
         if (c.why) {
             EXPECT_EQ(why, c.why) << c.name;
         }
