@@ -4,13 +4,15 @@
 // literal and every (length, distance) pair is known in advance and the
 // smallest stream is a shortest path over the input positions:
 //
-// 1. A binary-tree match finder (one tree per leading byte pair, each tree
-//    ordered by the suffixes' bytes and by recency from the root down) walks
-//    the candidates of every position from the nearest to the farthest within
-//    4096 bytes and records each time a longer match appears.  That yields,
-//    for every length, the nearest distance that reaches it.  A distance
-//    code never costs more than the code of a farther distance, so the
-//    nearest distance is also the cheapest one for that length.
+// 1. A binary-tree match finder (one tree per hash of the leading three
+//    bytes, each tree ordered by the suffixes' bytes and by recency from the
+//    root down) walks the candidates of every position from the nearest to
+//    the farthest within 4096 bytes and records each time a longer match
+//    appears.  That yields, for every length from 3, the nearest distance
+//    that reaches it; the newest position of each byte pair gives the
+//    nearest length-2 match.  A distance code never costs more than the code
+//    of a farther distance, so the nearest distance is also the cheapest one
+//    for that length.
 // 2. A backward dynamic programme computes the cheapest cost from every
 //    position to the end, for all six settings at once (one 16-bit lane
 //    each, all in one vector).  Lengths that share a length code (and hence
@@ -145,14 +147,16 @@ struct Matches {
 struct MatchFinder {
     const std::uint8_t* in = nullptr;
     std::uint32_t size = 0;
-    std::vector<std::uint32_t> head; // newest position of each leading byte pair
-    std::vector<std::uint32_t> son;  // per slot: smaller subtree, larger subtree
+    std::vector<std::uint32_t> head;     // newest position of each leading byte triple's hash
+    std::vector<std::uint32_t> pairHead; // newest position of each leading byte pair
+    std::vector<std::uint32_t> son;      // per slot: smaller subtree, larger subtree
 };
 
 void InitFinder(const std::uint8_t* in, std::size_t size, MatchFinder* f) {
     f->in = in;
     f->size = std::uint32_t(size);
     f->head.assign(65536, kNone);
+    f->pairHead.assign(65536, kNone);
     f->son.resize(2 * kTreeSlots);
 }
 
@@ -178,6 +182,13 @@ inline std::uint32_t CommonLength(const std::uint8_t* a, const std::uint8_t* b, 
     return len;
 }
 
+// Tree of a position: a hash of its first three bytes.
+inline std::uint32_t Hash3(const std::uint8_t* p) {
+    const std::uint32_t v =
+        std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16;
+    return (v * 2654435761u) >> 16;
+}
+
 // Inserts positions begin..end-1 into the trees and records their matches,
 // which never run past end (the block's end).
 void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches* m) {
@@ -191,15 +202,26 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
             continue; // too close to the end to start or to be a match
         const std::uint32_t lenLimit = std::min(kMaxMatch, f->size - cur);
         const std::uint32_t reportLimit = std::min(kMaxMatch, end - cur);
-        const std::uint32_t key = std::uint32_t(in[cur]) | std::uint32_t(in[cur + 1]) << 8;
+        const std::uint32_t key2 = std::uint32_t(in[cur]) | std::uint32_t(in[cur + 1]) << 8;
+        const std::uint32_t near2 = f->pairHead[key2];
+        f->pairHead[key2] = cur;
+        // The nearest occurrence of the leading pair gives length 2; the
+        // tree, longer lengths.
+        const std::size_t first = m->pairs.size();
+        if (near2 != kNone && cur - near2 <= kMaxShortDist && reportLimit >= kMinMatch)
+            m->pairs.push_back(2u << 16 | (cur - near2));
+        if (f->size - cur < 3)
+            continue;
+        const std::uint32_t key = Hash3(in + cur);
         std::uint32_t cand = f->head[key];
         f->head[key] = cur;
         std::uint32_t* lessSlot = &son[2 * (cur & (kTreeSlots - 1))];
         std::uint32_t* greaterSlot = lessSlot + 1;
-        // Every node of this tree shares the leading byte pair.
-        std::uint32_t lessLen = kMinMatch;
-        std::uint32_t greaterLen = kMinMatch;
-        std::uint32_t best = kMinMatch - 1;
+        // Nodes of one tree may differ from the first byte on (the hash
+        // joins some triples), so no common prefix is known yet.
+        std::uint32_t lessLen = 0;
+        std::uint32_t greaterLen = 0;
+        std::uint32_t best = kMinMatch;
         const std::uint8_t* pc = in + cur;
         for (std::uint32_t depth = kSearchDepth;; --depth) {
             if (cand == kNone || cur - cand > kWindow || depth == 0) {
@@ -209,6 +231,9 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
             const std::uint8_t* pb = in + cand;
             const std::uint32_t len = CommonLength(pb, pc, std::min(lessLen, greaterLen), lenLimit);
             if (len > best && best < reportLimit) {
+                if (best == kMinMatch && m->pairs.size() > first &&
+                    (m->pairs.back() & 0xFFFF) == cur - cand)
+                    m->pairs.pop_back(); // the same position: this pair covers length 2
                 best = len;
                 m->pairs.push_back(std::min(len, reportLimit) << 16 | (cur - cand));
             }
