@@ -43,15 +43,18 @@ constexpr std::uint32_t kTreeSlots = 8192;   // > kWindow: a node in reach is ne
 constexpr std::uint32_t kSearchDepth = 48;   // bound on tree steps per position
 constexpr std::size_t kBlock = std::size_t(1) << 20; // positions parsed at once
 constexpr std::size_t kMaxInput = 0xFFFF0000u;       // positions are 32-bit
-constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 // Added to the cost of a distance that a dictionary does not reach: far
 // above any real choice, yet small enough for the 16-bit relative costs.
 constexpr std::int16_t kUnreachable = 16384;
-constexpr int kLevels = 8;              // sparse table rows 0..7: ranges up to 255 lengths
-constexpr int kPadding = 256;           // positions past a block's end in every row
-constexpr std::uint32_t kRing = 1024;   // positions kept of rows 1..7: a match reaches 518 ahead
-constexpr int kSettings = 6;            // lane = literal mode * 3 + dictionary bits - 4
-constexpr std::size_t kLeastStream = 5; // the decoder refuses 4 bytes or fewer
+// Cost of the positions past a block's end: above every real cost near the
+// end, and small enough that kUnreachable can be added to it.
+constexpr std::int16_t kPast = 8192;
+constexpr int kLevels = 8;               // sparse table rows 0..7: ranges up to 255 lengths
+constexpr int kPadding = 256;            // positions past a block's end in every row
+constexpr std::uint32_t kRing = 1024;    // positions kept of rows 1..7: a match reaches 518 ahead
+constexpr std::uint32_t kFirstLong = 10; // lengths 2..9 each have a code of their own
+constexpr int kSettings = 6;             // lane = literal mode * 3 + dictionary bits - 4
+constexpr std::size_t kLeastStream = 5;  // the decoder refuses 4 bytes or fewer
 
 // Costs of the six settings travel together as eight 16-bit lanes, one
 // vector register on every x86 machine (GCC's generic lowering elsewhere).
@@ -109,7 +112,10 @@ struct LaneCosts {
     Rel literal[256];
     Rel distance[kWindow + 1];                 // distance code and low bits of matches of 3 or more
     std::int16_t shortDist[kMaxShortDist + 1]; // the same for length 2 (alike in all lanes)
+    Rel shortLength[kFirstLong];               // flag, length code and extra bits of 3..9
     LaneCosts() {
+        for (std::uint32_t len = kMinMatch; len < kFirstLong; ++len)
+            shortLength[len] = Splat(std::int16_t(kLength.cost[len]));
         for (std::uint32_t b = 0; b < 256; ++b)
             for (int lane = 0; lane < kLanes; ++lane)
                 literal[b][lane] =
@@ -134,19 +140,31 @@ const LaneCosts& Costs() {
     return costs;
 }
 
-// Matches of the positions of one block: for position p, pairs[start[p] ..
-// start[p+1]) hold (length << 16 | distance) with rising lengths; lengths
-// above the previous pair's length up to this pair's length are reached at
+// Nearest distance of each length 2..9 at one position; 0 for none.
+typedef std::uint16_t Near __attribute__((vector_size(16)));
+
+// Matches of the positions of one block: near[p] for the short lengths, and
+// for lengths of kFirstLong and more pairs[start[p] .. start[p+1]) holding
+// (length << 16 | distance) with rising lengths; lengths above the previous
+// pair's length (from kFirstLong) up to this pair's length are reached at
 // this pair's distance at the nearest.
 struct Matches {
+    std::unique_ptr<Near[]> near;
+    std::size_t capacity = 0;
     std::vector<std::uint32_t> start;
     std::vector<std::uint32_t> pairs;
 };
 
-// Binary-tree match finder over the whole input; state carries across blocks.
+// Binary-tree match finder over the whole input; state carries across
+// blocks.  The tables store positions plus base, which each input raises
+// past the previous input's by more than the window: what an earlier input
+// left (or the initial zeros) is then always out of reach, so the tables
+// are not cleared between inputs.
 struct MatchFinder {
     const std::uint8_t* in = nullptr;
     std::uint32_t size = 0;
+    std::uint32_t base = 0;
+    std::uint32_t end = 0;               // base + size of the last input
     std::vector<std::uint32_t> head;     // newest position of each leading byte triple's hash
     std::vector<std::uint32_t> pairHead; // newest position of each leading byte pair
     std::vector<std::uint32_t> son;      // per slot: smaller subtree, larger subtree
@@ -155,9 +173,14 @@ struct MatchFinder {
 void InitFinder(const std::uint8_t* in, std::size_t size, MatchFinder* f) {
     f->in = in;
     f->size = std::uint32_t(size);
-    f->head.assign(65536, kNone);
-    f->pairHead.assign(65536, kNone);
-    f->son.resize(2 * kTreeSlots);
+    if (f->head.empty() || std::uint64_t(f->end) + kWindow + 1 + size > 0xFFFFFFFFu) {
+        f->head.assign(65536, 0);
+        f->pairHead.assign(65536, 0);
+        f->son.assign(2 * kTreeSlots, 0);
+        f->end = 0;
+    }
+    f->base = f->end + kWindow + 1;
+    f->end = f->base + f->size;
 }
 
 // Length of the common prefix of a and b, from `len` up to `limit`.
@@ -192,30 +215,40 @@ inline std::uint32_t Hash3(const std::uint8_t* p) {
 // Inserts positions begin..end-1 into the trees and records their matches,
 // which never run past end (the block's end).
 void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches* m) {
+    // Locals, not members: the tree stores could otherwise alias them.
     const std::uint8_t* in = f->in;
+    const std::uint32_t size = f->size, base = f->base;
     std::uint32_t* son = f->son.data();
+    std::uint32_t* head = f->head.data();
+    std::uint32_t* pairHead = f->pairHead.data();
     m->start.resize(end - begin + 1);
     m->pairs.clear();
+    if (end - begin > m->capacity) {
+        m->near.reset(new Near[end - begin]);
+        m->capacity = end - begin;
+    }
+    const Near lengths = {2, 3, 4, 5, 6, 7, 8, 9};
     for (std::uint32_t cur = begin; cur < end; ++cur) {
         m->start[cur - begin] = std::uint32_t(m->pairs.size());
-        if (f->size - cur < kMinMatch)
+        Near& near = m->near[cur - begin];
+        near = Near{0, 0, 0, 0, 0, 0, 0, 0};
+        if (size - cur < kMinMatch)
             continue; // too close to the end to start or to be a match
-        const std::uint32_t lenLimit = std::min(kMaxMatch, f->size - cur);
+        const std::uint32_t lenLimit = std::min(kMaxMatch, size - cur);
         const std::uint32_t reportLimit = std::min(kMaxMatch, end - cur);
+        const std::uint32_t at = base + cur; // as the tables store it
         const std::uint32_t key2 = std::uint32_t(in[cur]) | std::uint32_t(in[cur + 1]) << 8;
-        const std::uint32_t near2 = f->pairHead[key2];
-        f->pairHead[key2] = cur;
+        const std::uint32_t d2 = at - pairHead[key2];
+        pairHead[key2] = at;
         // The nearest occurrence of the leading pair gives length 2; the
         // tree, longer lengths.
-        const std::size_t first = m->pairs.size();
-        if (near2 != kNone && cur - near2 <= kMaxShortDist && reportLimit >= kMinMatch)
-            m->pairs.push_back(2u << 16 | (cur - near2));
-        if (f->size - cur < 3)
+        near[0] = d2 <= kMaxShortDist && reportLimit >= kMinMatch ? std::uint16_t(d2) : 0;
+        if (size - cur < 3)
             continue;
         const std::uint32_t key = Hash3(in + cur);
-        std::uint32_t cand = f->head[key];
-        f->head[key] = cur;
-        std::uint32_t* lessSlot = &son[2 * (cur & (kTreeSlots - 1))];
+        std::uint32_t cand = head[key];
+        head[key] = at;
+        std::uint32_t* lessSlot = &son[2 * (at & (kTreeSlots - 1))];
         std::uint32_t* greaterSlot = lessSlot + 1;
         // Nodes of one tree may differ from the first byte on (the hash
         // joins some triples), so no common prefix is known yet.
@@ -224,18 +257,21 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
         std::uint32_t best = kMinMatch;
         const std::uint8_t* pc = in + cur;
         for (std::uint32_t depth = kSearchDepth;; --depth) {
-            if (cand == kNone || cur - cand > kWindow || depth == 0) {
-                *lessSlot = *greaterSlot = kNone;
+            if (at - cand > kWindow || depth == 0) {
+                *lessSlot = *greaterSlot = 0;
                 break;
             }
-            const std::uint8_t* pb = in + cand;
+            const std::uint8_t* pb = in + (cand - base);
             const std::uint32_t len = CommonLength(pb, pc, std::min(lessLen, greaterLen), lenLimit);
             if (len > best && best < reportLimit) {
-                if (best == kMinMatch && m->pairs.size() > first &&
-                    (m->pairs.back() & 0xFFFF) == cur - cand)
-                    m->pairs.pop_back(); // the same position: this pair covers length 2
+                const std::uint32_t reach = std::min(len, reportLimit);
+                const std::uint16_t d = std::uint16_t(at - cand);
+                const std::uint16_t b = std::uint16_t(std::min(best, kFirstLong));
+                const std::uint16_t r = std::uint16_t(std::min(reach, kFirstLong));
+                near = (lengths > b) & (lengths <= r) ? Near{d, d, d, d, d, d, d, d} : near;
+                if (reach >= kFirstLong)
+                    m->pairs.push_back(reach << 16 | d);
                 best = len;
-                m->pairs.push_back(std::min(len, reportLimit) << 16 | (cur - cand));
             }
             std::uint32_t* pair = &son[2 * (cand & (kTreeSlots - 1))];
             if (len == lenLimit) {
@@ -261,24 +297,16 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
     m->start[end - begin] = std::uint32_t(m->pairs.size());
 }
 
-// Calls visit(from, to, distance, cost) for every range of lengths of
-// position i that one item cost covers: the length-2 match and, per pair,
-// the lengths it adds split by length code.  cost is the item's cost in the
-// lanes (infinite where the distance is out of the dictionary's reach).
+// Calls visit(from, to, distance, cost) for every range of lengths from
+// kFirstLong of position i that one item cost covers: per pair, the lengths
+// it adds split by length code.  cost is the item's cost in the lanes (far
+// too high where the distance is out of the dictionary's reach).
 template <typename Visit>
-inline void ForEachRange(const Matches& m, std::uint32_t i, const LaneCosts& c, Visit visit) {
-    std::uint32_t prev = kMinMatch - 1;
+inline void ForEachLongRange(const Matches& m, std::uint32_t i, const LaneCosts& c, Visit visit) {
+    std::uint32_t from = kFirstLong;
     for (std::uint32_t j = m.start[i]; j < m.start[i + 1]; ++j) {
         const std::uint32_t len = m.pairs[j] >> 16;
         const std::uint32_t d = m.pairs[j] & 0xFFFF;
-        std::uint32_t from = prev + 1;
-        prev = len;
-        if (from == kMinMatch) {
-            if (d <= kMaxShortDist)
-                visit(kMinMatch, kMinMatch, d,
-                      Splat(std::int16_t(kLength.cost[kMinMatch] + c.shortDist[d])));
-            from = kMinMatch + 1;
-        }
         const Rel dc = c.distance[d];
         while (from <= len) {
             const std::uint32_t to =
@@ -287,6 +315,13 @@ inline void ForEachRange(const Matches& m, std::uint32_t i, const LaneCosts& c, 
             from = to + 1;
         }
     }
+}
+
+// Cost of the item of length len (2..9) at distance d (0: none, far too
+// high) in the lanes.
+inline Rel ShortItem(const LaneCosts& c, std::uint32_t len, std::uint32_t d) {
+    return len == kMinMatch ? Splat(std::int16_t(kLength.cost[kMinMatch] + c.shortDist[d]))
+                            : c.distance[d] + c.shortLength[len];
 }
 
 // Cheapest cost from every position of a block to its end, in all lanes,
@@ -314,7 +349,7 @@ void RunParse(const std::uint8_t* in, std::uint32_t n, const Matches& m, const L
     Abs* cost = p->cost.get();
     // Past the end every range holds only the end, of cost 0; the padding
     // stays above any real cost near the end.
-    const Abs zero = Abs(Splat(0)), pad = Abs(Splat(kUnreachable));
+    const Abs zero = Abs(Splat(0)), pad = Abs(Splat(kPast));
     cost[n] = zero;
     for (int j = 1; j < kPadding; ++j)
         cost[n + j] = pad;
@@ -324,31 +359,38 @@ void RunParse(const std::uint8_t* in, std::uint32_t n, const Matches& m, const L
         for (std::uint32_t j = 1; j < kPadding; ++j)
             ring[(n + j) & (kRing - 1)] = pad;
     }
-    // Per lane sums of cost[i] - cost[i + 1]: each partial sum is the true
-    // cost from i, at most 14 bits per position, well inside 32 bits.
-    typedef std::int32_t Wide __attribute__((vector_size(16)));
-    Wide sumLo = {0, 0, 0, 0}, sumHi = {0, 0, 0, 0};
+    // The true cost per lane, summed from the stored costs at every
+    // kCheckpoint positions: going back that many positions the cost grows
+    // by at most 14 bits per position (literals) and never falls more than
+    // 14 * 517 bits below a later position's (a match's inside taken as
+    // literals), well within what 16 bits tell apart.
+    constexpr std::uint32_t kCheckpoint = 1024;
+    std::int64_t total[kLanes] = {};
+    Abs checkpoint = zero;
     for (std::uint32_t i = n; i-- > 0;) {
         const Abs next = cost[i + 1];
         Rel best = c.literal[in[i]];
-        ForEachRange(m, i, c, [&](std::uint32_t from, std::uint32_t to, std::uint32_t, Rel ic) {
-            Rel reach;
-            if (from == to) {
-                reach = Minus(cost[i + from], next);
-            } else {
-                const int k = 31 - __builtin_clz(to - from + 1);
-                const Abs* row = p->Ring(k);
-                reach = Min(Minus(row[(i + from) & (kRing - 1)], next),
-                            Minus(row[(i + to + 1 - (1u << k)) & (kRing - 1)], next));
-            }
+        // Every short length is priced, without a branch on whether it
+        // has a match (one of no distance costs far too much).
+        const Near near = m.near[i];
+        for (std::uint32_t len = kMinMatch; len < kFirstLong; ++len)
+            best = Min(best, ShortItem(c, len, near[len - kMinMatch]) + Minus(cost[i + len], next));
+        ForEachLongRange(m, i, c, [&](std::uint32_t from, std::uint32_t to, std::uint32_t, Rel ic) {
+            const int k = 31 - __builtin_clz(to - from + 1);
+            const Abs* row = k == 0 ? cost : p->Ring(k);
+            const std::uint32_t mask = k == 0 ? ~0u : kRing - 1;
+            const Rel reach = Min(Minus(row[(i + from) & mask], next),
+                                  Minus(row[(i + to + 1 - (1u << k)) & mask], next));
             best = Min(best, reach + ic);
         });
         const Abs here = Plus(next, best);
         cost[i] = here;
-        const Wide lo = {best[0], best[1], best[2], best[3]};
-        const Wide hi = {best[4], best[5], best[6], best[7]};
-        sumLo += lo;
-        sumHi += hi;
+        if (i % kCheckpoint == 0) {
+            const Rel step = Minus(here, checkpoint);
+            for (int lane = 0; lane < kLanes; ++lane)
+                total[lane] += step[lane];
+            checkpoint = here;
+        }
         Abs least = here;
         for (int k = 1; k < kLevels; ++k) {
             const std::uint32_t other = i + (1u << (k - 1));
@@ -358,7 +400,7 @@ void RunParse(const std::uint8_t* in, std::uint32_t n, const Matches& m, const L
         }
     }
     for (int lane = 0; lane < kLanes; ++lane)
-        p->total[lane] = lane < 4 ? sumLo[lane] : sumHi[lane - 4];
+        p->total[lane] = total[lane];
 }
 
 // Least significant bit first, as the decoder reads.
@@ -402,15 +444,24 @@ void EmitBlock(const std::uint8_t* in, const Matches& m, const Parse& p, const L
             continue;
         }
         std::uint32_t len = 0, d = 0;
-        ForEachRange(m, i, c,
-                     [&](std::uint32_t from, std::uint32_t to, std::uint32_t dist, Rel ic) {
-                         for (std::uint32_t l = from; len == 0 && l <= to; ++l) {
-                             if (std::uint16_t(cost[i + l][lane] + ic[lane]) == target) {
-                                 len = l;
-                                 d = dist;
+        const Near near = m.near[i];
+        for (std::uint32_t l = kMinMatch; len == 0 && l < kFirstLong; ++l) {
+            const std::uint32_t dist = near[l - kMinMatch];
+            if (dist != 0 &&
+                std::uint16_t(cost[i + l][lane] + ShortItem(c, l, dist)[lane]) == target) {
+                len = l;
+                d = dist;
+            }
+        }
+        ForEachLongRange(m, i, c,
+                         [&](std::uint32_t from, std::uint32_t to, std::uint32_t dist, Rel ic) {
+                             for (std::uint32_t l = from; len == 0 && l <= to; ++l) {
+                                 if (std::uint16_t(cost[i + l][lane] + ic[lane]) == target) {
+                                     len = l;
+                                     d = dist;
+                                 }
                              }
-                         }
-                     });
+                         });
         const DclLengthCode& lc = kDclLengthCodes[kLength.index[len]];
         w->Put(1, 1);
         w->Put(lc.code, lc.bits);
