@@ -5,10 +5,12 @@
 #include "tools/bqpack/commands.h"
 #include "tools/bqpack/exit_status.h"
 #include "tools/bqpack/io.h"
+#include "tools/bqpack/output_file.h"
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -20,17 +22,24 @@ const char kImplodeUsage[] =
     "  --literals binary|ascii    literals as plain bytes, or with the fixed ASCII code\n"
     "  --dictionary 1024|2048|4096  how far back matches reach\n"
     "A setting left out is chosen to give the smallest stream; with neither\n"
-    "given, the smallest of all six combinations is written.\n"
+    "given, the smallest of all six combinations is written.  OUT is written\n"
+    "beside its place and moved there when complete; an existing OUT must be a\n"
+    "regular file (or a link, which is replaced, not written through).\n"
     "\n" BQPACK_EXIT_STATUS_HELP;
 
 const char kExplodeUsage[] =
-    "usage: bqpack explode IN OUT\n"
+    "usage: bqpack explode [--partial] IN OUT\n"
     "\n"
-    "Expands the raw DCL implode stream in IN into OUT.\n"
+    "Expands the raw DCL implode stream in IN into OUT.  Bytes after the stream's\n"
+    "end code are ignored, with a warning.  OUT is written beside its place and\n"
+    "moved there when complete; an existing OUT must be a regular file (or a link,\n"
+    "which is replaced, not written through).\n"
+    "  --partial   when the stream cannot be expanded, still write the bytes decoded\n"
+    "              before the failure to OUT (without it, OUT is left as it was)\n"
     "\n" BQPACK_EXIT_STATUS_HELP
-    "When the stream cannot be expanded, the status is 10 plus the decoder's result:\n"
-    "  11 bad dictionary size, 12 bad literal mode, 13 input too short (4 bytes or\n"
-    "  fewer), 14 input ended before the end code (OUT holds the bytes decoded before it).\n";
+    "When the stream cannot be expanded, the message names the decoder's result and\n"
+    "the status is 10 plus that result: 11 bad dictionary size, 12 bad literal mode,\n"
+    "13 input too short (4 bytes or fewer), 14 input ended before the end code.\n";
 
 bool WantsHelp(int argc, char** argv) {
     for (int i = 0; i < argc; ++i)
@@ -53,6 +62,8 @@ struct Input {
 struct Output {
     Input input;
     std::vector<std::uint8_t> bytes;
+    bool keep = true; // false: only count the bytes
+    std::uint64_t count = 0;
 };
 
 std::uint32_t ReadInput(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
@@ -66,8 +77,46 @@ std::uint32_t ReadInput(std::uint8_t* buffer, std::uint32_t* size, void* callerV
 }
 
 void WriteOutput(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
-    std::vector<std::uint8_t>& out = static_cast<Output*>(callerValue)->bytes;
-    out.insert(out.end(), buffer, buffer + *size);
+    Output& out = *static_cast<Output*>(callerValue);
+    out.count += *size;
+    if (out.keep)
+        out.bytes.insert(out.bytes.end(), buffer, buffer + *size);
+}
+
+std::uint32_t DecodePrefix(const std::vector<std::uint8_t>& in, std::size_t length,
+                           DclState* state) {
+    Output out{{in.data(), length}, {}, false, 0};
+    return DclDecode(ReadInput, WriteOutput, state, &out);
+}
+
+// Where the stream in `in`, which decodes to its end code, really ends.  A
+// prefix decodes to the end code exactly when it holds the whole end code,
+// so the end is the shortest such prefix; nearly always that is the whole
+// input, which one decode of all but the last byte shows.
+std::size_t StreamEnd(const std::vector<std::uint8_t>& in, DclState* state) {
+    std::size_t good = in.size();
+    if (DecodePrefix(in, good - 1, state) != DCL_OK)
+        return good;
+    std::size_t bad = 0;
+    good -= 1;
+    while (good - bad > 1) {
+        const std::size_t mid = bad + (good - bad) / 2;
+        if (DecodePrefix(in, mid, state) == DCL_OK)
+            good = mid;
+        else
+            bad = mid;
+    }
+    return good;
+}
+
+// An output target that is a folder, a device or another special file is
+// refused before any work is done.
+bool CheckTarget(const char* path) {
+    std::string why;
+    if (MayReplace(path, &why))
+        return true;
+    Complain("%s: %s", path, why.c_str());
+    return false;
 }
 
 } // namespace
@@ -86,6 +135,8 @@ int CmdImplode(int argc, char** argv) {
             if (i + 1 >= argc)
                 return Usage(kImplodeUsage, "missing value after ", a);
             const char* v = argv[++i];
+            if ((a[2] == 'l' ? mode : dictBits) >= 0)
+                return Usage(kImplodeUsage, a, " given twice");
             if (a[2] == 'l') {
                 if (std::strcmp(v, "binary") == 0)
                     mode = DCL_LITERALS_BINARY;
@@ -113,6 +164,8 @@ int CmdImplode(int argc, char** argv) {
     }
     if (fileCount < 2)
         return Usage(kImplodeUsage, "expects IN and OUT", "");
+    if (!CheckTarget(files[1]))
+        return kExitOutput;
 
     std::vector<std::uint8_t> in;
     if (!ReadWholeFile(files[0], &in))
@@ -157,43 +210,64 @@ int CmdExplode(int argc, char** argv) {
     }
     const char* files[2] = {nullptr, nullptr};
     int fileCount = 0;
+    bool partial = false;
     for (int i = 0; i < argc; ++i) {
-        if (argv[i][0] == '-' && argv[i][1] != '\0')
+        if (std::strcmp(argv[i], "--partial") == 0)
+            partial = true;
+        else if (argv[i][0] == '-' && argv[i][1] != '\0')
             return Usage(kExplodeUsage, "unknown option ", argv[i]);
-        if (fileCount == 2)
+        else if (fileCount == 2)
             return Usage(kExplodeUsage, "unexpected argument ", argv[i]);
-        files[fileCount++] = argv[i];
+        else
+            files[fileCount++] = argv[i];
     }
     if (fileCount < 2)
         return Usage(kExplodeUsage, "expects IN and OUT", "");
+    if (!CheckTarget(files[1]))
+        return kExitOutput;
 
     std::vector<std::uint8_t> in;
     if (!ReadWholeFile(files[0], &in))
         return kExitInput;
-    Output out{{in.data(), in.size()}, {}};
+    Output out{{in.data(), in.size()}, {}, true, 0};
     std::unique_ptr<DclState> state(new DclState);
     const std::uint32_t result = DclDecode(ReadInput, WriteOutput, state.get(), &out);
-    // After a failure OUT still receives what was decoded before it.
-    if (!WriteWholeFile(files[1], out.bytes.data(), out.bytes.size()))
-        return kExitOutput;
+    if (result == DCL_OK || partial) {
+        if (!WriteWholeFile(files[1], out.bytes.data(), out.bytes.size()))
+            return kExitOutput;
+    }
+    const char* outcome = partial ? "written" : "left as it was";
     switch (result) {
-    case DCL_OK:
+    case DCL_OK: {
+        const std::size_t end = StreamEnd(in, state.get());
+        if (end < in.size())
+            Complain("%s: warning: %lu bytes after the end code (at offset %lu) were ignored",
+                     files[0], static_cast<unsigned long>(in.size() - end),
+                     static_cast<unsigned long>(end));
         return kExitOk;
+    }
     case DCL_BAD_DICTIONARY:
-        Complain("%s: bad dictionary size: header byte 1 is %u, not 4, 5 or 6", files[0],
-                 unsigned(in[1]));
+        Complain("%s: decoder result 1, bad dictionary size: header byte 1 is %u, not 4, 5 or 6; "
+                 "%s %s",
+                 files[0], unsigned(in[1]), files[1], outcome);
         break;
     case DCL_BAD_MODE:
-        Complain("%s: bad literal mode: header byte 0 is %u, not 0 or 1", files[0],
-                 unsigned(in[0]));
+        Complain("%s: decoder result 2, bad literal mode: header byte 0 is %u, not 0 or 1; %s %s",
+                 files[0], unsigned(in[0]), files[1], outcome);
         break;
     case DCL_SHORT_INPUT:
-        Complain("%s: short input: %lu bytes, a stream needs at least 5", files[0],
-                 static_cast<unsigned long>(in.size()));
+        Complain("%s: decoder result 3, short input: %lu bytes, a stream needs at least 5; %s %s",
+                 files[0], static_cast<unsigned long>(in.size()), files[1], outcome);
         break;
     default:
-        Complain("%s: input ended before the end code; %s holds the %lu bytes decoded before",
-                 files[0], files[1], static_cast<unsigned long>(out.bytes.size()));
+        if (partial)
+            Complain("%s: decoder result 4, input ended before the end code; %s holds the %lu "
+                     "bytes decoded before",
+                     files[0], files[1], static_cast<unsigned long>(out.bytes.size()));
+        else
+            Complain("%s: decoder result 4, input ended before the end code, after %lu bytes of "
+                     "output; %s left as it was (--partial writes them)",
+                     files[0], static_cast<unsigned long>(out.bytes.size()), files[1]);
         break;
     }
     return kExitDecoder + int(result);

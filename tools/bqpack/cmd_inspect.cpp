@@ -8,17 +8,14 @@
 #include <cstring>
 #include <new>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #ifdef _WIN32
 #include <direct.h>
-#include <io.h>
-#else
-#include <unistd.h>
 #endif
 
 #include "package/image_reader.h"
 #include "tools/bqpack/file_names.h"
+#include "tools/bqpack/output_file.h"
 
 namespace {
 
@@ -225,31 +222,6 @@ const char kSeparator = '\\';
 const char kSeparator = '/';
 #endif
 
-// What is at path, without following a link: 0 nothing, 1 a folder, 2
-// anything else.  Plain C calls rather than std::filesystem, whose narrow
-// paths on Windows are not the system code page that names use.
-int EntryKind(const std::string& path) {
-#ifdef _WIN32
-    struct _stat st;
-    if (_stat(path.c_str(), &st) != 0)
-        return 0;
-    return (st.st_mode & _S_IFDIR) ? 1 : 2;
-#else
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0)
-        return 0;
-    return S_ISDIR(st.st_mode) ? 1 : 2;
-#endif
-}
-
-bool RemoveEntry(const std::string& path) {
-#ifdef _WIN32
-    return _unlink(path.c_str()) == 0;
-#else
-    return unlink(path.c_str()) == 0;
-#endif
-}
-
 bool MakeFolder(const std::string& path) {
 #ifdef _WIN32
     return _mkdir(path.c_str()) == 0;
@@ -260,69 +232,21 @@ bool MakeFolder(const std::string& path) {
 
 // Creates the folder and any missing parents.  A prefix that cannot be
 // made (a drive "C:", a share, a parent that exists) is passed over; what
-// counts is that the folder exists at the end.
+// counts is that the folder exists at the end.  Links to folders are
+// followed: the user named them.
 bool MakeFolders(const std::string& path, std::string* error) {
     int lastError = 0;
     for (std::size_t i = 1; i <= path.size(); ++i) {
         if (i < path.size() && path[i] != '/' && path[i] != kSeparator)
             continue;
         const std::string prefix = path.substr(0, i);
-        if (EntryKind(prefix) != 1 && !MakeFolder(prefix))
+        if (KindOf(prefix, true) != EntryKind::Folder && !MakeFolder(prefix))
             lastError = errno;
     }
-    if (EntryKind(path) == 1)
+    if (KindOf(path, true) == EntryKind::Folder)
         return true;
     *error = std::string("cannot create the folder: ") + std::strerror(lastError);
     return false;
-}
-
-// Creates path exclusively (never through an existing entry or link) and
-// writes the bytes.  On failure removes what it created.
-bool WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size,
-                  std::string* error) {
-#ifdef _WIN32
-    const int fd =
-        _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-#else
-    int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
-#ifdef O_NOFOLLOW
-    flags |= O_NOFOLLOW;
-#endif
-    const int fd = open(path.c_str(), flags, 0644);
-#endif
-    if (fd < 0) {
-        *error = std::string("cannot create: ") + std::strerror(errno);
-        return false;
-    }
-    bool ok = true;
-    std::size_t done = 0;
-    while (done < size) {
-        const std::size_t piece = std::min<std::size_t>(size - done, 1 << 20);
-#ifdef _WIN32
-        const int n = _write(fd, data + done, static_cast<unsigned>(piece));
-#else
-        const ssize_t n = write(fd, data + done, piece);
-#endif
-        if (n <= 0) {
-            if (n < 0 && errno == EINTR)
-                continue;
-            *error = std::string("cannot write: ") + std::strerror(n < 0 ? errno : ENOSPC);
-            ok = false;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-#ifdef _WIN32
-    if (_close(fd) != 0 && ok) {
-#else
-    if (close(fd) != 0 && ok) {
-#endif
-        *error = std::string("cannot write: ") + std::strerror(errno);
-        ok = false;
-    }
-    if (!ok)
-        RemoveEntry(path);
-    return ok;
 }
 
 } // namespace
@@ -475,7 +399,7 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
     }
 
     std::string error;
-    if (EntryKind(args.dir) != 1 && !MakeFolders(args.dir, &error))
+    if (KindOf(args.dir, true) != EntryKind::Folder && !MakeFolders(args.dir, &error))
         return Fail(o, args.dir, error, kExitOutput);
     std::string prefix = args.dir;
     if (prefix.back() != '/' && prefix.back() != kSeparator)
@@ -483,33 +407,41 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
     std::vector<std::string> paths;
     for (const std::string& name : names) {
         const std::string path = prefix + name;
-        const int kind = EntryKind(path);
-        if (kind != 0 && !args.force)
+        if (!MayReplace(path, &error))
+            return Fail(o, Printable(path), error, kExitOutput);
+        if (KindOf(path, false) != EntryKind::None && !args.force)
             return Fail(o, Printable(path), "exists (use --force to overwrite)", kExitOutput);
-        if (kind == 1)
-            return Fail(o, Printable(path), "is a folder", kExitOutput);
         paths.push_back(path);
     }
 
+    // All or nothing: every file goes to a new name beside its target, and
+    // only when all are written are they moved into place (an existing
+    // entry, with --force, is replaced, never written through).
+    std::vector<StagedFile> staged(names.size());
     for (std::size_t i = 0; i < names.size(); ++i) {
-        // An existing entry is removed rather than written through, so a
-        // link in DIR never leads the output elsewhere.
-        if (args.force && EntryKind(paths[i]) != 0 && !RemoveEntry(paths[i]))
-            return Fail(o, Printable(paths[i]),
-                        std::string("cannot replace: ") + std::strerror(errno), kExitOutput);
         std::vector<std::uint8_t> data;
         if (i < p.files.size()) {
             FileCheck check;
-            if (!CheckPackageFile(p, p.files[i], &check, &data))
+            if (!CheckPackageFile(p, p.files[i], &check, &data)) {
+                DiscardStaged(&staged);
                 return Fail(o, args.image, "damaged: " + Printable(names[i]) + ": " + check.problem,
                             kExitInput);
+            }
         } else {
             const std::uint8_t* text = ConfigText(p);
             data.assign(text, text + p.configLength);
         }
-        if (!WriteNewFile(paths[i], data.data(), data.size(), &error))
-            return Fail(o, Printable(paths[i]), error, kExitOutput);
-        *out += "extracted " + Printable(paths[i]) + " (" + Bytes(data.size()) + ")\n";
+        if (!StageFile(paths[i], data.data(), data.size(), &staged[i], &error)) {
+            DiscardStaged(&staged);
+            return Fail(o, Printable(paths[i]), error + "; nothing was extracted", kExitOutput);
+        }
+    }
+    std::size_t failed = 0;
+    if (!CommitStaged(&staged, args.force, &failed, &error))
+        return Fail(o, Printable(paths[failed]), error + "; nothing was extracted", kExitOutput);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::size_t size = i < p.files.size() ? p.files[i].expandedSize : p.configLength;
+        *out += "extracted " + Printable(paths[i]) + " (" + Bytes(size) + ")\n";
     }
     return kExitOk;
 }

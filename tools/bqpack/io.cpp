@@ -4,6 +4,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include "tools/bqpack/output_file.h"
 
 void Complain(const char* format, ...) {
     std::fputs("bqpack: ", stderr);
@@ -39,20 +42,9 @@ bool ReadWholeFile(const char* path, std::vector<std::uint8_t>* data) {
 }
 
 bool WriteWholeFile(const char* path, const std::uint8_t* data, std::size_t size) {
-    std::FILE* f = std::fopen(path, "wb");
-    if (!f) {
-        Complain("cannot create %s: %s", path, std::strerror(errno));
-        return false;
-    }
-    bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
-    int error = errno;
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
-        Complain("cannot write %s: %s", path, std::strerror(error));
-        std::remove(path); // no half-written output left behind
-    }
-    return ok;
+    std::string why;
+    if (WriteOutputFile(path, data, size, &why))
+        return true;
+    Complain("%s: %s", path, why.c_str());
+    return false;
 }

@@ -7,6 +7,8 @@
 #include <vector>
 
 bool ReadWholeFile(const char* path, std::vector<std::uint8_t>* data);
+// Writes through output_file.h: the bytes go to a new file beside path,
+// which replaces path only when complete; on failure path is as it was.
 bool WriteWholeFile(const char* path, const std::uint8_t* data, std::size_t size);
 
 // Prints "bqpack: " and the formatted message as one line on standard error.

@@ -1,0 +1,320 @@
+// Writing outputs beside their targets and moving them into place; see
+// output_file.h.  Plain C calls rather than std::filesystem, whose narrow
+// paths on Windows are not the system code page that names use.
+#include "tools/bqpack/output_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+std::string Reason(int error) {
+    return std::strerror(error);
+}
+
+#ifdef _WIN32
+// Win32 error numbers of a failed move, as the C runtime's errno texts.
+std::string MoveReason() {
+    switch (GetLastError()) {
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return Reason(EEXIST);
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        return Reason(EACCES);
+    case ERROR_DISK_FULL:
+        return Reason(ENOSPC);
+    default:
+        return Reason(EIO);
+    }
+}
+#endif
+
+bool RemoveFile(const std::string& path) {
+#ifdef _WIN32
+    return _unlink(path.c_str()) == 0;
+#else
+    return unlink(path.c_str()) == 0;
+#endif
+}
+
+// Moves from onto to, replacing an entry there when replace is set and
+// refusing one otherwise.
+bool MoveEntry(const std::string& from, const std::string& to, bool replace, std::string* why) {
+#ifdef _WIN32
+    if (MoveFileExA(from.c_str(), to.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0))
+        return true;
+    *why = MoveReason();
+    return false;
+#else
+    if (replace) {
+        if (rename(from.c_str(), to.c_str()) == 0)
+            return true;
+        *why = Reason(errno);
+        return false;
+    }
+    // A new link fails when the name is taken, where rename would replace.
+    if (link(from.c_str(), to.c_str()) == 0) {
+        unlink(from.c_str());
+        return true;
+    }
+    const int error = errno;
+    if (error == EEXIST) {
+        *why = Reason(error);
+        return false;
+    }
+    // A file system without links: check, then rename.
+    if (KindOf(to, false) != EntryKind::None) {
+        *why = Reason(EEXIST);
+        return false;
+    }
+    if (rename(from.c_str(), to.c_str()) == 0)
+        return true;
+    *why = Reason(errno);
+    return false;
+#endif
+}
+
+// Creates a new file named after target in target's folder, exclusively.
+// Returns its descriptor, or -1 with errno set.
+int CreateBeside(const std::string& target, std::string* temp) {
+#ifdef _WIN32
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[48];
+        std::snprintf(suffix, sizeof suffix, ".bqpack-%u-%u", static_cast<unsigned>(_getpid()),
+                      ++counter);
+        *temp = target + suffix;
+        const int fd =
+            _open(temp->c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+#else
+    std::string pattern = target + ".bqpack-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = mkstemp(name.data());
+    if (fd >= 0)
+        *temp = name.data();
+    return fd;
+#endif
+}
+
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t size, std::string* why) {
+    std::size_t done = 0;
+    while (done < size) {
+        const std::size_t piece = size - done < (1u << 20) ? size - done : (1u << 20);
+#ifdef _WIN32
+        const int n = _write(fd, data + done, static_cast<unsigned>(piece));
+#else
+        const ssize_t n = write(fd, data + done, piece);
+#endif
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            *why = Reason(n < 0 ? errno : ENOSPC);
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Keeps the entry at target under a new name beside it, *backup.  Where
+// the system allows, that is a second link to it, so that target stays in
+// place (*stillThere) until the new file replaces it in one step.
+bool KeepAside(const std::string& target, std::string* backup, bool* stillThere, std::string* why) {
+    const int fd = CreateBeside(target, backup);
+    if (fd < 0) {
+        *why = Reason(errno);
+        return false;
+    }
+#ifdef _WIN32
+    _close(fd);
+#else
+    close(fd);
+    unlink(backup->c_str());
+    if (link(target.c_str(), backup->c_str()) == 0) {
+        *stillThere = true;
+        return true;
+    }
+#endif
+    *stillThere = false;
+    if (MoveEntry(target, *backup, true, why))
+        return true;
+    RemoveFile(*backup);
+    backup->clear();
+    return false;
+}
+
+} // namespace
+
+EntryKind KindOf(const std::string& path, bool followLinks) {
+#ifdef _WIN32
+    (void)followLinks;
+    struct _stat st;
+    if (_stat(path.c_str(), &st) != 0)
+        return EntryKind::None;
+    if (st.st_mode & _S_IFDIR)
+        return EntryKind::Folder;
+    return (st.st_mode & _S_IFREG) ? EntryKind::File : EntryKind::Other;
+#else
+    struct stat st;
+    if ((followLinks ? stat(path.c_str(), &st) : lstat(path.c_str(), &st)) != 0)
+        return followLinks && lstat(path.c_str(), &st) == 0 ? EntryKind::Link : EntryKind::None;
+    if (S_ISLNK(st.st_mode))
+        return EntryKind::Link;
+    if (S_ISDIR(st.st_mode))
+        return EntryKind::Folder;
+    return S_ISREG(st.st_mode) ? EntryKind::File : EntryKind::Other;
+#endif
+}
+
+bool MayReplace(const std::string& target, std::string* why) {
+    switch (KindOf(target, false)) {
+    case EntryKind::Folder:
+        *why = "is a folder";
+        return false;
+    case EntryKind::Other:
+        *why = "is not a regular file (a device, FIFO or socket is never written or replaced)";
+        return false;
+    default:
+        return true;
+    }
+}
+
+bool StageFile(const std::string& target, const std::uint8_t* data, std::size_t size,
+               StagedFile* staged, std::string* why) {
+    *staged = StagedFile();
+    staged->target = target;
+    std::string temp;
+    const int fd = CreateBeside(target, &temp);
+    if (fd < 0) {
+        *why = "cannot create: " + Reason(errno);
+        return false;
+    }
+    bool ok = WriteAll(fd, data, size, why);
+    if (!ok)
+        *why = "cannot write: " + *why;
+#ifdef _WIN32
+    if (ok && _commit(fd) != 0) {
+        *why = "cannot write: " + Reason(errno);
+        ok = false;
+    }
+    if (_close(fd) != 0 && ok) {
+#else
+    if (ok) {
+        // A replaced file keeps its permissions; a new one gets the usual ones.
+        struct stat st;
+        mode_t mode;
+        if (stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            mode = st.st_mode & 07777;
+        } else {
+            const mode_t mask = umask(0);
+            umask(mask);
+            mode = 0666 & ~mask;
+        }
+        fchmod(fd, mode);
+        if (fsync(fd) != 0 && errno != EINVAL) {
+            *why = "cannot write: " + Reason(errno);
+            ok = false;
+        }
+    }
+    if (close(fd) != 0 && ok) {
+#endif
+        *why = "cannot write: " + Reason(errno);
+        ok = false;
+    }
+    if (!ok) {
+        RemoveFile(temp);
+        return false;
+    }
+    staged->temp = temp;
+    return true;
+}
+
+void DiscardStaged(std::vector<StagedFile>* files) {
+    for (StagedFile& f : *files) {
+        if (!f.temp.empty())
+            RemoveFile(f.temp);
+        f.temp.clear();
+    }
+}
+
+bool CommitStaged(std::vector<StagedFile>* files, bool replace, std::size_t* failed,
+                  std::string* why) {
+    std::size_t i = 0;
+    bool ok = true;
+    for (; i < files->size() && ok; ++i) {
+        StagedFile& f = (*files)[i];
+        bool stillThere = false;
+        if (replace && KindOf(f.target, false) != EntryKind::None) {
+            // The former target stays, under a name of its own, until every
+            // file is in place.
+            if (!KeepAside(f.target, &f.backup, &stillThere, why)) {
+                *why = "cannot replace: " + *why;
+                ok = false;
+                break;
+            }
+        }
+        if (!MoveEntry(f.temp, f.target, stillThere, why)) {
+            *why = (replace ? "cannot replace: " : "cannot create: ") + *why;
+            ok = false;
+            break;
+        }
+        f.temp.clear();
+        f.placed = true;
+    }
+    if (!ok) {
+        *failed = i;
+        // Take back what this run placed, newest first, and restore what it
+        // replaced.
+        for (std::size_t j = i + 1; j-- > 0;) {
+            StagedFile& f = (*files)[j];
+            std::string ignored;
+            if (f.backup.empty()) {
+                if (f.placed)
+                    RemoveFile(f.target);
+            } else if (!f.placed && KindOf(f.target, false) != EntryKind::None) {
+                RemoveFile(f.backup); // a second link to the target, which never moved
+            } else {
+                MoveEntry(f.backup, f.target, true, &ignored);
+            }
+            f.placed = false;
+            f.backup.clear();
+        }
+        DiscardStaged(files);
+        return false;
+    }
+    for (StagedFile& f : *files) {
+        if (!f.backup.empty())
+            RemoveFile(f.backup);
+        f.backup.clear();
+    }
+    return true;
+}
+
+bool WriteOutputFile(const std::string& target, const std::uint8_t* data, std::size_t size,
+                     std::string* why) {
+    if (!MayReplace(target, why))
+        return false;
+    std::vector<StagedFile> files(1);
+    if (!StageFile(target, data, size, &files[0], why))
+        return false;
+    std::size_t failed = 0;
+    return CommitStaged(&files, true, &failed, why);
+}
