@@ -166,8 +166,14 @@ bool KeepAside(const std::string& target, std::string* backup, bool* stillThere,
 EntryKind KindOf(const std::string& path, bool followLinks) {
 #ifdef _WIN32
     (void)followLinks;
-    struct _stat st;
-    if (_stat(path.c_str(), &st) != 0)
+    // The C runtime finds no folder named with a trailing separator, except
+    // a drive's root.
+    std::string name = path;
+    while (name.size() > 1 && (name.back() == '\\' || name.back() == '/') &&
+           !(name.size() == 3 && name[1] == ':'))
+        name.pop_back();
+    struct _stat64 st;
+    if (_stat64(name.c_str(), &st) != 0)
         return EntryKind::None;
     if (st.st_mode & _S_IFDIR)
         return EntryKind::Folder;
