@@ -13,8 +13,10 @@
 #include <direct.h>
 #endif
 
+#include "digest/md5.h"
 #include "package/image_reader.h"
 #include "tools/bqpack/file_names.h"
+#include "tools/bqpack/json_text.h"
 #include "tools/bqpack/output_file.h"
 
 namespace {
@@ -22,29 +24,42 @@ namespace {
 // Installers are 32-bit images; anything larger cannot be one.
 const std::uint64_t kMaxImageFile = 0x7FFFFFFF;
 
-const char kInfoUsage[] = "usage: bqpack info SETUP.EXE\n"
-                          "  Shows the package settings of an installer: default folder, flags,\n"
-                          "  engine program and verbs, the client's window classes and messages,\n"
-                          "  configuration file name, build folder and file count.\n"
-                          "\n" BQPACK_EXIT_STATUS_HELP;
+#define BQPACK_JSON_HELP                                                                           \
+    "  --json   the same as one JSON object.  Texts from the installer (names,\n"                  \
+    "           settings) are bytes of the Windows code page; each is given as\n"                  \
+    "           {\"text\": ..., \"hex\": ...}: the exact bytes in hexadecimal, and the\n"          \
+    "           text they are in Windows-1252 (null when a byte has no character\n"                \
+    "           there: 0x81, 0x8D, 0x8F, 0x90, 0x9D).\n"
+
+const char kInfoUsage[] =
+    "usage: bqpack info SETUP.EXE [--json]\n"
+    "  Shows the package settings of an installer: default folder, flags,\n"
+    "  engine program and verbs, the client's window classes and messages,\n"
+    "  configuration file name, build folder and file count.\n" BQPACK_JSON_HELP
+    "\n" BQPACK_EXIT_STATUS_HELP;
 const char kListUsage[] =
     "usage: bqpack list SETUP.EXE [--json]\n"
-    "  Lists the packaged files (name, expanded and stored size, ratio, digest)\n"
-    "  and the configuration file.\n"
-    "  --json   the same as one JSON object\n"
+    "  Lists the packaged files and the configuration file: name, expanded and\n"
+    "  stored size, ratio, the file's own MD5 (of its expanded bytes, as a checksum\n"
+    "  of the installed file gives; \"-\" when it does not expand) and the MD5 of\n"
+    "  the stored stream that the installer checks.\n" BQPACK_JSON_HELP
     "\n" BQPACK_EXIT_STATUS_HELP;
 const char kVerifyUsage[] =
-    "usage: bqpack verify SETUP.EXE\n"
-    "  Checks every stored digest, expands every file as the installer would and\n"
-    "  checks the configuration length.\n"
+    "usage: bqpack verify SETUP.EXE [--json]\n"
+    "  Checks everything extract checks before it writes: every name by the file\n"
+    "  name rule (bqpack build's), every stored digest, every pointer and size,\n"
+    "  the expansion of every file as the installer does it, and the configuration\n"
+    "  template's length and text.  Status 2 on anything extract would refuse.\n" BQPACK_JSON_HELP
     "\n" BQPACK_EXIT_STATUS_HELP;
 const char kExtractUsage[] =
     "usage: bqpack extract SETUP.EXE [-d DIR] [--config] [--force]\n"
     "  Writes the packaged files into DIR (default: the current folder) after\n"
-    "  verifying them.\n"
-    "  -d DIR     output folder, created when missing\n"
+    "  verifying them, all or nothing: each goes to a new file beside its place,\n"
+    "  and all are moved into place only when all are written.\n"
+    "  -d DIR     output folder, created when missing (a link to a folder is followed)\n"
     "  --config   also write the configuration file\n"
-    "  --force    overwrite existing files\n"
+    "  --force    replace existing files (never a folder, device or FIFO; a link is\n"
+    "             replaced, not written through)\n"
     "\n" BQPACK_EXIT_STATUS_HELP;
 
 struct Output {
@@ -56,24 +71,6 @@ std::string Num(std::uint64_t value) {
     char text[32];
     std::snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(value));
     return text;
-}
-
-// A JSON string; bytes of 0x80 and above are taken as Latin-1.
-std::string Json(const std::string& text) {
-    std::string json = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            json += '\\';
-            json += static_cast<char>(c);
-        } else if (c >= 0x20 && c < 0x7F) {
-            json += static_cast<char>(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\u%04x", c);
-            json += hex;
-        }
-    }
-    return json + "\"";
 }
 
 int Usage(const Output& o, const char* command, const std::string& problem) {
@@ -132,6 +129,7 @@ enum : unsigned { kOptJson = 1, kOptExtract = 2 };
 
 int ParseArgs(const std::vector<std::string>& args, const char* command, unsigned options,
               const Output& o, Args* parsed) {
+    bool dirGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "-h" || a == "--help") {
@@ -145,6 +143,9 @@ int ParseArgs(const std::vector<std::string>& args, const char* command, unsigne
         } else if (a == "-d" && (options & kOptExtract)) {
             if (i + 1 >= args.size() || args[i + 1].empty())
                 return Usage(o, command, "-d needs a folder");
+            if (dirGiven)
+                return Usage(o, command, "-d given twice");
+            dirGiven = true;
             parsed->dir = args[++i];
         } else if (a.size() > 1 && a[0] == '-') {
             return Usage(o, command, "unknown option " + a);
@@ -249,6 +250,63 @@ bool MakeFolders(const std::string& path, std::string* error) {
     return false;
 }
 
+// Why names[i] cannot be written into a folder beside the names before it:
+// the file name rule, or the same name as one before it (Windows compares
+// names without case; *duplicate is then set).  Empty when it may be.
+std::string NameProblem(const std::vector<std::string>& names, std::size_t i, bool* duplicate) {
+    *duplicate = false;
+    std::string why;
+    if (!CheckFileName(names[i], &why))
+        return why;
+    for (std::size_t j = 0; j < i; ++j) {
+        if (SameFileName(names[i], names[j])) {
+            *duplicate = true;
+            return "the name is also that of \"" + Printable(names[j]) + "\"";
+        }
+    }
+    return "";
+}
+
+// The configuration template as the installer writes it: a length of 1 to
+// 4096 and, beyond it, the zeros that the build leaves (so that a length
+// changed after the build shows as text beyond it).
+bool CheckConfigTemplate(const PackageImage& p, std::string* problem) {
+    if (!CheckConfigLength(p, problem))
+        return false;
+    const std::uint8_t* text = ConfigText(p);
+    for (std::uint32_t i = p.configLength; i < kConfigTextSize; ++i) {
+        if (text[i] != 0) {
+            *problem = "configuration text: byte " + Num(i) + ", beyond the length " +
+                       Num(p.configLength) + ", is not zero (the length does not match the text)";
+            return false;
+        }
+    }
+    return true;
+}
+
+// The names extract writes: the packaged files, then the configuration file.
+std::vector<std::string> OutputNames(const PackageImage& p, bool withConfig) {
+    std::vector<std::string> names;
+    for (const PackageFileEntry& f : p.files)
+        names.push_back(f.name);
+    if (withConfig)
+        names.push_back(p.settings.configFileName);
+    return names;
+}
+
+std::string FileMd5(const std::vector<std::uint8_t>& data) {
+    std::uint8_t digest[16];
+    Md5Digest(data.data(), static_cast<std::uint32_t>(data.size()), digest);
+    return DigestHex(digest);
+}
+
+std::string JsonList(const std::vector<std::string>& texts) {
+    std::string json = "[";
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        json += (i ? ", " : "") + JsonString(texts[i]);
+    return json + "]";
+}
+
 } // namespace
 
 int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
@@ -256,28 +314,49 @@ int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::st
     Args args;
     std::vector<std::uint8_t> bytes;
     PackageImage p;
-    const int status = Begin(arguments, "info", 0, kInfoUsage, o, &args, &bytes, &p);
+    const int status = Begin(arguments, "info", kOptJson, kInfoUsage, o, &args, &bytes, &p);
     if (status != kGoOn)
         return status;
+    const PackageSettings& s = p.settings;
+    if (args.json) {
+        *out += "{\"defaultFolder\": " + JsonImageText(s.defaultFolder) +
+                ",\n \"askForFolder\": " + std::to_string(s.askForFolder) +
+                ",\n \"passSetupPath\": " + std::to_string(s.passSetupPath) +
+                ",\n \"verifyDigests\": " + std::to_string(s.verifyDigests) +
+                ",\n \"engineProgram\": " + JsonImageText(s.engineProgram) +
+                ",\n \"initVerb\": " + JsonImageText(s.initVerb) +
+                ",\n \"initVerbDR\": " + JsonImageText(s.initVerbDR) +
+                ",\n \"initVerbAutoUp\": " + JsonImageText(s.initVerbAutoUp) +
+                ",\n \"schedulerClass\": " + JsonImageText(s.schedulerClass) +
+                ",\n \"schedulerCommand\": " + Num(s.schedulerCommand) +
+                ",\n \"shellClass\": " + JsonImageText(s.shellClass) +
+                ",\n \"shellMessage\": " + Num(s.shellMessage) +
+                ",\n \"engineClass\": " + JsonImageText(s.engineClass) +
+                ",\n \"configFileName\": " + JsonImageText(s.configFileName) +
+                ",\n \"configLength\": " + Num(p.configLength) +
+                ",\n \"buildFolder\": " + JsonImageText(s.buildFolder) +
+                ",\n \"fileCount\": " + std::to_string(p.fileCount) + "}\n";
+        return kExitOk;
+    }
     auto line = [out](const char* label, const std::string& value) {
         *out += Padded(label, 20, false) + value + "\n";
     };
-    line("Default folder:", Printable(p.settings.defaultFolder));
-    line("Ask for folder:", Flag(p.settings.askForFolder));
-    line("Pass setup path:", Flag(p.settings.passSetupPath));
-    line("Verify digests:", Flag(p.settings.verifyDigests));
-    line("Engine program:", Printable(p.settings.engineProgram));
-    line("Init verb:", Printable(p.settings.initVerb));
-    line("Init verb (/R):", Printable(p.settings.initVerbDR));
-    line("Init verb (/G):", Printable(p.settings.initVerbAutoUp));
-    line("Scheduler class:", Printable(p.settings.schedulerClass));
-    line("Scheduler command:", Num(p.settings.schedulerCommand));
-    line("Shell class:", Printable(p.settings.shellClass));
-    line("Shell message:", Num(p.settings.shellMessage));
-    line("Engine class:", Printable(p.settings.engineClass));
+    line("Default folder:", Printable(s.defaultFolder));
+    line("Ask for folder:", Flag(s.askForFolder));
+    line("Pass setup path:", Flag(s.passSetupPath));
+    line("Verify digests:", Flag(s.verifyDigests));
+    line("Engine program:", Printable(s.engineProgram));
+    line("Init verb:", Printable(s.initVerb));
+    line("Init verb (/R):", Printable(s.initVerbDR));
+    line("Init verb (/G):", Printable(s.initVerbAutoUp));
+    line("Scheduler class:", Printable(s.schedulerClass));
+    line("Scheduler command:", Num(s.schedulerCommand));
+    line("Shell class:", Printable(s.shellClass));
+    line("Shell message:", Num(s.shellMessage));
+    line("Engine class:", Printable(s.engineClass));
     line("Configuration file:",
-         Printable(p.settings.configFileName) + " (" + Num(p.configLength) + " bytes)");
-    line("Build folder:", Printable(p.settings.buildFolder));
+         Printable(s.configFileName) + " (" + Num(p.configLength) + " bytes)");
+    line("Build folder:", Printable(s.buildFolder));
     line("File count:", Num(static_cast<std::uint32_t>(p.fileCount)));
     return kExitOk;
 }
@@ -290,17 +369,30 @@ int RunList(const std::vector<std::string>& arguments, std::string* out, std::st
     const int status = Begin(arguments, "list", kOptJson, kListUsage, o, &args, &bytes, &p);
     if (status != kGoOn)
         return status;
+    // The file's own MD5 is that of its expanded bytes, what a checksum of
+    // the installed file gives; a file that does not expand has none.
+    std::vector<std::string> fileMd5s;
+    for (const PackageFileEntry& f : p.files) {
+        FileCheck check;
+        std::vector<std::uint8_t> data;
+        CheckPackageFile(p, f, &check, &data);
+        fileMd5s.push_back(check.expandOk ? FileMd5(data) : "");
+        if (!check.expandOk)
+            *err += "bqpack: " + args.image + ": " + Printable(f.name) +
+                    ": does not expand, so it has no file MD5 (see bqpack verify)\n";
+    }
     if (args.json) {
         *out += "{\"files\": [";
         for (std::size_t i = 0; i < p.files.size(); ++i) {
             const PackageFileEntry& f = p.files[i];
-            *out += std::string(i ? ",\n  " : "\n  ") + "{\"name\": " + Json(f.name) +
+            *out += std::string(i ? ",\n  " : "\n  ") + "{\"name\": " + JsonImageText(f.name) +
                     ", \"expandedSize\": " + Num(f.expandedSize) +
-                    ", \"storedSize\": " + Num(f.storedSize) + ", \"digest\": \"" +
-                    DigestHex(StoredDigest(p, f)) + "\"}";
+                    ", \"storedSize\": " + Num(f.storedSize) + ", \"fileMd5\": " +
+                    (fileMd5s[i].empty() ? std::string("null") : JsonString(fileMd5s[i])) +
+                    ", \"storedStreamMd5\": " + JsonString(DigestHex(StoredDigest(p, f))) + "}";
         }
         *out += std::string(p.files.empty() ? "" : "\n") +
-                "],\n \"configFileName\": " + Json(p.settings.configFileName) +
+                "],\n \"configFileName\": " + JsonImageText(p.settings.configFileName) +
                 ",\n \"configLength\": " + Num(p.configLength) + "}\n";
         return kExitOk;
     }
@@ -308,11 +400,14 @@ int RunList(const std::vector<std::string>& arguments, std::string* out, std::st
     for (const PackageFileEntry& f : p.files)
         width = std::max(width, Printable(f.name).size());
     *out += Padded("Name", width, false) + "  " + Padded("Expanded", 10, true) + "  " +
-            Padded("Stored", 10, true) + "  " + Padded("Ratio", 6, true) + "  Digest\n";
-    for (const PackageFileEntry& f : p.files) {
+            Padded("Stored", 10, true) + "  " + Padded("Ratio", 6, true) + "  " +
+            Padded("File MD5", 32, false) + "  Stored stream MD5\n";
+    for (std::size_t i = 0; i < p.files.size(); ++i) {
+        const PackageFileEntry& f = p.files[i];
         *out += Padded(Printable(f.name), width, false) + "  " +
                 Padded(Num(f.expandedSize), 10, true) + "  " + Padded(Num(f.storedSize), 10, true) +
                 "  " + Padded(Ratio(f.storedSize, f.expandedSize), 6, true) + "  " +
+                Padded(fileMd5s[i].empty() ? "-" : fileMd5s[i], 32, false) + "  " +
                 DigestHex(StoredDigest(p, f)) + "\n";
     }
     *out += "Configuration file " + Printable(p.settings.configFileName) + ": " +
@@ -323,31 +418,83 @@ int RunList(const std::vector<std::string>& arguments, std::string* out, std::st
 int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
     const Output o{out, err};
     Args args;
+    if (int status = ParseArgs(arguments, "verify", kOptJson, o, &args))
+        return status;
+    if (args.help) {
+        *out += kVerifyUsage;
+        return kExitOk;
+    }
     std::vector<std::uint8_t> bytes;
     PackageImage p;
-    const int status = Begin(arguments, "verify", 0, kVerifyUsage, o, &args, &bytes, &p);
-    if (status != kGoOn)
-        return status;
-    std::vector<std::string> problems;
-    for (const PackageFileEntry& f : p.files) {
+    std::string error;
+    if (!LoadFile(args.image, &bytes, &error) ||
+        !ReadPackageImage(bytes.data(), bytes.size(), &p, &error)) {
+        if (args.json)
+            *out += "{\"ok\": false, \"files\": [], \"config\": null, \"problems\": " +
+                    JsonList({error}) + "}\n";
+        return Fail(o, args.image, error, kExitInput);
+    }
+
+    // Everything extract checks before it writes: the names by the file
+    // name rule, each file's digest and expansion, the template.
+    const std::vector<std::string> names = OutputNames(p, true);
+    std::vector<std::string> problems; // "NAME: what", for the closing message
+    std::string text, json;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const bool isConfig = i == p.files.size();
+        std::vector<std::string> found;
+        bool duplicate = false;
+        const std::string nameProblem = NameProblem(names, i, &duplicate);
+        if (!nameProblem.empty())
+            found.push_back(nameProblem);
         FileCheck check;
-        if (CheckPackageFile(p, f, &check, nullptr)) {
-            *out += Printable(f.name) + ": ok (" + Bytes(f.expandedSize) + " from " +
-                    Num(f.storedSize) + " in " + Num(check.chunkCount) +
-                    (check.chunkCount == 1 ? " chunk, digest " : " chunks, digest ") +
-                    DigestHex(check.computedDigest) + ")\n";
+        std::vector<std::uint8_t> data;
+        std::string problem;
+        if (!isConfig) {
+            if (!CheckPackageFile(p, p.files[i], &check, &data))
+                found.push_back(check.problem);
+        } else if (!CheckConfigTemplate(p, &problem)) {
+            found.push_back(problem);
+        }
+        std::string joined;
+        for (const std::string& f : found)
+            joined += (joined.empty() ? "" : "; ") + f;
+        const std::string shown = Printable(names[i]);
+        if (!found.empty()) {
+            text += shown + ": DAMAGED: " + joined + "\n";
+            problems.push_back(shown + ": " + joined);
+        } else if (!isConfig) {
+            const PackageFileEntry& f = p.files[i];
+            text += shown + ": ok (" + Bytes(f.expandedSize) + " from " + Num(f.storedSize) +
+                    " in " + Num(check.chunkCount) +
+                    (check.chunkCount == 1 ? " chunk, stream MD5 " : " chunks, stream MD5 ") +
+                    DigestHex(check.computedDigest) + ", file MD5 " + FileMd5(data) + ")\n";
         } else {
-            *out += Printable(f.name) + ": DAMAGED: " + check.problem + "\n";
-            problems.push_back(Printable(f.name) + ": " + check.problem);
+            text += shown + ": ok (" + Num(p.configLength) + " bytes of configuration text)\n";
+        }
+        if (isConfig) {
+            json += "],\n \"config\": {\"name\": " + JsonImageText(names[i]) +
+                    ", \"length\": " + Num(p.configLength) +
+                    ", \"ok\": " + (found.empty() ? "true" : "false") +
+                    ", \"problems\": " + JsonList(found) + "}";
+        } else {
+            const PackageFileEntry& f = p.files[i];
+            json += std::string(i ? ",\n  " : "\n  ") + "{\"name\": " + JsonImageText(f.name) +
+                    ", \"ok\": " + (found.empty() ? "true" : "false") +
+                    ", \"expandedSize\": " + Num(f.expandedSize) +
+                    ", \"storedSize\": " + Num(f.storedSize) +
+                    ", \"chunks\": " + Num(check.chunkCount) +
+                    ", \"storedStreamMd5\": " + JsonString(DigestHex(StoredDigest(p, f))) +
+                    ", \"computedStreamMd5\": " + JsonString(DigestHex(check.computedDigest)) +
+                    ", \"fileMd5\": " + (check.expandOk ? JsonString(FileMd5(data)) : "null") +
+                    ", \"problems\": " + JsonList(found) + "}";
         }
     }
-    std::string problem;
-    if (CheckConfigLength(p, &problem)) {
-        *out += Printable(p.settings.configFileName) + ": ok (" + Num(p.configLength) +
-                " bytes of configuration text)\n";
+    if (args.json) {
+        *out += std::string("{\"ok\": ") + (problems.empty() ? "true" : "false") +
+                ",\n \"files\": [" + json + ",\n \"problems\": " + JsonList(problems) + "}\n";
     } else {
-        *out += Printable(p.settings.configFileName) + ": DAMAGED: " + problem + "\n";
-        problems.push_back(Printable(p.settings.configFileName) + ": " + problem);
+        *out += text;
     }
     if (!problems.empty()) {
         std::string first = "damaged: " + problems[0];
@@ -355,7 +502,8 @@ int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::
             first += " (and " + Num(problems.size() - 1) + " more)";
         return Fail(o, args.image, first, kExitInput);
     }
-    *out += args.image + ": ok\n";
+    if (!args.json)
+        *out += args.image + ": ok\n";
     return kExitOk;
 }
 
@@ -370,26 +518,22 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
         return status;
 
     // Everything is checked before anything is written: names, digests,
-    // expansion, and that no output exists already.
-    std::vector<std::string> names;
-    for (const PackageFileEntry& f : p.files)
-        names.push_back(f.name);
+    // expansion, the template, and that no output exists already.
+    const std::vector<std::string> names = OutputNames(p, args.config);
     if (args.config) {
         std::string problem;
-        if (!CheckConfigLength(p, &problem))
+        if (!CheckConfigTemplate(p, &problem))
             return Fail(o, args.image, problem, kExitInput);
-        names.push_back(p.settings.configFileName);
     }
     for (std::size_t i = 0; i < names.size(); ++i) {
-        std::string why;
-        if (!CheckFileName(names[i], &why))
+        bool duplicate = false;
+        const std::string why = NameProblem(names, i, &duplicate);
+        if (duplicate)
+            return Fail(o, args.image, "two files named \"" + Printable(names[i]) + "\"",
+                        kExitInput);
+        if (!why.empty())
             return Fail(o, args.image, "refusing to write \"" + Printable(names[i]) + "\": " + why,
                         kExitInput);
-        for (std::size_t j = 0; j < i; ++j) {
-            if (SameFileName(names[i], names[j]))
-                return Fail(o, args.image, "two files named \"" + Printable(names[i]) + "\"",
-                            kExitInput);
-        }
     }
     for (const PackageFileEntry& f : p.files) {
         FileCheck check;

@@ -15,6 +15,7 @@
 #include "tests/unit/bqpack/inspect_image.h"
 #include "tools/bqpack/cmd_inspect.h"
 #include "tools/bqpack/file_names.h"
+#include "tools/bqpack/json_text.h"
 
 namespace fs = std::filesystem;
 
@@ -189,48 +190,118 @@ TEST_F(Inspect, InfoShowsTheSettings) {
                      "File count:         3\n");
 }
 
-TEST_F(Inspect, ListShowsSizesAndDigests) {
-    const InspectImage image = BuildInspectImage(StandardPackage());
+// MD5 of bytes, as md5sum shows it.
+std::string Md5Hex(const std::vector<std::uint8_t>& bytes) {
+    std::uint8_t digest[16];
+    Md5Digest(bytes.data(), static_cast<std::uint32_t>(bytes.size()), digest);
+    return DigestHex(digest);
+}
+
+TEST_F(Inspect, ListShowsSizesAndBothDigests) {
+    const InspectPackage package = StandardPackage();
+    const InspectImage image = BuildInspectImage(package);
     const std::string setup = Save(image);
-    auto digest = [&](std::size_t i) { return DigestHex(&image.bytes[image.digestOffsets[i]]); };
+    auto stream = [&](std::size_t i) { return DigestHex(&image.bytes[image.digestOffsets[i]]); };
+    auto file = [&](std::size_t i) { return Md5Hex(package.files[i].content); };
     char ratio[16];
     std::snprintf(ratio, sizeof ratio, "%.1f%%", 100.0 * image.storedSizes[0] / 5000);
     const std::string stored0 = std::to_string(image.storedSizes[0]);
     Result r = Invoke(RunList, {setup});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "Name                Expanded      Stored   Ratio  Digest\n"
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "Name                Expanded      Stored   Ratio  File MD5                  "
+                     "        Stored stream MD5\n"
                      "Bramblequist.exe        5000  " +
                          std::string(10 - stored0.size(), ' ') + stored0 + "  " +
-                         std::string(6 - std::string(ratio).size(), ' ') + ratio + "  " +
-                         digest(0) +
-                         "\n"
-                         "bqt.dlx                 2500        2512  100.5%  " +
-                         digest(1) +
-                         "\n"
-                         "empty.dat                  0           0       -  " +
-                         digest(2) +
-                         "\n"
-                         "Configuration file Bramblequist.inz: 33 bytes\n");
-    // The empty file's digest is that of the empty stream.
-    EXPECT_EQ(digest(2), "d41d8cd98f00b204e9800998ecf8427e");
+                         std::string(6 - std::string(ratio).size(), ' ') + ratio + "  " + file(0) +
+                         "  " + stream(0) + "\nbqt.dlx                 2500        2512  100.5%  " +
+                         file(1) + "  " + stream(1) +
+                         "\nempty.dat                  0           0       -  " + file(2) + "  " +
+                         stream(2) + "\nConfiguration file Bramblequist.inz: 33 bytes\n");
+    // The file's MD5 is not the stored stream's (chunk headers and
+    // compression lie between them), except for an empty file, whose stream
+    // is empty too.
+    EXPECT_NE(file(0), stream(0));
+    EXPECT_NE(file(1), stream(1));
+    EXPECT_EQ(stream(2), "d41d8cd98f00b204e9800998ecf8427e");
 
     r = Invoke(RunList, {"--json", setup});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "{\"files\": [\n"
-                     "  {\"name\": \"Bramblequist.exe\", \"expandedSize\": 5000, \"storedSize\": " +
-                         stored0 + ", \"digest\": \"" + digest(0) +
+                     "  {\"name\": {\"text\": \"Bramblequist.exe\", \"hex\": "
+                     "\"4272616d626c6571756973742e657865\"}, \"expandedSize\": 5000, "
+                     "\"storedSize\": " +
+                         stored0 + ", \"fileMd5\": \"" + file(0) + "\", \"storedStreamMd5\": \"" +
+                         stream(0) +
                          "\"},\n"
-                         "  {\"name\": \"bqt.dlx\", \"expandedSize\": 2500, \"storedSize\": 2512, "
-                         "\"digest\": \"" +
-                         digest(1) +
+                         "  {\"name\": {\"text\": \"bqt.dlx\", \"hex\": \"6271742e646c78\"}, "
+                         "\"expandedSize\": 2500, \"storedSize\": 2512, \"fileMd5\": \"" +
+                         file(1) + "\", \"storedStreamMd5\": \"" + stream(1) +
                          "\"},\n"
-                         "  {\"name\": \"empty.dat\", \"expandedSize\": 0, \"storedSize\": 0, "
-                         "\"digest\": \"" +
-                         digest(2) +
+                         "  {\"name\": {\"text\": \"empty.dat\", \"hex\": \"656d7074792e646174\"}, "
+                         "\"expandedSize\": 0, \"storedSize\": 0, \"fileMd5\": \"" +
+                         file(2) + "\", \"storedStreamMd5\": \"" + stream(2) +
                          "\"}\n"
                          "],\n"
-                         " \"configFileName\": \"Bramblequist.inz\",\n"
+                         " \"configFileName\": {\"text\": \"Bramblequist.inz\", \"hex\": "
+                         "\"4272616d626c6571756973742e696e7a\"},\n"
                          " \"configLength\": 33}\n");
+
+    // A file that does not expand is listed without a file MD5, and said so.
+    InspectImage damaged = image;
+    damaged.bytes[ChunkOf(damaged, 0, 0).at + 4 + 1] = 7;
+    const std::string bad = Save(damaged, "bad.exe");
+    r = Invoke(RunList, {bad});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("  22.4%  -                                 " + stream(0)),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.err, "bqpack: " + bad +
+                         ": Bramblequist.exe: does not expand, so it has no file MD5 (see bqpack "
+                         "verify)\n");
+    r = Invoke(RunList, {"--json", bad});
+    EXPECT_NE(r.out.find("\"fileMd5\": null, \"storedStreamMd5\": \"" + stream(0)),
+              std::string::npos)
+        << r.out;
+}
+
+TEST_F(Inspect, JsonGivesTextsAsBytesAndAsWindows1252) {
+    // 0x80 is the euro sign in Windows-1252 (not U+0080 as in Latin-1);
+    // 0xE9 is e acute; 0x81 has no character there, so only the bytes are
+    // given.
+    InspectPackage package;
+    package.files.push_back(PlainFile("caf\xe9 \x80.txt", {1, 2, 3}));
+    package.files.push_back(PlainFile("odd\x81.txt", {4}));
+    package.settings.defaultFolder = "C:\\Programme\\B\xfc"
+                                     "ro";
+    const std::string setup = Save(BuildInspectImage(package));
+    Result r = Invoke(RunList, {"--json", setup});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("{\"name\": {\"text\": \"caf\\u00e9 \\u20ac.txt\", \"hex\": "
+                         "\"636166e920802e747874\"}"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("{\"name\": {\"text\": null, \"hex\": \"6f6464812e747874\"}"),
+              std::string::npos)
+        << r.out;
+
+    r = Invoke(RunInfo, {setup, "--json"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("{\"defaultFolder\": {\"text\": \"C:\\\\Programme\\\\B\\u00fcro\", "
+                          "\"hex\": \"433a5c50726f6772616d6d655c42fc726f\"},\n",
+                          0),
+              0u)
+        << r.out;
+    for (const char* field :
+         {"\n \"askForFolder\": 1,", "\n \"schedulerCommand\": 13201,",
+          "\n \"shellMessage\": 13210,", "\n \"configLength\": 33,", "\n \"fileCount\": 2}\n",
+          "\n \"engineClass\": {\"text\": \"BackupRestoreEngineWClassV2\", \"hex\": "})
+        EXPECT_NE(r.out.find(field), std::string::npos) << field << " in " << r.out;
+
+    for (unsigned byte : {0x81u, 0x8Du, 0x8Fu, 0x90u, 0x9Du})
+        EXPECT_EQ(Windows1252(static_cast<unsigned char>(byte)), 0u) << byte;
+    EXPECT_EQ(Windows1252(0x9F), 0x178u);
+    EXPECT_EQ(Windows1252(0xA0), 0xA0u);
 }
 
 TEST_F(Inspect, NamesFromTheImageAreShownEscaped) {
@@ -241,7 +312,10 @@ TEST_F(Inspect, NamesFromTheImageAreShownEscaped) {
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("a\\x1b[2J\"b\\xe9  "), std::string::npos) << r.out;
     r = Invoke(RunList, {"--json", setup});
-    EXPECT_NE(r.out.find("\"name\": \"a\\u001b[2J\\\"b\\u00e9\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"name\": {\"text\": \"a\\u001b[2J\\\"b\\u00e9\", \"hex\": "
+                         "\"611b5b324a2262e9\"}"),
+              std::string::npos)
+        << r.out;
 
     // Also in messages about the file.
     InspectImage image = BuildInspectImage(package);
@@ -305,22 +379,121 @@ TEST_F(Inspect, TemplateIsTheMarkerWithTheTemplatesFields) {
 }
 
 TEST_F(Inspect, VerifyReportsEveryFile) {
-    const InspectImage image = BuildInspectImage(StandardPackage());
+    const InspectPackage package = StandardPackage();
+    const InspectImage image = BuildInspectImage(package);
     const std::string setup = Save(image);
-    const Result r = Invoke(RunVerify, {setup});
+    Result r = Invoke(RunVerify, {setup});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
+    auto stream = [&](std::size_t i) { return DigestHex(&image.bytes[image.digestOffsets[i]]); };
+    auto file = [&](std::size_t i) { return Md5Hex(package.files[i].content); };
     EXPECT_EQ(r.out, "Bramblequist.exe: ok (5000 bytes from " +
-                         std::to_string(image.storedSizes[0]) + " in 5 chunks, digest " +
-                         DigestHex(&image.bytes[image.digestOffsets[0]]) +
+                         std::to_string(image.storedSizes[0]) + " in 5 chunks, stream MD5 " +
+                         stream(0) + ", file MD5 " + file(0) +
                          ")\n"
-                         "bqt.dlx: ok (2500 bytes from 2512 in 3 chunks, digest " +
-                         DigestHex(&image.bytes[image.digestOffsets[1]]) +
+                         "bqt.dlx: ok (2500 bytes from 2512 in 3 chunks, stream MD5 " +
+                         stream(1) + ", file MD5 " + file(1) +
                          ")\n"
-                         "empty.dat: ok (0 bytes from 0 in 0 chunks, digest "
+                         "empty.dat: ok (0 bytes from 0 in 0 chunks, stream MD5 "
+                         "d41d8cd98f00b204e9800998ecf8427e, file MD5 "
                          "d41d8cd98f00b204e9800998ecf8427e)\n"
                          "Bramblequist.inz: ok (33 bytes of configuration text)\n" +
                          setup + ": ok\n");
+
+    r = Invoke(RunVerify, {"--json", setup});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.compare(0, 72,
+                            "{\"ok\": true,\n \"files\": [\n  {\"name\": {\"text\": "
+                            "\"Bramblequist.exe\", \"hex\": "),
+              0)
+        << r.out;
+    EXPECT_NE(r.out.find("\"ok\": true, \"expandedSize\": 2500, \"storedSize\": 2512, \"chunks\": "
+                         "3, \"storedStreamMd5\": \"" +
+                         stream(1) + "\", \"computedStreamMd5\": \"" + stream(1) +
+                         "\", \"fileMd5\": \"" + file(1) + "\", \"problems\": []}"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("],\n \"config\": {\"name\": {\"text\": \"Bramblequist.inz\", \"hex\": "
+                         "\"4272616d626c6571756973742e696e7a\"}, \"length\": 33, \"ok\": true, "
+                         "\"problems\": []},\n \"problems\": []}\n"),
+              std::string::npos)
+        << r.out;
+
+    // Damage: "ok" false, the problem per file and in the list, status 2.
+    InspectImage damaged = image;
+    damaged.bytes[damaged.digestOffsets[1] + 5] ^= 0x40;
+    const std::string bad = Save(damaged, "bad.exe");
+    r = Invoke(RunVerify, {bad, "--json"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out.compare(0, 13, "{\"ok\": false,"), 0) << r.out;
+    EXPECT_NE(r.out.find("\"problems\": [\"digest mismatch (stored "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(",\n \"problems\": [\"bqt.dlx: digest mismatch (stored "),
+              std::string::npos)
+        << r.out;
+
+    // An installer that cannot be read at all still gives a JSON answer.
+    r = Invoke(RunVerify, {"--json", (dir_ / "missing.exe").string()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "{\"ok\": false, \"files\": [], \"config\": null, \"problems\": [\"cannot "
+                     "open: No such file or directory\"]}\n");
+}
+
+TEST_F(Inspect, VerifyRefusesWhatExtractRefuses) {
+    // Names extract will not write, the configuration file's among them,
+    // and a template whose length no longer matches its text: verify says
+    // so with status 2, and extract refuses the same installer.
+    struct Case {
+        std::vector<std::string> names;
+        std::string configName;
+        int configLengthChange;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"good.txt", "../../evl"},
+         "Bramblequist.inz",
+         0,
+         "../../evl: the name holds a path separator"},
+        {{"..\\..\\evl"}, "Bramblequist.inz", 0, "..\\..\\evl: the name holds a path separator"},
+        {{"/tmp/evil"}, "Bramblequist.inz", 0, "/tmp/evil: the name holds a path separator"},
+        {{"C:evil.tx"}, "Bramblequist.inz", 0, "C:evil.tx: the name holds a drive or stream colon"},
+        {{""}, "Bramblequist.inz", 0, ": the name is empty"},
+        {{"nul.txt"}, "Bramblequist.inz", 0, "nul.txt: the name is a device name"},
+        {{"readme."},
+         "Bramblequist.inz",
+         0,
+         "readme.: the name ends with a dot or blank, which Windows drops"},
+        {{"a.txt", "A.TXT"}, "Bramblequist.inz", 0, "A.TXT: the name is also that of \"a.txt\""},
+        {{"a.txt"}, "CON", 0, "CON: the name is a device name"},
+        {{"a.txt"}, "A.txt", 0, "A.txt: the name is also that of \"a.txt\""},
+        {{"a.txt"},
+         "Bramblequist.inz",
+         -1,
+         "Bramblequist.inz: configuration text: byte 32, beyond the length 32, is not zero "
+         "(the length does not match the text)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        InspectPackage package;
+        for (const std::string& name : c.names)
+            package.files.push_back(PlainFile(name, {'a', 'b'}));
+        package.settings.configFileName = c.configName;
+        InspectImage image = BuildInspectImage(package);
+        if (c.configLengthChange != 0)
+            Put32(&image.bytes, image.configOffset + 10,
+                  static_cast<std::uint32_t>(package.configText.size() + c.configLengthChange));
+        const std::string setup = Save(image);
+        Result r = Invoke(RunVerify, {setup});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, "bqpack: " + setup + ": damaged: " + c.message + "\n");
+        EXPECT_NE(r.out.find(c.message.substr(0, c.message.find(": ")) + ": DAMAGED: "),
+                  std::string::npos)
+            << r.out;
+        const fs::path out = dir_ / "out";
+        r = Invoke(RunExtract, {setup, "--config", "-d", out.string()});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_FALSE(fs::exists(out) && !fs::is_empty(out));
+        fs::remove_all(out);
+    }
 }
 
 TEST_F(Inspect, ExtractGivesBackTheFilesAndConfiguration) {
@@ -462,8 +635,14 @@ TEST_F(Inspect, CommandLineMistakesAreUsageErrors) {
          {"a.exe", "b.exe"},
          "bqpack list: more than one installer given (see bqpack list --help)\n"},
         {RunVerify,
+         {"--config", "a.exe"},
+         "bqpack verify: unknown option --config (see bqpack verify --help)\n"},
+        {RunExtract,
          {"--json", "a.exe"},
-         "bqpack verify: unknown option --json (see bqpack verify --help)\n"},
+         "bqpack extract: unknown option --json (see bqpack extract --help)\n"},
+        {RunExtract,
+         {"a.exe", "-d", "one", "-d", "two"},
+         "bqpack extract: -d given twice (see bqpack extract --help)\n"},
         {RunExtract,
          {"a.exe", "-d"},
          "bqpack extract: -d needs a folder (see bqpack extract --help)\n"},

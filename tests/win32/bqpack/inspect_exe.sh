@@ -2,8 +2,10 @@
 # bqpack info, list, verify and extract on images the MinGW linker built
 # from tests/unit/bqpack/data/full.bqm: bqpack.exe under Wine, and the native
 # bqpack when given.  Checks the settings shown, the sizes listed, that
-# extract gives back the inputs byte for byte, and that a flipped digest
-# byte is reported with status 2.
+# extract gives back the inputs byte for byte (also replacing existing
+# files), that a flipped digest byte is reported with status 2, the file
+# MD5s and JSON of list and verify, and that implode and explode replace an
+# existing output only when they succeed.
 # usage: inspect_exe.sh WINE_RUN BQPACK_EXE NATIVE_BQPACK|"" DATA WORK IMAGE...
 set -uo pipefail
 abs() { [ -z "$1" ] || realpath -m "$1"; }
@@ -60,9 +62,26 @@ check_image() { # KIND IMAGE
         "Configuration file Client.inz: 4096 bytes"; do
         grep -qE "^$line" <<<"$out" || fail "$kind list: no line '$line' in: $out"
     done
+    # The file MD5 column is what md5sum says of the packaged file.
+    grep -qE "^Name .* File MD5 +Stored stream MD5\$" <<<"$out" || fail "$kind list: header: $out"
+    for pair in "Mixed.bin:mixed.bin" "One Byte.bin:one.bin" "Empty.bin:empty.bin"; do
+        local md5
+        md5=$(md5sum <"$data/${pair#*:}" | cut -d' ' -f1)
+        grep -qE "^${pair%%:*} .*  $md5  [0-9a-f]{32}\$" <<<"$out" ||
+            fail "$kind list: ${pair%%:*} without its file MD5 $md5: $out"
+    done
+    run "$kind" list setup.exe --json
+    [ $rc -eq 0 ] && grep -qF '{"name": {"text": "One Byte.bin", "hex": "4f6e6520427974652e62696e"}' <<<"$out" ||
+        fail "$kind list --json: status $rc: $out $err"
+    run "$kind" info setup.exe --json
+    [ $rc -eq 0 ] && grep -qF '"fileCount": 3}' <<<"$out" || fail "$kind info --json: status $rc: $out $err"
+    run "$kind" info
+    [ $rc -eq 1 ] || fail "$kind info without an installer: status $rc, not 1"
 
     run "$kind" verify setup.exe
     [ $rc -eq 0 ] && [ "$(tail -n 1 <<<"$out")" = "setup.exe: ok" ] || fail "$kind verify: status $rc: $out $err"
+    run "$kind" verify --json setup.exe
+    [ $rc -eq 0 ] && [ "$(head -n 1 <<<"$out")" = '{"ok": true,' ] || fail "$kind verify --json: status $rc: $out $err"
 
     run "$kind" extract setup.exe -d out --config
     [ $rc -eq 0 ] || fail "$kind extract: status $rc: $err"
@@ -73,6 +92,26 @@ check_image() { # KIND IMAGE
 
     run "$kind" extract setup.exe -d out
     [ $rc -eq 3 ] || fail "$kind extract over existing files: status $rc, not 3"
+    # --force replaces them (the new files are moved over the old ones).
+    echo old >out/Mixed.bin
+    run "$kind" extract setup.exe -d out --config --force
+    [ $rc -eq 0 ] && cmp -s out/Mixed.bin "$data/mixed.bin" || fail "$kind extract --force: status $rc: $err"
+    [ -z "$(find out -name '*.bqpack-*')" ] || fail "$kind extract --force left temporary files"
+
+    # implode and explode: an existing output replaced on success, kept on failure.
+    echo old >packed.dcl
+    echo old >unpacked.bin
+    run "$kind" implode "$data/mixed.bin" packed.dcl
+    [ $rc -eq 0 ] || fail "$kind implode over an existing file: status $rc: $err"
+    run "$kind" explode packed.dcl unpacked.bin
+    [ $rc -eq 0 ] && cmp -s unpacked.bin "$data/mixed.bin" || fail "$kind explode over an existing file: status $rc: $err"
+    echo precious >keep.txt
+    printf '\002\006\000\000\000\000' >badmode.dcl
+    run "$kind" explode badmode.dcl keep.txt
+    [ $rc -eq 12 ] && [ "$(cat keep.txt)" = precious ] || fail "$kind explode of a bad stream: status $rc, keep.txt: $(cat keep.txt)"
+    mkdir -p folder.out
+    run "$kind" explode packed.dcl folder.out
+    [ $rc -eq 3 ] && [ -d folder.out ] || fail "$kind explode onto a folder: status $rc"
 
     # Flip the first byte of Mixed.bin's digest (just past its marker).
     local at
