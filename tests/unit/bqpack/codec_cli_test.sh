@@ -175,6 +175,10 @@ expect 1 "usage: bqpack COMMAND" "$bqpack"
 expect 0 "explode +expand one raw" "$bqpack" --help
 expect 0 "usage: bqpack implode" "$bqpack" implode --help
 expect 0 "usage: bqpack explode" "$bqpack" explode --help
+# Every command: an unknown option is a usage error (1) that writes nothing.
+for command in implode explode build info list verify extract; do
+    expect 1 "unknown option --frobnicate" "$bqpack" $command --frobnicate "$dir/one" "$dir/x"
+done
 # Every --help states the shared statuses; explode also its own.
 for command in implode explode build info list verify extract; do
     expect 0 "Exit status: 0 success, 1 usage error, 2 an input" "$bqpack" $command --help
