@@ -222,18 +222,30 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
     std::uint32_t* head = f->head.data();
     std::uint32_t* pairHead = f->pairHead.data();
     m->start.resize(end - begin + 1);
-    m->pairs.clear();
+    // Pairs of long matches: each step may store one, counted only when it
+    // is one, so there is always room for a position's steps.
+    std::uint32_t* longs = m->pairs.data();
+    std::uint32_t count = 0;
     if (end - begin > m->capacity) {
         m->near.reset(new Near[end - begin]);
         m->capacity = end - begin;
     }
-    const Near lengths = {2, 3, 4, 5, 6, 7, 8, 9};
+    // upTo[len]: the lanes of lengths 2..len.
+    Near upTo[kFirstLong];
+    for (std::uint32_t len = 0; len < kFirstLong; ++len)
+        for (std::uint32_t lane = 0; lane < 8; ++lane)
+            upTo[len][lane] = lane + kMinMatch <= len ? 0xFFFF : 0;
     for (std::uint32_t cur = begin; cur < end; ++cur) {
-        m->start[cur - begin] = std::uint32_t(m->pairs.size());
-        Near& near = m->near[cur - begin];
-        near = Near{0, 0, 0, 0, 0, 0, 0, 0};
-        if (size - cur < kMinMatch)
+        m->start[cur - begin] = count;
+        if (m->pairs.size() < count + kSearchDepth) {
+            m->pairs.resize(2 * (count + kSearchDepth));
+            longs = m->pairs.data();
+        }
+        Near near = {0, 0, 0, 0, 0, 0, 0, 0};
+        if (size - cur < kMinMatch) {
+            m->near[cur - begin] = near;
             continue; // too close to the end to start or to be a match
+        }
         const std::uint32_t lenLimit = std::min(kMaxMatch, size - cur);
         const std::uint32_t reportLimit = std::min(kMaxMatch, end - cur);
         const std::uint32_t at = base + cur; // as the tables store it
@@ -242,9 +254,12 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
         pairHead[key2] = at;
         // The nearest occurrence of the leading pair gives length 2; the
         // tree, longer lengths.
-        near[0] = d2 <= kMaxShortDist && reportLimit >= kMinMatch ? std::uint16_t(d2) : 0;
-        if (size - cur < 3)
+        const std::uint32_t shortOk = (d2 <= kMaxShortDist) & (reportLimit >= kMinMatch);
+        near[0] = std::uint16_t(d2 & (0 - shortOk));
+        if (size - cur < 3) {
+            m->near[cur - begin] = near;
             continue;
+        }
         const std::uint32_t key = Hash3(in + cur);
         std::uint32_t cand = head[key];
         head[key] = at;
@@ -263,16 +278,19 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
             }
             const std::uint8_t* pb = in + (cand - base);
             const std::uint32_t len = CommonLength(pb, pc, std::min(lessLen, greaterLen), lenLimit);
-            if (len > best && best < reportLimit) {
-                const std::uint32_t reach = std::min(len, reportLimit);
-                const std::uint16_t d = std::uint16_t(at - cand);
-                const std::uint16_t b = std::uint16_t(std::min(best, kFirstLong));
-                const std::uint16_t r = std::uint16_t(std::min(reach, kFirstLong));
-                near = (lengths > b) & (lengths <= r) ? Near{d, d, d, d, d, d, d, d} : near;
-                if (reach >= kFirstLong)
-                    m->pairs.push_back(reach << 16 | d);
-                best = len;
-            }
+            // A longer match: its distance is the nearest for the lengths
+            // above the best so far.  Written without branches (a longer
+            // match turns up about every other step).
+            const std::uint32_t longer = (len > best) & (best < reportLimit);
+            const std::uint32_t reach = std::min(len, reportLimit);
+            const std::uint16_t d = std::uint16_t(at - cand);
+            const std::uint32_t low = std::min(best, kFirstLong - 1);
+            const std::uint32_t high = longer ? std::min(reach, kFirstLong - 1) : low;
+            const Near mask = upTo[high] & ~upTo[low];
+            near = (near & ~mask) | (Near{d, d, d, d, d, d, d, d} & mask);
+            longs[count] = reach << 16 | d;
+            count += longer & (reach >= kFirstLong);
+            best = longer ? len : best;
             std::uint32_t* pair = &son[2 * (cand & (kTreeSlots - 1))];
             if (len == lenLimit) {
                 // Equal as far as the tree compares: the new position takes
@@ -293,8 +311,9 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
                 greaterLen = len;
             }
         }
+        m->near[cur - begin] = near;
     }
-    m->start[end - begin] = std::uint32_t(m->pairs.size());
+    m->start[end - begin] = count;
 }
 
 // Calls visit(from, to, distance, cost) for every range of lengths from
