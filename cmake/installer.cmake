@@ -92,13 +92,22 @@ function(bq_add_installer name)
   bq_add_image_check(${name} ${BQPACK} ${expect})
 endfunction()
 
-# bq_add_image_check(TARGET [BQPACK [damaged]]): a test, labelled "static",
-# that checks the program's image without running it (tests/images).
+# bq_add_static_check(NAME COMMAND...): a check of built images that runs
+# without Wine, labelled "static".  Every one is added in tests/images, so
+# that `ctest --test-dir BUILD/tests/images` runs just these on a host that
+# cannot run the tree's programs (ctest would otherwise run every test
+# program under Wine to list its tests).
+function(bq_add_static_check name)
+  set_property(GLOBAL APPEND PROPERTY BQ_STATIC_CHECKS ${name})
+  set_property(GLOBAL PROPERTY BQ_STATIC_CHECK_${name} ${ARGN})
+endfunction()
+
+# bq_add_image_check(TARGET [BQPACK [damaged]]): the static check of the
+# program's image (tests/images/check_image.sh).
 function(bq_add_image_check target)
-  add_test(NAME ${target}.image
-    COMMAND bash ${PROJECT_SOURCE_DIR}/tests/images/check_image.sh ${BQ_WINDOWS_ARCH}
+  bq_add_static_check(${target}.image
+    bash ${PROJECT_SOURCE_DIR}/tests/images/check_image.sh ${BQ_WINDOWS_ARCH}
       ${CMAKE_OBJDUMP} $<TARGET_FILE:${target}> ${ARGN})
-  set_tests_properties(${target}.image PROPERTIES LABELS static TIMEOUT 120)
 endfunction()
 
 # The link inputs of a target and everything it links, depth first: library
