@@ -164,10 +164,12 @@ struct MatchFinder {
     const std::uint8_t* in = nullptr;
     std::uint32_t size = 0;
     std::uint32_t base = 0;
-    std::uint32_t end = 0;               // base + size of the last input
-    std::vector<std::uint32_t> head;     // newest position of each leading byte triple's hash
-    std::vector<std::uint32_t> pairHead; // newest position of each leading byte pair
-    std::vector<std::uint32_t> son;      // per slot: smaller subtree, larger subtree
+    std::uint32_t end = 0;                  // base + size of the last input
+    std::vector<std::uint32_t> head;        // newest position of each leading 4 bytes' hash
+    std::vector<std::uint32_t> pairHead;    // newest position of each leading byte pair
+    std::vector<std::uint32_t> tripleHead;  // newest position of each leading 3 bytes' hash
+    std::vector<std::uint32_t> tripleChain; // per slot: the previous one of the same hash
+    std::vector<std::uint32_t> son;         // per slot: smaller subtree, larger subtree
 };
 
 void InitFinder(const std::uint8_t* in, std::size_t size, MatchFinder* f) {
@@ -176,6 +178,8 @@ void InitFinder(const std::uint8_t* in, std::size_t size, MatchFinder* f) {
     if (f->head.empty() || std::uint64_t(f->end) + kWindow + 1 + size > 0xFFFFFFFFu) {
         f->head.assign(65536, 0);
         f->pairHead.assign(65536, 0);
+        f->tripleHead.assign(65536, 0);
+        f->tripleChain.assign(kTreeSlots, 0);
         f->son.assign(2 * kTreeSlots, 0);
         f->end = 0;
     }
@@ -211,6 +215,11 @@ inline std::uint32_t Hash3(const std::uint8_t* p) {
         std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16;
     return (v * 2654435761u) >> 16;
 }
+inline std::uint32_t Hash4(const std::uint8_t* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4); // any byte order: only equal inputs need equal hashes
+    return (v * 2654435761u) >> 16;
+}
 
 // Inserts positions begin..end-1 into the trees and records their matches,
 // which never run past end (the block's end).
@@ -221,6 +230,8 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
     std::uint32_t* son = f->son.data();
     std::uint32_t* head = f->head.data();
     std::uint32_t* pairHead = f->pairHead.data();
+    std::uint32_t* tripleHead = f->tripleHead.data();
+    std::uint32_t* tripleChain = f->tripleChain.data();
     m->start.resize(end - begin + 1);
     // Pairs of long matches: each step may store one, counted only when it
     // is one, so there is always room for a position's steps.
@@ -252,25 +263,40 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
         const std::uint32_t key2 = std::uint32_t(in[cur]) | std::uint32_t(in[cur + 1]) << 8;
         const std::uint32_t d2 = at - pairHead[key2];
         pairHead[key2] = at;
-        // The nearest occurrence of the leading pair gives length 2; the
-        // tree, longer lengths.
+        // The nearest occurrence of the leading pair gives length 2, that
+        // of the leading three bytes length 3 (a chain per hash, whose
+        // first entry nearly always has the same bytes); the tree, longer
+        // lengths.
         const std::uint32_t shortOk = (d2 <= kMaxShortDist) & (reportLimit >= kMinMatch);
         near[0] = std::uint16_t(d2 & (0 - shortOk));
         if (size - cur < 3) {
             m->near[cur - begin] = near;
             continue;
         }
-        const std::uint32_t key = Hash3(in + cur);
+        const std::uint8_t* pc = in + cur;
+        const std::uint32_t key3 = Hash3(pc);
+        std::uint32_t near3 = tripleHead[key3];
+        tripleHead[key3] = at;
+        tripleChain[at & (kTreeSlots - 1)] = near3;
+        while (at - near3 <= kWindow && std::memcmp(in + (near3 - base), pc, 3) != 0)
+            near3 = tripleChain[near3 & (kTreeSlots - 1)];
+        const std::uint32_t d3 = at - near3;
+        const std::uint32_t tripleOk = (d3 <= kWindow) & (reportLimit >= 3);
+        near[1] = std::uint16_t(d3 & (0 - tripleOk));
+        if (size - cur < 4) {
+            m->near[cur - begin] = near;
+            continue;
+        }
+        const std::uint32_t key = Hash4(pc);
         std::uint32_t cand = head[key];
         head[key] = at;
         std::uint32_t* lessSlot = &son[2 * (at & (kTreeSlots - 1))];
         std::uint32_t* greaterSlot = lessSlot + 1;
         // Nodes of one tree may differ from the first byte on (the hash
-        // joins some triples), so no common prefix is known yet.
+        // joins some keys), so no common prefix is known yet.
         std::uint32_t lessLen = 0;
         std::uint32_t greaterLen = 0;
-        std::uint32_t best = kMinMatch;
-        const std::uint8_t* pc = in + cur;
+        std::uint32_t best = 3;
         for (std::uint32_t depth = kSearchDepth;; --depth) {
             if (at - cand > kWindow || depth == 0) {
                 *lessSlot = *greaterSlot = 0;
