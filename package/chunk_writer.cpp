@@ -1,16 +1,45 @@
 // Chunk stream writer.  Chunks are independent, so worker threads take them
 // one at a time from a shared counter and each writes its chunk into a slot
 // of its own; the slots are joined in order, so the result does not depend
-// on the number of threads or on their timing.
+// on the number of threads or on their timing.  The encoder's work buffers
+// (a few MiB, touched for the first time at great cost) go back to a pool
+// after each call and serve the next.
 #include "package/chunk_writer.h"
 
 #include "package/dcl_encode.h"
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 namespace {
+
+struct WorkDeleter {
+    void operator()(DclEncoderWork* work) const { DclDeleteEncoderWork(work); }
+};
+typedef std::unique_ptr<DclEncoderWork, WorkDeleter> WorkPtr;
+
+std::mutex gPoolLock;
+std::vector<WorkPtr> gPool;
+
+WorkPtr TakeWork() {
+    {
+        std::lock_guard<std::mutex> hold(gPoolLock);
+        if (!gPool.empty()) {
+            WorkPtr work = std::move(gPool.back());
+            gPool.pop_back();
+            return work;
+        }
+    }
+    return WorkPtr(DclNewEncoderWork());
+}
+
+void ReturnWork(WorkPtr work) {
+    std::lock_guard<std::mutex> hold(gPoolLock);
+    gPool.push_back(std::move(work));
+}
 
 void PutLength(std::vector<std::uint8_t>* out, std::size_t value) {
     out->push_back(std::uint8_t(value & 0xFF));
@@ -45,12 +74,12 @@ std::vector<std::uint8_t> WriteChunkStream(const std::uint8_t* in, std::size_t s
     std::vector<std::vector<std::uint8_t>> chunks(count);
     std::atomic<std::size_t> next(0);
     auto worker = [&]() {
-        DclEncoderWork* work = DclNewEncoderWork();
+        WorkPtr work = TakeWork();
         for (std::size_t i = next++; i < count; i = next++) {
             const std::size_t begin = i * chunkSize;
-            WriteChunk(in + begin, std::min(chunkSize, size - begin), work, &chunks[i]);
+            WriteChunk(in + begin, std::min(chunkSize, size - begin), work.get(), &chunks[i]);
         }
-        DclDeleteEncoderWork(work);
+        ReturnWork(std::move(work));
     };
     unsigned threads = options.threads;
     if (threads == 0)
