@@ -1,33 +1,27 @@
 # Building installers inside this build.
 #
-# bq_package_sources(VAR DIR MANIFEST path [DEFINES NAME=VALUE ...]
-#                    [DEPENDS ...] [OPTIONS ...])
-#   Runs `bqpack build --sources-only DIR` on the manifest at build time and
-#   sets VAR to the generated sources to compile (the package table source
-#   and the assembler source that pulls in the blob region).  DEFINES give
-#   the manifest's ${NAME} values (generator expressions allowed, e.g.
-#   STANDINS=$<TARGET_FILE_DIR:standin_engine>); DEPENDS are targets or
-#   files the package needs first (the programs it packs); OPTIONS go to
-#   bqpack as they stand (e.g. --allow-broken, --chunk-size 4096).  The
-#   inputs the manifest names are tracked through a dependency file, so
-#   changing any of them regenerates the package.
+# bq_add_installer(NAME MANIFEST path [DAMAGED] [DEFINES NAME=VALUE ...]
+#                  [DEPENDS ...] [OPTIONS ...])
+#   (Windows builds) Runs `bqpack build` on the manifest at build time,
+#   writing the package into this tree's installer stub: NAME.exe in the
+#   current binary folder, made by the target NAME, whose property
+#   BQ_INSTALLER_FILE names the file.  DEFINES give the manifest's ${NAME}
+#   values (generator expressions allowed); DEPENDS are targets or files
+#   the package needs first (the programs it packs); OPTIONS go to bqpack
+#   as they stand (e.g. --allow-broken, --chunk-size 4096).  The inputs the
+#   manifest names are tracked through a dependency file, so changing any of
+#   them builds the installer again.  A static check NAME.image reads it
+#   without running it; DAMAGED: the package is damaged on purpose, and
+#   verify must say so.
 #
-# bq_add_installer(NAME MANIFEST path [DAMAGED] [DEFINES ...] [DEPENDS ...]
-#                  [OPTIONS ...])
-#   (Windows builds) The same package linked with the installer's code into
-#   the GUI program NAME.exe, and a test NAME.image, labelled "static", that
-#   checks its headers and reads its package with the native bqpack without
-#   running it; DAMAGED: the package is damaged on purpose, and verify must
-#   say so.
+# bq_package_sources(VAR DIR MANIFEST path [DEFINES ...] [DEPENDS ...]
+#                    [OPTIONS ...])
+#   Runs `bqpack build --sources-only DIR` and sets VAR to the generated
+#   sources (the package table source and the assembler source that pulls
+#   in the blob region), for test programs that compile a package in.
 #
-# The package tool is the native bqpack: the win32 configure takes its path
-# as -DBQPACK=...; the native build uses its own bqpack target.
-#
-# The installer's code is BQ_INSTALLER_LIBS (setup_core and the target of
-# its resource object).  At the end of the win32 configure, its link inputs
-# are also written to setup-runtime/link.txt in the build folder, one per
-# line, and the compiler to setup-runtime/compiler.txt, for
-# `bqpack build -o setup.exe` outside this build.
+# The package tool is the native bqpack: the Windows configures take its
+# path as -DBQPACK=...; the native build uses its own bqpack target.
 
 # The blob region is assembled with .incbin.
 enable_language(ASM)
@@ -42,17 +36,23 @@ function(bq_have_bqpack var)
   endif()
 endfunction()
 
+# bq_tool(TOOL DEPENDENCY): the native bqpack, and what a command that runs
+# it depends on.
+function(bq_tool tool dependency)
+  if(BQPACK)
+    set(${tool} ${BQPACK} PARENT_SCOPE)
+    set(${dependency} ${BQPACK} PARENT_SCOPE)
+  elseif(TARGET bqpack AND NOT CMAKE_CROSSCOMPILING)
+    set(${tool} $<TARGET_FILE:bqpack> PARENT_SCOPE)
+    set(${dependency} bqpack PARENT_SCOPE)
+  else()
+    message(FATAL_ERROR "no native bqpack (configure with -DBQPACK=PATH)")
+  endif()
+endfunction()
+
 function(bq_package_sources var dir)
   cmake_parse_arguments(P "" "MANIFEST" "DEFINES;DEPENDS;OPTIONS" ${ARGN})
-  if(BQPACK)
-    set(tool ${BQPACK})
-    set(tool_dependency ${BQPACK})
-  elseif(TARGET bqpack AND NOT CMAKE_CROSSCOMPILING)
-    set(tool $<TARGET_FILE:bqpack>)
-    set(tool_dependency bqpack)
-  else()
-    message(FATAL_ERROR "bq_package_sources: no native bqpack (configure with -DBQPACK=PATH)")
-  endif()
+  bq_tool(tool tool_dependency)
   get_filename_component(manifest ${P_MANIFEST} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
   set(defines)
   foreach(d ${P_DEFINES})
@@ -76,20 +76,30 @@ endfunction()
 
 function(bq_add_installer name)
   if(NOT WIN32)
-    message(FATAL_ERROR "bq_add_installer: installers are built in the win32 tree")
+    message(FATAL_ERROR "bq_add_installer: installers are built in the Windows trees")
   endif()
   cmake_parse_arguments(I "DAMAGED" "MANIFEST" "DEFINES;DEPENDS;OPTIONS" ${ARGN})
-  bq_package_sources(sources ${CMAKE_CURRENT_BINARY_DIR}/${name}.package
-    MANIFEST ${I_MANIFEST} DEFINES ${I_DEFINES} DEPENDS ${I_DEPENDS} OPTIONS ${I_OPTIONS})
-  add_executable(${name} WIN32 ${sources})
-  target_link_libraries(${name} PRIVATE ${BQ_INSTALLER_LIBS})
-  # No symbol table: smaller, and free of build paths.
-  target_link_options(${name} PRIVATE -s)
+  bq_tool(tool tool_dependency)
+  get_filename_component(manifest ${I_MANIFEST} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+  set(defines)
+  foreach(d ${I_DEFINES})
+    list(APPEND defines -D ${d})
+  endforeach()
+  set(output ${CMAKE_CURRENT_BINARY_DIR}/${name}.exe)
+  add_custom_command(OUTPUT ${output}
+    COMMAND ${tool} build ${manifest} --stub $<TARGET_FILE:setup_stub> -o ${output}
+      --depfile ${output}.d --quiet ${defines} ${I_OPTIONS}
+    DEPENDS ${manifest} ${tool_dependency} setup_stub ${I_DEPENDS}
+    DEPFILE ${output}.d
+    COMMENT "Building the installer ${name}.exe from ${I_MANIFEST}"
+    VERBATIM)
+  add_custom_target(${name} ALL DEPENDS ${output})
+  set_target_properties(${name} PROPERTIES BQ_INSTALLER_FILE ${output})
   set(expect)
   if(I_DAMAGED)
     set(expect damaged)
   endif()
-  bq_add_image_check(${name} ${BQPACK} ${expect})
+  bq_add_image_check(${name} ${output} ${BQPACK} ${expect})
 endfunction()
 
 # bq_add_static_check(NAME COMMAND...): a check of built images that runs
@@ -102,82 +112,10 @@ function(bq_add_static_check name)
   set_property(GLOBAL PROPERTY BQ_STATIC_CHECK_${name} ${ARGN})
 endfunction()
 
-# bq_add_image_check(TARGET [BQPACK [damaged]]): the static check of the
-# program's image (tests/images/check_image.sh).
-function(bq_add_image_check target)
-  bq_add_static_check(${target}.image
+# bq_add_image_check(NAME FILE [BQPACK [damaged]]): the static check NAME.image
+# of a program's image (tests/images/check_image.sh).
+function(bq_add_image_check name file)
+  bq_add_static_check(${name}.image
     bash ${PROJECT_SOURCE_DIR}/tests/images/check_image.sh ${BQ_WINDOWS_ARCH}
-      ${CMAKE_OBJDUMP} $<TARGET_FILE:${target}> ${ARGN})
+      ${CMAKE_OBJDUMP} ${file} ${ARGN})
 endfunction()
-
-# The link inputs of a target and everything it links, depth first: library
-# files, object files, system libraries (-lNAME) and options.
-function(bq_link_inputs target var)
-  set(items ${${var}})
-  get_target_property(type ${target} TYPE)
-  if(type STREQUAL "OBJECT_LIBRARY")
-    list(APPEND items "$<JOIN:$<TARGET_OBJECTS:${target}>,\n>")
-  elseif(type STREQUAL "STATIC_LIBRARY")
-    list(APPEND items "$<TARGET_FILE:${target}>")
-  endif()
-  get_target_property(options ${target} INTERFACE_LINK_OPTIONS)
-  if(options)
-    list(APPEND items ${options})
-  endif()
-  get_target_property(deps ${target} INTERFACE_LINK_LIBRARIES)
-  if(NOT deps)
-    get_target_property(more ${target} LINK_LIBRARIES)
-    if(more)
-      list(APPEND deps ${more})
-    endif()
-  endif()
-  foreach(dep ${deps})
-    string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" dep "${dep}")
-    if(NOT dep OR dep MATCHES "-NOTFOUND$")
-      continue()
-    elseif(TARGET ${dep})
-      get_target_property(aliased ${dep} ALIASED_TARGET)
-      if(aliased)
-        set(dep ${aliased})
-      endif()
-      if(NOT dep IN_LIST BQ_LINK_SEEN)
-        list(APPEND BQ_LINK_SEEN ${dep})
-        bq_link_inputs(${dep} items)
-      endif()
-    elseif(dep MATCHES "^-" OR IS_ABSOLUTE "${dep}")
-      list(APPEND items "${dep}")
-    elseif(NOT dep MATCHES "^\\$<")
-      list(APPEND items "-l${dep}")
-    endif()
-  endforeach()
-  set(BQ_LINK_SEEN ${BQ_LINK_SEEN} PARENT_SCOPE)
-  set(${var} ${items} PARENT_SCOPE)
-endfunction()
-
-function(bq_write_installer_runtime)
-  foreach(t ${BQ_INSTALLER_LIBS})
-    if(NOT TARGET ${t})
-      return()
-    endif()
-  endforeach()
-  set(BQ_LINK_SEEN ${BQ_INSTALLER_LIBS})
-  set(inputs)
-  foreach(t ${BQ_INSTALLER_LIBS})
-    bq_link_inputs(${t} inputs)
-  endforeach()
-  # Libraries that refer to each other are searched until nothing is left.
-  list(JOIN inputs "\n" text)
-  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/setup-runtime/link.txt
-    CONTENT "-Wl,--start-group\n${text}\n-Wl,--end-group\n")
-  # The compiler that links them: the runtime folder alone says which
-  # architecture's installer it makes.
-  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/setup-runtime/compiler.txt
-    CONTENT "${CMAKE_CXX_COMPILER}\n")
-endfunction()
-
-if(WIN32)
-  if(NOT DEFINED BQ_INSTALLER_LIBS)
-    set(BQ_INSTALLER_LIBS setup_core)
-  endif()
-  cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL bq_write_installer_runtime)
-endif()

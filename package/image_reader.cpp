@@ -8,30 +8,17 @@
 #include "digest/md5.h"
 #include "errors/error_record.h"
 #include "package/chunk_stream.h"
+#include "package/little_endian.h"
+#include "package/package_seal.h"
 
 namespace {
 
 enum : std::uint32_t {
-    kDosHeaderBytes = 64,
-    kCoffHeaderBytes = 20,
-    kSectionHeaderBytes = 40,
-    kMinOptionalHeaderPe32 = 96,      // standard and Windows fields of PE32
-    kMinOptionalHeaderPe32Plus = 112, // and of PE32+
-    kMachineI386 = 0x14C,
-    kMachineAmd64 = 0x8664,
-    kMagicPe32 = 0x10B,
-    kMagicPe32Plus = 0x20B,
     kChunkHeaderBytes = 4,
     kMaxChunkExpanded = 65535,
     kExpandScratchBytes = 65536,
     kMaxExpandedFile = 0x7FFFFFFF, // ExpandStream takes signed 32-bit sizes
 };
-
-const char kConfigMarker[] = "YYYinzYYY"; // and its NUL: 10 bytes
-const std::size_t kConfigMarkerBytes = 10;
-const std::size_t kConfigLengthOffset = 10;
-const std::size_t kConfigSourceOffset = 14;
-const std::size_t kConfigTextOffset = 274;
 
 struct TextField {
     TableField field;
@@ -53,17 +40,9 @@ const TextField kTextFields[] = {
     {kFieldDefaultFolder, "DefaultFolder", &PackageSettings::defaultFolder, false},
 };
 
-std::uint16_t Read16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t Read32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-std::uint64_t Read64(const std::uint8_t* p) {
-    return Read32(p) | (std::uint64_t{Read32(p + 4)} << 32);
+// The package table's layout in an image of this pointer width.
+const TableLayout& LayoutOf(const PeImage& image) {
+    return image.pointerBytes == 8 ? kTableLayout64 : kTableLayout32;
 }
 
 // A pointer field of the image: 32 or 64 bits.
@@ -84,34 +63,13 @@ std::string Num(std::uint64_t value) {
     return text;
 }
 
-// Bytes of a section that both lie in the file and are part of the image.
-std::uint32_t MappedSize(const ImageSection& section) {
-    if (section.virtualSize == 0)
-        return section.rawSize;
-    return std::min(section.virtualSize, section.rawSize);
-}
-
-// The section that holds va, with the offset of va inside it.
-const ImageSection* FindSection(const PeImage& image, std::uint64_t va, std::uint32_t* inSection) {
-    if (va < image.imageBase || va - image.imageBase > 0xFFFFFFFFu)
-        return nullptr;
-    const std::uint32_t rva = static_cast<std::uint32_t>(va - image.imageBase);
-    for (const ImageSection& s : image.sections) {
-        if (rva >= s.virtualAddress && rva - s.virtualAddress < MappedSize(s)) {
-            *inSection = rva - s.virtualAddress;
-            return &s;
-        }
-    }
-    return nullptr;
-}
-
 enum class TextResult { Ok, Null, Outside, Unterminated };
 
 TextResult ReadText(const PeImage& image, std::uint64_t va, std::string* text) {
     if (va == 0)
         return TextResult::Null;
     std::uint32_t at = 0;
-    const ImageSection* s = FindSection(image, va, &at);
+    const ImageSection* s = FindSectionAt(image, va, &at);
     if (!s)
         return TextResult::Outside;
     const std::uint8_t* p = image.data + s->rawOffset + at;
@@ -162,11 +120,11 @@ bool IsMarkerEnd(const std::vector<std::uint64_t>& ends, std::uint64_t va) {
 // just where the slot's FileData points.
 bool SlotLinked(const PeImage& image, const std::uint8_t* p, std::uint32_t i) {
     std::string name;
-    const TableLayout& layout = image.tableLayout;
+    const TableLayout& layout = LayoutOf(image);
     if (ReadText(image, ReadPointer(image, p + layout.At(kFieldFileNames, i)), &name) !=
         TextResult::Ok)
         return false;
-    const std::string marker = std::string("XXX") + name + "XXX" + '\0';
+    const std::string marker = BlobMarker(name);
     const std::uint32_t markerBytes = static_cast<std::uint32_t>(marker.size());
     const std::uint64_t dataVa = ReadPointer(image, p + layout.At(kFieldFileData, i));
     std::size_t at = 0;
@@ -183,7 +141,7 @@ bool SlotLinked(const PeImage& image, const std::uint8_t* p, std::uint32_t i) {
 // slots and not with the table's texts.  0 means it cannot be the table.
 std::uint32_t TableScore(const PeImage& image, const std::uint8_t* p,
                          const std::vector<std::uint64_t>& ends) {
-    const TableLayout& layout = image.tableLayout;
+    const TableLayout& layout = LayoutOf(image);
     const std::int32_t count = static_cast<std::int32_t>(Read32(p + layout.At(kFieldFileCount)));
     const bool countInRange = count >= 0 && count <= static_cast<std::int32_t>(kMaxPackageFiles);
     std::uint32_t linked = 0;
@@ -215,7 +173,7 @@ bool FindTable(const PeImage& image, const std::vector<std::uint64_t>& ends,
                std::uint64_t* tableVa) {
     std::uint32_t best = 0;
     const std::uint32_t align = image.pointerBytes;
-    const std::uint32_t tableBytes = image.tableLayout.size;
+    const std::uint32_t tableBytes = LayoutOf(image).size;
     for (const ImageSection& s : image.sections) {
         const std::uint32_t size = MappedSize(s);
         const std::uint64_t startVa = image.imageBase + s.virtualAddress;
@@ -311,9 +269,46 @@ bool FindConfig(const PeImage& image,
     return true;
 }
 
+// The anchor at the start of the package section of an image built from the
+// installer stub: it says where the table and the template are, and holds
+// the seal.  An image without the section is one made the old way (linked
+// with the package), whose table is found by the search.
+bool ReadAnchor(PackageImage* package, std::string* error) {
+    const PeImage& image = package->pe;
+    const ImageSection* section = FindSectionNamed(image, kPackageSection);
+    if (!section)
+        return true;
+    const AnchorLayout layout = MakeAnchorLayout(image.pointerBytes);
+    const std::uint8_t* a = image.data + section->rawOffset;
+    if (MappedSize(*section) < layout.size ||
+        std::memcmp(a, kAnchorMagic, kAnchorMagicBytes) != 0) {
+        *error = std::string("the package section ") + kPackageSection +
+                 " does not begin with the anchor";
+        return false;
+    }
+    const std::uint32_t version = Read32(a + layout.version);
+    if (version != kAnchorVersion) {
+        *error =
+            "package anchor of format version " + Num(version) + ", not " + Num(kAnchorVersion);
+        return false;
+    }
+    package->anchored = true;
+    package->tableVa = ReadPointer(image, a + layout.table);
+    package->configVa = ReadPointer(image, a + layout.config);
+    std::size_t at = 0;
+    if (!MapVirtualRange(image, package->tableVa, LayoutOf(image).size, &at)) {
+        *error = "package anchor: the table at " + HexVa(package->tableVa) +
+                 " lies outside the image's data";
+        return false;
+    }
+    package->sealState = Read32(a + layout.sealState);
+    std::memcpy(package->seal, a + layout.seal, kSealDigestBytes);
+    return true;
+}
+
 bool ReadTable(PackageImage* package, const std::vector<std::uint64_t>& ends, std::string* error) {
     const PeImage& image = package->pe;
-    const TableLayout& layout = image.tableLayout;
+    const TableLayout& layout = LayoutOf(image);
     std::size_t at = 0;
     MapVirtualRange(image, package->tableVa, layout.size, &at);
     const std::uint8_t* p = image.data + at;
@@ -367,7 +362,7 @@ bool ReadTable(PackageImage* package, const std::vector<std::uint64_t>& ends, st
             "file \"" + Printable(file.name) + "\" (slot " + std::to_string(i) + "): ";
 
         // The marker ends just where FileData points.
-        const std::string marker = std::string("XXX") + file.name + "XXX" + '\0';
+        const std::string marker = BlobMarker(file.name);
         const std::uint32_t markerBytes = static_cast<std::uint32_t>(marker.size());
         std::size_t markerAt = 0;
         if (file.dataVa < markerBytes || !IsMarkerEnd(ends, file.dataVa) ||
@@ -408,120 +403,6 @@ std::string Printable(const std::string& text) {
     return shown;
 }
 
-bool ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage* image, std::string* error) {
-    image->data = data;
-    image->size = size;
-    image->sections.clear();
-    if (size < kDosHeaderBytes) {
-        *error = "too short to be a Windows program (" + Num(size) + " bytes)";
-        return false;
-    }
-    if (data[0] != 'M' || data[1] != 'Z') {
-        *error = "not a Windows program (no MZ header)";
-        return false;
-    }
-    const std::uint32_t peAt = Read32(data + 0x3C);
-    if (std::uint64_t{peAt} + 4 + kCoffHeaderBytes > size) {
-        *error = "truncated: the PE header at offset " + HexVa(peAt) + " lies past the end (" +
-                 Num(size) + " bytes)";
-        return false;
-    }
-    if (std::memcmp(data + peAt, "PE\0\0", 4) != 0) {
-        *error = "no PE signature at offset " + HexVa(peAt);
-        return false;
-    }
-    const std::uint8_t* coff = data + peAt + 4;
-    const std::uint16_t machine = Read16(coff);
-    const std::uint16_t sectionCount = Read16(coff + 2);
-    const std::uint16_t optionalBytes = Read16(coff + 16);
-    const std::uint64_t optionalAt = std::uint64_t{peAt} + 4 + kCoffHeaderBytes;
-    if (optionalAt + optionalBytes > size) {
-        *error = "truncated: the optional header runs past the end (" + Num(size) + " bytes)";
-        return false;
-    }
-    const std::uint8_t* optional = data + optionalAt;
-    const std::uint16_t magic = optionalBytes < 2 ? 0 : Read16(optional);
-    // The machine and the optional header's form go together: an x86
-    // installer is PE32 with 32-bit pointers, an x64 one PE32+ with 64-bit.
-    if (machine == kMachineI386 && magic == kMagicPe32) {
-        image->pointerBytes = 4;
-    } else if (machine == kMachineAmd64 && magic == kMagicPe32Plus) {
-        image->pointerBytes = 8;
-    } else if (machine != kMachineI386 && machine != kMachineAmd64) {
-        char text[64];
-        std::snprintf(text, sizeof text, "not an x86 or x64 program (machine 0x%04x)", machine);
-        *error = text;
-        return false;
-    } else {
-        char text[96];
-        std::snprintf(text, sizeof text, "not a %s image (optional header magic 0x%04x)",
-                      machine == kMachineI386 ? "PE32" : "PE32+", static_cast<unsigned>(magic));
-        *error = text;
-        return false;
-    }
-    image->machine = machine;
-    image->tableLayout = image->pointerBytes == 8 ? kTableLayout64 : kTableLayout32;
-    const std::uint32_t minimum =
-        image->pointerBytes == 8 ? kMinOptionalHeaderPe32Plus : kMinOptionalHeaderPe32;
-    if (optionalBytes < minimum) {
-        *error = "unsupported optional header of " + Num(optionalBytes) + " bytes";
-        return false;
-    }
-    image->imageBase = image->pointerBytes == 8 ? Read64(optional + 24) : Read32(optional + 28);
-    if (sectionCount == 0 || sectionCount > kMaxImageSections) {
-        *error = "unsupported section count " + Num(sectionCount);
-        return false;
-    }
-    const std::uint64_t tableAt = optionalAt + optionalBytes;
-    if (tableAt + std::uint64_t{kSectionHeaderBytes} * sectionCount > size) {
-        *error = "truncated: the section table runs past the end (" + Num(size) + " bytes)";
-        return false;
-    }
-    for (std::uint32_t i = 0; i < sectionCount; ++i) {
-        const std::uint8_t* h = data + tableAt + std::uint64_t{kSectionHeaderBytes} * i;
-        ImageSection s;
-        const char* name = reinterpret_cast<const char*>(h);
-        s.name.assign(name, strnlen(name, 8));
-        s.virtualSize = Read32(h + 8);
-        s.virtualAddress = Read32(h + 12);
-        s.rawSize = Read32(h + 16);
-        s.rawOffset = Read32(h + 20);
-        s.characteristics = Read32(h + 36);
-        if (s.rawSize != 0 && std::uint64_t{s.rawOffset} + s.rawSize > size) {
-            *error = "truncated: section " + s.name + " needs " +
-                     Num(std::uint64_t{s.rawOffset} + s.rawSize) + " bytes, the file has " +
-                     Num(size);
-            return false;
-        }
-        const std::uint64_t end = std::uint64_t{s.virtualAddress} + MappedSize(s);
-        if (image->pointerBytes == 4 ? image->imageBase + end > 0xFFFFFFFFu
-                                     : image->imageBase > ~std::uint64_t{0} - end) {
-            *error = "section " + s.name + " lies beyond the address space";
-            return false;
-        }
-        image->sections.push_back(s);
-    }
-    return true;
-}
-
-bool MapVirtualRange(const PeImage& image, std::uint64_t va, std::uint32_t length,
-                     std::size_t* offset) {
-    if (va < image.imageBase || va - image.imageBase > 0xFFFFFFFFu)
-        return false;
-    const std::uint32_t rva = static_cast<std::uint32_t>(va - image.imageBase);
-    for (const ImageSection& s : image.sections) {
-        const std::uint32_t size = MappedSize(s);
-        if (size == 0 || rva < s.virtualAddress || rva - s.virtualAddress >= size)
-            continue;
-        const std::uint32_t at = rva - s.virtualAddress;
-        if (length > size - at)
-            return false;
-        *offset = std::size_t{s.rawOffset} + at;
-        return true;
-    }
-    return false;
-}
-
 bool ReadImageText(const PeImage& image, std::uint64_t va, std::string* text) {
     return ReadText(image, va, text) == TextResult::Ok;
 }
@@ -531,8 +412,11 @@ bool ReadPackageImage(const std::uint8_t* data, std::size_t size, PackageImage* 
     *package = PackageImage();
     if (!ParsePeImage(data, size, &package->pe, error))
         return false;
+    package->signature = package->pe.certSize != 0;
+    if (!ReadAnchor(package, error))
+        return false;
     const std::vector<std::uint64_t> ends = MarkerEnds(package->pe);
-    if (!FindTable(package->pe, ends, &package->tableVa)) {
+    if (!package->anchored && !FindTable(package->pe, ends, &package->tableVa)) {
         *error = "no package table found (nothing leads to a blob marker or to the "
                  "table's texts)";
         return false;
@@ -540,14 +424,16 @@ bool ReadPackageImage(const std::uint8_t* data, std::size_t size, PackageImage* 
     if (!ReadTable(package, ends, error))
         return false;
 
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> blobs;
-    for (const PackageFileEntry& file : package->files) {
-        const std::uint32_t markerBytes = static_cast<std::uint32_t>(file.name.size() + 7);
-        blobs.emplace_back(file.dataVa - markerBytes,
-                           markerBytes + kBlobDigestBytes + file.storedSize);
+    if (!package->anchored) {
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> blobs;
+        for (const PackageFileEntry& file : package->files) {
+            const std::uint32_t markerBytes = static_cast<std::uint32_t>(file.name.size() + 7);
+            blobs.emplace_back(file.dataVa - markerBytes,
+                               markerBytes + kBlobDigestBytes + file.storedSize);
+        }
+        if (!FindConfig(package->pe, blobs, &package->configVa, error))
+            return false;
     }
-    if (!FindConfig(package->pe, blobs, &package->configVa, error))
-        return false;
     if (!MapVirtualRange(package->pe, package->configVa, kConfigTemplateBytes,
                          &package->configOffset)) {
         *error =
@@ -555,10 +441,31 @@ bool ReadPackageImage(const std::uint8_t* data, std::size_t size, PackageImage* 
         return false;
     }
     const std::uint8_t* config = data + package->configOffset;
+    if (package->anchored && std::memcmp(config, kConfigMarker, kConfigMarkerBytes) != 0) {
+        *error = "configuration template at " + HexVa(package->configVa) + " has no marker";
+        return false;
+    }
     package->configLength = Read32(config + kConfigLengthOffset);
     const char* source = reinterpret_cast<const char*>(config + kConfigSourceOffset);
     package->configSourceName.assign(source, strnlen(source, kConfigSourceNameSize));
     return true;
+}
+
+SealCheck CheckSeal(const PackageImage& package, std::uint8_t computed[16]) {
+    SealInput input;
+    input.settings = &package.settings;
+    input.fileCount = package.fileCount;
+    for (const PackageFileEntry& f : package.files)
+        input.files.push_back({&f.name, f.expandedSize, f.storedSize, StoredDigest(package, f)});
+    input.configLength = package.configLength;
+    input.configSourceName = &package.configSourceName;
+    input.configText = ConfigText(package);
+    ComputeSeal(input, computed);
+    if (package.sealState == kSealAbsent)
+        return SealCheck::Absent;
+    return package.sealState == kSealPresent && std::memcmp(computed, package.seal, 16) == 0
+               ? SealCheck::Intact
+               : SealCheck::Broken;
 }
 
 const std::uint8_t* StoredDigest(const PackageImage& package, const PackageFileEntry& file) {

@@ -15,45 +15,17 @@
 #include "package/package_layout.h"
 #include "package/package_settings.h"
 #include "package/package_table.h"
+#include "package/pe_image.h"
 
 enum : std::uint32_t {
-    kImageTextMax = 259,         // texts of the table: 260-byte buffers in setup
-    kConfigTemplateBytes = 4370, // marker, length, source name, text
+    kImageTextMax = 259, // texts of the table: 260-byte buffers in setup
     kBlobDigestBytes = 16,
-    kMaxImageSections = 96,
     // A compressed chunk's cheapest item is a 518-byte match, which takes at
     // least 22 bits (flag 1, length code 7 + 8 extra bits, distance code 2
     // + 4 low bits): fewer than 24 output bytes per stored bit.
     kMaxExpansionPerStoredByte = 24 * 8,
 };
 
-struct ImageSection {
-    std::string name;
-    std::uint32_t virtualAddress = 0; // relative to the image base
-    std::uint32_t virtualSize = 0;
-    std::uint32_t rawOffset = 0; // file offset of the section's data
-    std::uint32_t rawSize = 0;   // bytes of it present in the file
-    std::uint32_t characteristics = 0;
-};
-
-struct PeImage {
-    const std::uint8_t* data = nullptr;
-    std::size_t size = 0;
-    std::uint16_t machine = 0;      // 0x14C x86, 0x8664 x64
-    std::uint32_t pointerBytes = 4; // 4 in PE32, 8 in PE32+
-    TableLayout tableLayout = kTableLayout32;
-    std::uint64_t imageBase = 0;
-    std::vector<ImageSection> sections;
-};
-
-// Parses the headers of a PE32 image for x86 or a PE32+ image for x64.  On
-// failure returns false with *error saying what is wrong (no file name in
-// it).
-bool ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage* image, std::string* error);
-// Maps [va, va + length) to a file offset when the range lies wholly in the
-// file data of one section.
-bool MapVirtualRange(const PeImage& image, std::uint64_t va, std::uint32_t length,
-                     std::size_t* offset);
 // Reads a NUL-terminated text of at most kImageTextMax bytes at va.
 bool ReadImageText(const PeImage& image, std::uint64_t va, std::string* text);
 
@@ -67,6 +39,10 @@ struct PackageFileEntry {
 
 struct PackageImage {
     PeImage pe;
+    bool anchored = false;  // found through the stub's anchor, not by searching
+    bool signature = false; // the image carries a certificate table (is signed)
+    std::uint32_t sealState = kSealAbsent;
+    std::uint8_t seal[16] = {};
     std::uint64_t tableVa = 0;
     std::int32_t fileCount = 0;
     std::vector<PackageFileEntry> files; // fileCount entries, table order
@@ -122,6 +98,11 @@ struct FileCheck {
 // walked and expanded, so that damage in it can be named.
 bool CheckPackageFile(const PackageImage& package, const PackageFileEntry& file, FileCheck* check,
                       std::vector<std::uint8_t>* expanded);
+
+// The package's seal computed again (into computed) and compared with the
+// one the anchor holds: Absent for an image without one (built the old way).
+enum class SealCheck { Absent, Intact, Broken };
+SealCheck CheckSeal(const PackageImage& package, std::uint8_t computed[16]);
 
 // Checks the configuration length (1 to 4096).
 bool CheckConfigLength(const PackageImage& package, std::string* problem);

@@ -1,7 +1,6 @@
-// Ties the table's description (package_layout.h) to PackageTable as this
-// compiler lays it out: a build for either pointer width fails here when
-// the two disagree, so the tools read and write the record the installer
-// reads.
+// Ties the table's and the anchor's descriptions (package_layout.h) to
+// PackageTable and PackageAnchor as this compiler lays them out: a build for either pointer width
+// fails here when the two disagree, so the tools read and write the record the installer reads.
 #include <cstddef>
 
 #include "package/package_layout.h"
@@ -45,5 +44,14 @@ static_assert(offsetof(PackageTable, DefaultFolder) == kLayout.offset[kFieldDefa
               "DefaultFolder");
 static_assert(offsetof(PackageTable, AskForFolder) == kLayout.offset[kFieldAskForFolder],
               "AskForFolder");
+
+constexpr AnchorLayout kAnchor = MakeAnchorLayout(sizeof(void*));
+static_assert(sizeof(PackageAnchor) == kAnchor.size, "PackageAnchor size");
+static_assert(offsetof(PackageAnchor, version) == kAnchor.version, "version");
+static_assert(offsetof(PackageAnchor, table) == kAnchor.table, "table");
+static_assert(offsetof(PackageAnchor, config) == kAnchor.config, "config");
+static_assert(offsetof(PackageAnchor, sealState) == kAnchor.sealState, "sealState");
+static_assert(offsetof(PackageAnchor, seal) == kAnchor.seal, "seal");
+static_assert(sizeof(ConfigTemplate) == 4370, "ConfigTemplate");
 
 } // namespace

@@ -6,6 +6,7 @@
 // two together in every build.  Portable: no platform headers.
 #pragma once
 #include <cstdint>
+#include <string>
 
 enum class TableFieldKind : std::uint8_t {
     Text,   // pointer to a NUL-terminated text (null where unused)
@@ -88,3 +89,57 @@ constexpr TableLayout MakeTableLayout(std::uint32_t pointerBytes) {
 
 inline constexpr TableLayout kTableLayout32 = MakeTableLayout(4);
 inline constexpr TableLayout kTableLayout64 = MakeTableLayout(8);
+
+// The installer stub carries its package in a section of its own,
+// kPackageSection, which begins with the anchor: a record that names the
+// stub's format and leads to the table and the template (wherever the
+// linker put them inside the section), and carries the package's seal.
+// The installer never reads the anchor; the tool that writes a package
+// into a stub and the reader of built installers go straight to it.
+inline constexpr char kPackageSection[] = ".bqpkg";
+inline constexpr char kAnchorMagic[12] = "BQPKGSTUB"; // and NUL bytes to 12
+enum : std::uint32_t {
+    kAnchorMagicBytes = 12,
+    kAnchorVersion = 1,
+    kSealDigestBytes = 16,
+    kSealAbsent = 0,  // a stub, or a package written without a seal
+    kSealPresent = 1, // the seal holds the package's digest
+};
+
+struct AnchorLayout {
+    std::uint32_t version;   // the format version, kAnchorVersion
+    std::uint32_t table;     // pointer to the package table
+    std::uint32_t config;    // pointer to the configuration template
+    std::uint32_t sealState; // kSealAbsent or kSealPresent
+    std::uint32_t seal;      // kSealDigestBytes
+    std::uint32_t size;
+};
+
+constexpr AnchorLayout MakeAnchorLayout(std::uint32_t pointerBytes) {
+    const std::uint32_t table =
+        (kAnchorMagicBytes + 4 + pointerBytes - 1) / pointerBytes * pointerBytes;
+    const std::uint32_t end = table + 2 * pointerBytes + 4 + kSealDigestBytes;
+    return AnchorLayout{kAnchorMagicBytes,
+                        table,
+                        table + pointerBytes,
+                        table + 2 * pointerBytes,
+                        table + 2 * pointerBytes + 4,
+                        (end + pointerBytes - 1) / pointerBytes * pointerBytes};
+}
+
+// The configuration template: a fixed region with no alignment between its
+// fields, found by its marker.
+inline constexpr char kConfigMarker[] = "YYYinzYYY"; // and its NUL: 10 bytes
+enum : std::uint32_t {
+    kConfigMarkerBytes = 10,
+    kConfigLengthOffset = 10, // unsigned 32-bit count of text bytes, 1 to 4096
+    kConfigSourceOffset = 14, // 260 bytes: the template's source file name, NUL-padded
+    kConfigTextOffset = 274,  // 4096 bytes: the text, zero beyond its length
+    kConfigTemplateBytes = 4370,
+};
+
+// The marker in front of each blob of the package: "XXX", the file's name,
+// "XXX" and a NUL byte; the table's FileData points just past it.
+inline std::string BlobMarker(const std::string& name) {
+    return std::string("XXX") + name + "XXX" + '\0';
+}

@@ -1,6 +1,7 @@
-// `bqpack build`: reads a manifest, generates the package sources and, unless
-// only the sources are wanted, compiles them with the MinGW compiler and
-// links them with the installer's code into setup.exe.
+// `bqpack build`: reads a manifest, compresses its files and writes the
+// package into a copy of the installer stub, which gives setup.exe: no
+// compiler or linker runs.  --sources-only writes the package as sources
+// instead, for programs that compile a package in (the tests do).
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -11,45 +12,45 @@
 #include <vector>
 
 #ifdef _WIN32
-#include <direct.h>
-#include <process.h>
+#include <windows.h>
 #else
-#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
+#include "package/stub_writer.h"
 #include "tools/bqpack/cmd_build.h"
 #include "tools/bqpack/exit_status.h"
 #include "tools/bqpack/generate.h"
 #include "tools/bqpack/manifest.h"
+#include "tools/bqpack/output_file.h"
 
-#ifndef BQPACK_DEFAULT_RUNTIME
-#define BQPACK_DEFAULT_RUNTIME ""
+// The stubs of the build trees of the source this bqpack was built from.
+#ifndef BQPACK_BUILD_STUB_X86
+#define BQPACK_BUILD_STUB_X86 ""
+#endif
+#ifndef BQPACK_BUILD_STUB_X64
+#define BQPACK_BUILD_STUB_X64 ""
 #endif
 
 namespace {
 
-const char kDefaultCompiler[] = "i686-w64-mingw32-g++-posix";
-const char kRuntimeList[] = "link.txt"; // the installer's link inputs, one per line
-// The compiler the runtime folder's objects were built with (one line): the
-// one that links them, whatever the architecture.
-const char kRuntimeCompiler[] = "compiler.txt";
-
 const char kUsage[] =
-    "usage: bqpack build MANIFEST (-o SETUP.EXE | --sources-only DIR) [options]\n"
+    "usage: bqpack build MANIFEST -o SETUP.EXE [options]\n"
+    "       bqpack build MANIFEST --sources-only DIR [options]\n"
     "  -o FILE              the installer to write\n"
-    "  --sources-only DIR   only write the generated sources into DIR\n"
+    "  --arch x86|x64       the installer's architecture (default x86, the product)\n"
+    "  --stub FILE          the installer stub to write the package into (default:\n"
+    "                       setup-stub-ARCH.exe beside bqpack, in ../share/bqpack,\n"
+    "                       or in the build tree bqpack came from)\n"
+    "  --sources-only DIR   only write the package as sources into DIR\n"
     "  -D NAME=VALUE        value of ${NAME} in the manifest (also --define)\n"
     "  --chunk-size N       bytes per chunk, 1 to 65535 (default 32768)\n"
     "  --jobs N             compression threads (default: one per core)\n"
-    "  --cxx PROGRAM        MinGW C++ compiler (default $BQPACK_CXX, else the\n"
-    "                       runtime's own, else i686-w64-mingw32-g++-posix)\n"
-    "  --runtime DIR        the installer's code (default $BQPACK_RUNTIME or the build's)\n"
     "  --depfile FILE       write the inputs read as a make dependency file\n"
     "  --quiet              no progress on stderr\n"
     "  --allow-broken       for tests only: accept broken-* manifest keys\n"
     "\n" BQPACK_EXIT_STATUS_HELP
-    "A bad manifest is a damaged input (2); a failed link leaves no output (3).\n";
+    "A bad manifest or stub is a damaged input (2).\n";
 
 int Fail(const std::string& message, int status) {
     std::fprintf(stderr, "bqpack: %s\n", message.c_str());
@@ -73,6 +74,48 @@ bool ParseCount(const char* text, unsigned long limit, unsigned long* value) {
 bool IsDirectory(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsFile(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The folder a path's last component lies in ("." for a bare name).
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+
+// The folder this program was started from.
+std::string ProgramFolder() {
+#ifdef _WIN32
+    char path[MAX_PATH];
+    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? FolderOf(std::string(path, n)) : std::string();
+#else
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path);
+    return n > 0 && std::size_t(n) < sizeof path ? FolderOf(std::string(path, std::size_t(n)))
+                                                 : std::string();
+#endif
+}
+
+// The stub of an architecture: beside bqpack (a folder unpacked as it is),
+// in ../share/bqpack (installed), else in the build tree bqpack came from.
+std::string FindStub(const std::string& arch) {
+    const std::string name = "setup-stub-" + arch + ".exe";
+    const std::string folder = ProgramFolder();
+    if (!folder.empty()) {
+        for (const std::string& candidate :
+             {folder + "/" + name, folder + "/../share/bqpack/" + name})
+            if (IsFile(candidate))
+                return candidate;
+    }
+    const std::string built = arch == "x64" ? BQPACK_BUILD_STUB_X64 : BQPACK_BUILD_STUB_X86;
+    return !built.empty() && IsFile(built) ? built : std::string();
 }
 
 // Make-style dependency list: the output depends on every input read.
@@ -99,102 +142,41 @@ bool WriteDepfile(const std::string& path, const std::string& target,
     return bool(out);
 }
 
-int RunProgram(const std::vector<std::string>& args) {
-#ifdef _WIN32
-    std::vector<std::string> quoted;
-    for (const std::string& a : args)
-        quoted.push_back("\"" + a + "\"");
-    std::vector<const char*> argv;
-    for (const std::string& a : quoted)
-        argv.push_back(a.c_str());
-    argv.push_back(nullptr);
-    std::fflush(nullptr);
-    return int(_spawnvp(_P_WAIT, args[0].c_str(), argv.data()));
-#else
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    std::fflush(nullptr);
-    pid_t pid = fork();
-    if (pid < 0)
-        return -1;
-    if (pid == 0) {
-        execvp(argv[0], argv.data());
-        std::fprintf(stderr, "bqpack: cannot run %s: %s\n", argv[0], std::strerror(errno));
-        _exit(127);
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0)
-        if (errno != EINTR)
-            return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-}
-
-// A fresh folder for the generated sources of one link.
-bool MakeWorkFolder(const std::string& output, std::string* folder) {
-#ifdef _WIN32
-    *folder = output + ".bqpack-work";
-    return _mkdir(folder->c_str()) == 0;
-#else
-    (void)output;
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/bqpack-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (!mkdtemp(buffer.data()))
-        return false;
-    *folder = buffer.data();
-    return true;
-#endif
-}
-
-void RemoveWorkFolder(const std::string& folder) {
-    for (const char* name :
-         {kGeneratedTableSource, kGeneratedTableHeader, kGeneratedBlobAssembly, kGeneratedBlobData})
-        std::remove((folder + "/" + name).c_str());
-    rmdir(folder.c_str());
-}
-
-// The link inputs listed in the runtime folder; relative entries that are
-// not options are taken from the folder.
-bool ReadRuntime(const std::string& folder, std::vector<std::string>* inputs, std::string* error) {
-    std::string list = folder + "/" + kRuntimeList;
-    std::ifstream in(list);
+bool ReadFile(const std::string& path, std::vector<std::uint8_t>* bytes, std::string* why) {
+    std::ifstream in(path, std::ios::binary);
     if (!in) {
-        *error = list + ": cannot open the installer's link list (give --runtime DIR)";
+        *why = std::strerror(errno);
         return false;
     }
-    std::string line;
-    while (std::getline(in, line)) {
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
-            line.pop_back();
-        if (line.empty() || line[0] == '#')
-            continue;
-        bool relative = line[0] != '-' && line[0] != '/';
-        inputs->push_back(relative ? folder + "/" + line : line);
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        *why = "read error";
+        return false;
     }
     return true;
 }
 
-// The compiler recorded in the runtime folder, else the default.
-std::string RuntimeCompiler(const std::string& folder) {
-    std::ifstream in(folder + "/" + kRuntimeCompiler);
-    std::string line;
-    if (in && std::getline(in, line)) {
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
-            line.pop_back();
-        if (!line.empty())
-            return line;
-    }
-    return kDefaultCompiler;
+// The package of the manifest as the stub writer takes it.
+StubPackage PackageOf(const Manifest& m, const PackageLayout& layout,
+                      const std::vector<std::uint8_t>& region, const std::string& configText) {
+    StubPackage p;
+    p.settings = m.settings;
+    for (const PackedFile& f : layout.files)
+        p.files.push_back({f.name, f.expandedSize, f.storedSize, f.dataOffset});
+    p.region = region.data();
+    p.regionSize = region.size();
+    p.fileCount = m.broken.fileCountSet ? m.broken.fileCount : std::int32_t(layout.files.size());
+    p.configLength =
+        m.broken.configLengthSet ? m.broken.configLength : std::uint32_t(configText.size());
+    p.configText = configText;
+    p.configSourceName = m.configSourceName;
+    return p;
 }
 
 } // namespace
 
 int CmdBuild(int argc, char** argv) {
-    std::string manifestPath, output, sourcesDir, depfile, compiler, runtime;
+    std::string manifestPath, output, sourcesDir, depfile, stubPath, arch;
     ManifestOptions manifestOptions;
     GenerateOptions generate;
     generate.progress = true;
@@ -217,12 +199,12 @@ int CmdBuild(int argc, char** argv) {
         } else if (a == "--depfile") {
             if (!value(&depfile))
                 return UsageError("--depfile needs a file name");
-        } else if (a == "--cxx") {
-            if (!value(&compiler))
-                return UsageError("--cxx needs a program");
-        } else if (a == "--runtime") {
-            if (!value(&runtime))
-                return UsageError("--runtime needs a folder");
+        } else if (a == "--stub") {
+            if (!value(&stubPath))
+                return UsageError("--stub needs a file name");
+        } else if (a == "--arch") {
+            if (!value(&arch) || (arch != "x86" && arch != "x64"))
+                return UsageError("--arch needs x86 or x64");
         } else if (a == "-D" || a == "--define" || (a.size() > 2 && a.compare(0, 2, "-D") == 0)) {
             if (a.size() > 2 && a[1] == 'D')
                 v = a.substr(2);
@@ -246,7 +228,7 @@ int CmdBuild(int argc, char** argv) {
             manifestOptions.allowBroken = true;
         } else if (a == "-h" || a == "--help") {
             std::fputs(kUsage, stdout);
-            return 0;
+            return kExitOk;
         } else if (!a.empty() && a[0] == '-') {
             return UsageError("unknown option " + a);
         } else if (manifestPath.empty()) {
@@ -255,21 +237,53 @@ int CmdBuild(int argc, char** argv) {
             return UsageError("more than one manifest given: " + a);
         }
     }
-    if (manifestPath.empty() || (output.empty() && sourcesDir.empty())) {
-        std::fputs(kUsage, stderr);
-        return kExitUsage;
+    if (manifestPath.empty())
+        return UsageError("no manifest given");
+    if (output.empty() == sourcesDir.empty())
+        return UsageError("give either -o SETUP.EXE or --sources-only DIR");
+    if (!sourcesDir.empty() && (!stubPath.empty() || !arch.empty()))
+        return UsageError("--stub and --arch go with -o, not with --sources-only");
+
+    // Everything that can be found wrong before the compression is checked
+    // first: the output's folder, the stub, the manifest.
+    std::vector<std::uint8_t> stub;
+    std::string error;
+    if (!sourcesDir.empty()) {
+        if (!IsDirectory(sourcesDir))
+            return Fail(sourcesDir + ": no such folder", kExitOutput);
+    } else {
+        if (!IsDirectory(FolderOf(output)))
+            return Fail(output + ": cannot write: the folder " + FolderOf(output) +
+                            " does not exist",
+                        kExitOutput);
+        std::string why;
+        if (!MayReplace(output, &why))
+            return Fail(output + ": " + why, kExitOutput);
+        if (stubPath.empty()) {
+            stubPath = FindStub(arch.empty() ? "x86" : arch);
+            if (stubPath.empty())
+                return Fail("no installer stub for " + (arch.empty() ? "x86" : arch) +
+                                " (give --stub FILE)",
+                            kExitInput);
+        }
+        if (!ReadFile(stubPath, &stub, &why))
+            return Fail(stubPath + ": cannot read: " + why, kExitInput);
+        std::string stubArch;
+        if (!CheckStub(stub.data(), stub.size(), &stubArch, &why))
+            return Fail(stubPath + ": " + why, kExitInput);
+        if (!arch.empty() && arch != stubArch)
+            return Fail(stubPath + ": an " + stubArch + " stub, not " + arch, kExitInput);
+        if (generate.progress)
+            std::fprintf(stderr, "bqpack: stub %s (%s)\n", stubPath.c_str(), stubArch.c_str());
     }
-    if (!sourcesDir.empty() && !IsDirectory(sourcesDir))
-        return Fail(sourcesDir + ": no such folder", kExitOutput);
 
     Manifest manifest;
-    std::string error;
     if (!ReadManifest(manifestPath, manifestOptions, &manifest, &error))
         return Fail(error, kExitInput);
 
     std::vector<std::string> inputs;
-    bool outputFailed = false;
     if (!sourcesDir.empty()) {
+        bool outputFailed = false;
         if (!GenerateSources(manifest, generate, sourcesDir, &inputs, nullptr, &error,
                              &outputFailed))
             return Fail(error, outputFailed ? kExitOutput : kExitInput);
@@ -279,57 +293,19 @@ int CmdBuild(int argc, char** argv) {
         return kExitOk;
     }
 
-    if (runtime.empty()) {
-        const char* env = std::getenv("BQPACK_RUNTIME");
-        runtime = env && *env ? env : BQPACK_DEFAULT_RUNTIME;
-    }
-    if (compiler.empty()) {
-        const char* env = std::getenv("BQPACK_CXX");
-        compiler = env && *env ? env : RuntimeCompiler(runtime);
-    }
-    std::vector<std::string> runtimeInputs;
-    if (!ReadRuntime(runtime, &runtimeInputs, &error))
+    std::vector<std::uint8_t> region;
+    PackageLayout layout;
+    std::string configText;
+    if (!GeneratePackage(manifest, generate, &region, &layout, &configText, &inputs, &error))
         return Fail(error, kExitInput);
-
-    std::string work;
-    if (!MakeWorkFolder(output, &work))
-        return Fail("cannot create a work folder: " + std::string(std::strerror(errno)),
-                    kExitOutput);
-    if (!GenerateSources(manifest, generate, work, &inputs, nullptr, &error, &outputFailed)) {
-        RemoveWorkFolder(work);
-        return Fail(error, outputFailed ? kExitOutput : kExitInput);
-    }
-    // Link beside the output and rename, so a failed link leaves no file.
-    std::string partial = output + ".part";
-    std::vector<std::string> command = {compiler,
-                                        "-std=c++17",
-                                        "-Os",
-                                        "-mwindows",
-                                        "-static",
-                                        "-s",
-                                        "-Wl,--no-insert-timestamp",
-                                        "-o",
-                                        partial,
-                                        work + "/" + kGeneratedTableSource,
-                                        work + "/" + kGeneratedBlobAssembly};
-    command.insert(command.end(), runtimeInputs.begin(), runtimeInputs.end());
-    if (generate.progress)
-        std::fprintf(stderr, "bqpack: linking %s\n", output.c_str());
-    int status = RunProgram(command);
-    RemoveWorkFolder(work);
-    if (status != 0) {
-        std::remove(partial.c_str());
-        return Fail(output + ": the compiler " + compiler + " failed (status " +
-                        std::to_string(status) + ")",
-                    kExitOutput);
-    }
-#ifdef _WIN32
-    std::remove(output.c_str()); // rename does not replace a file there
-#endif
-    if (std::rename(partial.c_str(), output.c_str()) != 0) {
-        std::remove(partial.c_str());
-        return Fail(output + ": cannot write: " + std::strerror(errno), kExitOutput);
-    }
+    inputs.push_back(stubPath);
+    std::vector<std::uint8_t> image;
+    if (!WritePackageIntoStub(stub.data(), stub.size(),
+                              PackageOf(manifest, layout, region, configText), &image, &error))
+        return Fail(manifestPath + ": " + error, kExitInput);
+    std::string why;
+    if (!WriteOutputFile(output, image.data(), image.size(), &why))
+        return Fail(output + ": " + why, kExitOutput);
     if (!depfile.empty() && !WriteDepfile(depfile, output, inputs))
         return Fail(depfile + ": cannot write", kExitOutput);
     return kExitOk;

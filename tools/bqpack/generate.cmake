@@ -1,5 +1,5 @@
-# The build command of bqpack (manifests, generated package sources, the
-# link with the installer's code) as a library, for the bqpack program and
+# The build command of bqpack (manifests, the package written into the
+# installer stub, or as sources) as a library, for the bqpack program and
 # its tests.  Included from this folder's CMakeLists.txt.
 
 # Every set of generated sources carries a copy of the package table's
@@ -17,10 +17,12 @@ add_library(bqpack_build STATIC
   ${CMAKE_CURRENT_LIST_DIR}/cmd_build.cpp)
 target_include_directories(bqpack_build PUBLIC ${PROJECT_SOURCE_DIR}
   PRIVATE ${CMAKE_BINARY_DIR}/generated)
-target_link_libraries(bqpack_build PUBLIC package_encode digest bqpack_common)
+target_link_libraries(bqpack_build PUBLIC package_encode package_image digest bqpack_common)
 if(NOT WIN32)
-  # Where `bqpack build` finds the installer's code when neither --runtime
-  # nor BQPACK_RUNTIME says: the win32 tree that scripts/build makes.
+  # Where `bqpack build` looks for the installer stubs last, when none lies
+  # beside it or in ../share/bqpack: the Windows trees that scripts/build
+  # makes beside this one.
   target_compile_definitions(bqpack_build PRIVATE
-    BQPACK_DEFAULT_RUNTIME="${PROJECT_SOURCE_DIR}/build/win32/setup-runtime")
+    BQPACK_BUILD_STUB_X86="${PROJECT_SOURCE_DIR}/build/win32/setup/setup-stub-x86.exe"
+    BQPACK_BUILD_STUB_X64="${PROJECT_SOURCE_DIR}/build/win64/setup/setup-stub-x64.exe")
 endif()

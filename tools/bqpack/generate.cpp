@@ -25,15 +25,21 @@ enum : std::uint64_t {
     kSlicesPerReport = 128,    // chunks compressed between two progress reports
 };
 
+// The blob region as it is written: to a file, or kept in memory.
 struct Output {
     std::FILE* file = nullptr;
+    std::vector<std::uint8_t>* memory = nullptr;
     std::string path;
     std::uint64_t written = 0;
     bool failed = false;
 
     void Write(const void* bytes, std::size_t size) {
-        if (size && std::fwrite(bytes, 1, size, file) != size)
+        if (memory) {
+            const std::uint8_t* b = static_cast<const std::uint8_t*>(bytes);
+            memory->insert(memory->end(), b, b + size);
+        } else if (size && std::fwrite(bytes, 1, size, file) != size) {
             failed = true;
+        }
         written += size;
     }
 };
@@ -234,10 +240,6 @@ bool WriteTextFile(const std::string& path, const std::string& text, std::string
 
 } // namespace
 
-std::string BlobMarker(const std::string& name) {
-    return std::string("XXX") + name + "XXX" + '\0';
-}
-
 std::string EscapeText(const std::string& text) {
     std::string s;
     for (char ch : text) {
@@ -405,4 +407,19 @@ bool GenerateSources(const Manifest& manifest, const GenerateOptions& options,
     else if (layoutOut)
         *layoutOut = layout;
     return ok;
+}
+
+bool GeneratePackage(const Manifest& manifest, const GenerateOptions& options,
+                     std::vector<std::uint8_t>* region, PackageLayout* layout,
+                     std::string* configText, std::vector<std::string>* inputs,
+                     std::string* error) {
+    inputs->push_back(manifest.path);
+    inputs->push_back(manifest.config);
+    if (!ReadConfigText(manifest, configText, error))
+        return false;
+    region->clear();
+    Output out;
+    out.memory = region;
+    *layout = PackageLayout();
+    return WriteBlobRegion(manifest, options, &out, layout, inputs, error);
 }

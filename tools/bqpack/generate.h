@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "package/chunk_writer.h"
+#include "package/package_layout.h"
 #include "tools/bqpack/manifest.h"
 
 // Names of the generated files inside the sources folder.
@@ -36,8 +37,6 @@ struct PackageLayout {
     std::uint64_t regionSize = 0;
 };
 
-// The marker in front of a blob: "XXX", the name, "XXX" and a NUL byte.
-std::string BlobMarker(const std::string& name);
 // Text as the body of a C++ string literal: printable ASCII stays, the rest
 // becomes three-digit octal escapes (so no escape can swallow what follows).
 std::string EscapeText(const std::string& text);
@@ -61,3 +60,12 @@ bool ReadConfigText(const Manifest& manifest, std::string* text, std::string* er
 bool GenerateSources(const Manifest& manifest, const GenerateOptions& options,
                      const std::string& folder, std::vector<std::string>* inputs,
                      PackageLayout* layout, std::string* error, bool* outputFailed = nullptr);
+
+// Compresses every file of the manifest into the blob region, kept in
+// *region, with each file's place in it in *layout, and reads the
+// configuration text.  The inputs read are appended to *inputs.  On failure
+// *error holds one line naming the file and what is wrong.
+bool GeneratePackage(const Manifest& manifest, const GenerateOptions& options,
+                     std::vector<std::uint8_t>* region, PackageLayout* layout,
+                     std::string* configText, std::vector<std::string>* inputs,
+                     std::string* error);

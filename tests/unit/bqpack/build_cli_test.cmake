@@ -1,7 +1,8 @@
 # bqpack build from the command line: exit statuses, one-line messages, no
 # output on failure, and byte-identical results for the same inputs.
 # -DBQPACK=tool -DDATA=test data folder -DWORK=scratch folder
-# [-DRUNTIME=installer runtime folder: also link setup.exe]
+# [-DSTUB=installer stub -DARCH=x86|x64 -DFOREIGN=a program that is no stub:
+#  also build setup.exe]
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/one ${WORK}/two ${WORK}/usage)
 
@@ -44,7 +45,7 @@ foreach(i 1 2 3 4 5 6 7)
   file(APPEND ${bad} "file = f${i} ${DATA}/one.bin\n")
 endforeach()
 file(MAKE_DIRECTORY ${WORK}/bad)
-run(2 ${bad} --sources-only ${WORK}/bad -o ${WORK}/bad.exe)
+run(2 ${bad} --sources-only ${WORK}/bad)
 expect_message("^bqpack: .*/bad\\.bqm:8: more than 6 files; a package holds at most 6\n$")
 file(GLOB left ${WORK}/bad/* ${WORK}/bad.exe*)
 if(left)
@@ -76,19 +77,59 @@ endif()
 # An output folder that does not exist: the output cannot be written.
 run(3 ${DATA}/full.bqm --sources-only ${WORK}/no-such-folder)
 
-if(RUNTIME)
-  # Linked installers: the same inputs give the same image.
-  run(0 ${DATA}/full.bqm --runtime ${RUNTIME} -o ${WORK}/one/setup.exe --quiet --jobs 1)
-  run(0 ${DATA}/full.bqm --runtime ${RUNTIME} -o ${WORK}/two/setup.exe --quiet --jobs 2)
+# -o and --sources-only are two ways to build, not one.
+run(1 ${DATA}/full.bqm --sources-only ${WORK}/usage -o ${WORK}/usage/setup.exe)
+expect_message("give either -o SETUP.EXE or --sources-only DIR")
+
+if(STUB)
+  # Installers written into the stub: the same inputs give the same image.
+  run(0 ${DATA}/full.bqm --stub ${STUB} -o ${WORK}/one/setup.exe --quiet --jobs 1)
+  run(0 ${DATA}/full.bqm --stub ${STUB} --arch ${ARCH} -o ${WORK}/two/setup.exe --quiet --jobs 2)
   expect_same(${WORK}/one/setup.exe ${WORK}/two/setup.exe)
   file(READ ${WORK}/one/setup.exe head LIMIT 2 HEX)
   if(NOT head STREQUAL "4d5a")
     message(FATAL_ERROR "setup.exe is not a Windows image")
   endif()
-  # A failing compiler leaves neither the output nor a partial file.
-  run(3 ${DATA}/full.bqm --runtime ${RUNTIME} --cxx false -o ${WORK}/failed.exe --quiet)
-  expect_message("failed\\.exe: the compiler false failed")
-  if(EXISTS ${WORK}/failed.exe OR EXISTS ${WORK}/failed.exe.part)
-    message(FATAL_ERROR "a failed link left an output file")
+  # The stub of the other architecture is asked for: refused.
+  if(ARCH STREQUAL "x86")
+    set(other x64)
+  else()
+    set(other x86)
+  endif()
+  run(2 ${DATA}/full.bqm --stub ${STUB} --arch ${other} -o ${WORK}/failed.exe --quiet)
+  expect_message("an ${ARCH} stub, not ${other}\n$")
+
+  # Stubs that are not ours or are damaged: one line, status 2, no output.
+  # They are made with coreutils, as CMake writes no arbitrary bytes.
+  file(SIZE ${STUB} stub_size)
+  math(EXPR half "${stub_size} / 2")
+  execute_process(COMMAND head -c ${half} ${STUB} OUTPUT_FILE ${WORK}/truncated.exe)
+  file(READ ${STUB} stub HEX)
+  string(FIND "${stub}" "4251504b47535455420000000100" anchor) # "BQPKGSTUB", version 1
+  if(anchor LESS 0)
+    message(FATAL_ERROR "no anchor in ${STUB}")
+  endif()
+  math(EXPR version_at "${anchor} / 2 + 12")
+  file(COPY_FILE ${STUB} ${WORK}/version2.exe)
+  execute_process(COMMAND sh -c "printf '\\002' | dd of=${WORK}/version2.exe bs=1 seek=${version_at} conv=notrunc status=none")
+  file(COPY_FILE ${STUB} ${WORK}/appended.exe)
+  file(APPEND ${WORK}/appended.exe "x")
+  foreach(case "truncated.exe;truncated" "version2.exe;format version 2; this bqpack writes version 1"
+      "appended.exe;1 bytes follow its sections" "${FOREIGN};no package section"
+      "${WORK}/one/setup.exe;already holds a package")
+    list(GET case 0 stub_file)
+    list(GET case 1 why)
+    if(NOT IS_ABSOLUTE ${stub_file})
+      set(stub_file ${WORK}/${stub_file})
+    endif()
+    run(2 ${DATA}/full.bqm --stub ${stub_file} -o ${WORK}/failed.exe --quiet)
+    expect_message("^bqpack: .*: .*${why}")
+  endforeach()
+  # A missing output folder is found before any compression.
+  run(3 ${DATA}/full.bqm --stub ${STUB} -o ${WORK}/no-such-folder/setup.exe)
+  expect_message("the folder .*/no-such-folder does not exist
+$")
+  if(EXISTS ${WORK}/failed.exe)
+    message(FATAL_ERROR "a refused stub left an output file")
   endif()
 endif()

@@ -1,0 +1,329 @@
+// Writing a package into a copy of the installer stub; see stub_writer.h.
+#include "package/stub_writer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+#include "package/little_endian.h"
+#include "package/package_layout.h"
+#include "package/package_seal.h"
+#include "package/pe_image.h"
+
+namespace {
+
+enum : std::uint32_t {
+    kBlobSectionFlags = 0x40000040, // initialised data, readable
+    kTextMax = 259,                 // the installer's 260-byte buffers
+    kMaxFiles = 6,
+    kConfigTextMax = 4096,
+    kSourceNameMax = 259,
+};
+
+struct Stub {
+    PeImage pe;
+    const ImageSection* section = nullptr; // the package section
+    std::size_t anchorOffset = 0;          // file offsets
+    std::size_t tableOffset = 0;
+    std::size_t configOffset = 0;
+    std::uint32_t tableRva = 0;
+    // The relocation entry of each of the table's pointer fields, by the
+    // field element's offset in the table.
+    std::unordered_map<std::uint32_t, std::size_t> fieldRelocations;
+};
+
+std::uint64_t AlignUp(std::uint64_t value, std::uint32_t alignment) {
+    return alignment == 0 ? value : (value + alignment - 1) / alignment * alignment;
+}
+
+std::uint64_t ReadPointer(const PeImage& pe, const std::uint8_t* p) {
+    return pe.pointerBytes == 8 ? Read64(p) : Read32(p);
+}
+
+// The table's pointer fields as (field, element) pairs, in layout order.
+template <typename Visit> void ForEachPointer(Visit visit) {
+    for (std::uint32_t f = 0; f < kTableFieldCount; ++f)
+        if (IsPointerField(kTableFields[f].kind))
+            for (std::uint32_t i = 0; i < kTableFields[f].count; ++i)
+                visit(static_cast<TableField>(f), i);
+}
+
+// Maps [va, va + length) to a file offset inside the package section.
+bool InPackageSection(const Stub& stub, std::uint64_t va, std::uint32_t length,
+                      std::size_t* offset) {
+    const ImageSection& s = *stub.section;
+    const std::uint64_t start = stub.pe.imageBase + s.virtualAddress;
+    if (va < start || va - start > MappedSize(s) || length > MappedSize(s) - (va - start))
+        return false;
+    *offset = s.rawOffset + static_cast<std::size_t>(va - start);
+    return true;
+}
+
+bool ReadStub(const std::uint8_t* data, std::size_t size, Stub* stub, std::string* error) {
+    std::string why;
+    if (!ParsePeImage(data, size, &stub->pe, &why)) {
+        *error = "not an installer stub: " + why;
+        return false;
+    }
+    const PeImage& pe = stub->pe;
+    stub->section = FindSectionNamed(pe, kPackageSection);
+    if (!stub->section) {
+        *error =
+            std::string("not an installer stub: no package section \"") + kPackageSection + "\"";
+        return false;
+    }
+    if (FindSectionNamed(pe, kBlobSection)) {
+        *error = "not an installer stub: it already holds a package (it is a built installer)";
+        return false;
+    }
+    const AnchorLayout anchor = MakeAnchorLayout(pe.pointerBytes);
+    const TableLayout& table = pe.pointerBytes == 8 ? kTableLayout64 : kTableLayout32;
+    stub->anchorOffset = stub->section->rawOffset;
+    const std::uint8_t* a = data + stub->anchorOffset;
+    if (MappedSize(*stub->section) < anchor.size ||
+        std::memcmp(a, kAnchorMagic, kAnchorMagicBytes) != 0) {
+        *error = "not an installer stub: its package section does not begin with the anchor";
+        return false;
+    }
+    const std::uint32_t version = Read32(a + anchor.version);
+    if (version != kAnchorVersion) {
+        *error = "an installer stub of format version " + std::to_string(version) +
+                 "; this bqpack writes version " + std::to_string(kAnchorVersion);
+        return false;
+    }
+    const std::uint64_t tableVa = ReadPointer(pe, a + anchor.table);
+    const std::uint64_t configVa = ReadPointer(pe, a + anchor.config);
+    if (!InPackageSection(*stub, tableVa, table.size, &stub->tableOffset) ||
+        !InPackageSection(*stub, configVa, kConfigTemplateBytes, &stub->configOffset)) {
+        *error = "damaged installer stub: the anchor's table or template lies outside the "
+                 "package section";
+        return false;
+    }
+    if (std::memcmp(data + stub->configOffset, kConfigMarker, kConfigMarkerBytes) != 0) {
+        *error = "damaged installer stub: the template has no marker";
+        return false;
+    }
+    stub->tableRva = static_cast<std::uint32_t>(tableVa - pe.imageBase);
+    if (pe.certSize != 0) {
+        *error = "the stub is signed: sign the installer after building it, not the stub";
+        return false;
+    }
+    const std::size_t end = EndOfSectionData(pe);
+    if (end != size) {
+        *error =
+            "damaged installer stub: " + std::to_string(size - end) + " bytes follow its sections";
+        return false;
+    }
+    // Room for one more section header before the first section's data.
+    std::size_t firstData = pe.sizeOfHeaders;
+    for (const ImageSection& s : pe.sections)
+        if (s.rawSize != 0)
+            firstData = std::min<std::size_t>(firstData, s.rawOffset);
+    const std::size_t headersEnd =
+        pe.optionalOffset + pe.optionalBytes + kPeSectionHeaderBytes * (pe.sections.size() + 1);
+    if (headersEnd > firstData) {
+        *error = "installer stub has no room for another section header";
+        return false;
+    }
+
+    std::vector<BaseRelocation> relocations;
+    if (!ReadBaseRelocations(pe, &relocations, &why)) {
+        *error = "damaged installer stub: " + why;
+        return false;
+    }
+    std::unordered_map<std::uint32_t, std::size_t> byRva;
+    const std::uint16_t type = pe.pointerBytes == 8 ? kPeRelocDir64 : kPeRelocHighLow;
+    for (const BaseRelocation& r : relocations)
+        if (r.type == type)
+            byRva[r.rva] = r.entryOffset;
+    bool ok = true;
+    ForEachPointer([&](TableField field, std::uint32_t i) {
+        const std::uint32_t at = table.At(field, i);
+        auto found = byRva.find(stub->tableRva + at);
+        if (found == byRva.end()) {
+            if (ok)
+                *error = std::string("not an installer stub: the table's ") +
+                         kTableFields[field].name + " has no base relocation";
+            ok = false;
+        } else {
+            stub->fieldRelocations[at] = found->second;
+        }
+    });
+    return ok;
+}
+
+bool CheckPackage(const StubPackage& p, std::string* error) {
+    auto tooLong = [error](const std::string& what, const std::string& text, std::size_t most) {
+        if (text.size() <= most && text.find('\0') == std::string::npos)
+            return false;
+        *error = what + " is longer than " + std::to_string(most) + " bytes or holds a NUL";
+        return true;
+    };
+    if (p.files.size() > kMaxFiles) {
+        *error = "more than 6 files";
+        return false;
+    }
+    for (const StubFile& f : p.files) {
+        if (tooLong("file name \"" + f.name + "\"", f.name, kTextMax))
+            return false;
+        const std::uint64_t end = std::uint64_t{f.dataOffset} + 16 + f.storedSize;
+        if (end > p.regionSize) {
+            *error = "the blob of " + f.name + " lies outside the blob region";
+            return false;
+        }
+    }
+    const PackageSettings& s = p.settings;
+    for (const std::string* text :
+         {&s.buildFolder, &s.engineProgram, &s.initVerb, &s.initVerbDR, &s.initVerbAutoUp,
+          &s.schedulerClass, &s.shellClass, &s.engineClass, &s.configFileName, &s.defaultFolder})
+        if (tooLong("a setting", *text, kTextMax))
+            return false;
+    if (p.configText.size() > kConfigTextMax) {
+        *error = "the configuration text is longer than 4096 bytes";
+        return false;
+    }
+    return !tooLong("the template's source name", p.configSourceName, kSourceNameMax);
+}
+
+} // namespace
+
+bool CheckStub(const std::uint8_t* stub, std::size_t size, std::string* arch, std::string* error) {
+    Stub s;
+    if (!ReadStub(stub, size, &s, error))
+        return false;
+    *arch = s.pe.pointerBytes == 8 ? "x64" : "x86";
+    return true;
+}
+
+bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const StubPackage& package,
+                          std::vector<std::uint8_t>* image, std::string* error) {
+    Stub stub;
+    if (!ReadStub(data, size, &stub, error) || !CheckPackage(package, error))
+        return false;
+    const PeImage& pe = stub.pe;
+    const TableLayout& layout = pe.pointerBytes == 8 ? kTableLayout64 : kTableLayout32;
+
+    // The new section: the blob region, then the table's texts.
+    std::vector<std::uint8_t> section(package.region, package.region + package.regionSize);
+    auto addText = [&section](const std::string& text) {
+        const std::uint32_t at = static_cast<std::uint32_t>(section.size());
+        section.insert(section.end(), text.begin(), text.end());
+        section.push_back(0);
+        return at;
+    };
+    section.resize(AlignUp(section.size(), 4), 0);
+
+    std::uint64_t end = 0;
+    for (const ImageSection& s : pe.sections)
+        end = std::max<std::uint64_t>(end, std::uint64_t{s.virtualAddress} +
+                                               std::max(s.virtualSize, s.rawSize));
+    const std::uint64_t sectionRva = AlignUp(end, pe.sectionAlignment);
+    const std::uint64_t rawOffset = AlignUp(size, pe.fileAlignment);
+    const std::uint64_t limit = pe.pointerBytes == 8 ? 0xFFFFFFFFu : 0xFFFFFFFFu - pe.imageBase;
+    if (sectionRva + section.size() + 0x10000 > limit) {
+        *error = "the package does not fit in the installer's address space";
+        return false;
+    }
+    const std::uint64_t base = pe.imageBase + sectionRva;
+
+    // Table values, texts first so the section is complete before it is copied.
+    std::vector<std::pair<std::uint32_t, std::uint64_t>> pointers; // table offset, value
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> numbers;
+    for (std::uint32_t i = 0; i < kMaxFiles; ++i) {
+        const bool used = i < package.files.size();
+        const StubFile* f = used ? &package.files[i] : nullptr;
+        pointers.push_back({layout.At(kFieldFileNames, i), used ? base + addText(f->name) : 0});
+        pointers.push_back({layout.At(kFieldFileData, i), used ? base + f->dataOffset : 0});
+        numbers.push_back({layout.At(kFieldExpandedSizes, i), used ? f->expandedSize : 0});
+        numbers.push_back({layout.At(kFieldStoredSizes, i), used ? f->storedSize : 0});
+    }
+    const PackageSettings& s = package.settings;
+    const std::pair<TableField, const std::string*> texts[] = {
+        {kFieldBuildFolder, &s.buildFolder},
+        {kFieldEngineProgram, &s.engineProgram},
+        {kFieldInitVerb, &s.initVerb},
+        {kFieldInitVerbDR, &s.initVerbDR},
+        {kFieldInitVerbAutoUp, &s.initVerbAutoUp},
+        {kFieldSchedulerClass, &s.schedulerClass},
+        {kFieldShellClass, &s.shellClass},
+        {kFieldEngineClass, &s.engineClass},
+        {kFieldConfigFileName, &s.configFileName},
+        {kFieldDefaultFolder, &s.defaultFolder},
+    };
+    for (const auto& t : texts)
+        pointers.push_back({layout.At(t.first), base + addText(*t.second)});
+    numbers.push_back({layout.At(kFieldFileCount), static_cast<std::uint32_t>(package.fileCount)});
+    numbers.push_back({layout.At(kFieldSchedulerCommand), s.schedulerCommand});
+    numbers.push_back({layout.At(kFieldShellMessage), s.shellMessage});
+    numbers.push_back(
+        {layout.At(kFieldPassSetupPath), static_cast<std::uint32_t>(s.passSetupPath)});
+    numbers.push_back(
+        {layout.At(kFieldVerifyDigests), static_cast<std::uint32_t>(s.verifyDigests)});
+    numbers.push_back({layout.At(kFieldAskForFolder), static_cast<std::uint32_t>(s.askForFolder)});
+
+    const std::uint64_t rawSize = AlignUp(section.size(), pe.fileAlignment);
+    image->assign(data, data + size);
+    image->resize(static_cast<std::size_t>(rawOffset + rawSize), 0);
+    std::uint8_t* out = image->data();
+    std::memcpy(out + rawOffset, section.data(), section.size());
+
+    // The section header and the headers that count sections and sizes.
+    std::uint8_t* header =
+        out + pe.optionalOffset + pe.optionalBytes + kPeSectionHeaderBytes * pe.sections.size();
+    std::memset(header, 0, kPeSectionHeaderBytes);
+    std::memcpy(header, kBlobSection, std::strlen(kBlobSection));
+    Write32(header + 8, static_cast<std::uint32_t>(section.size()));
+    Write32(header + 12, static_cast<std::uint32_t>(sectionRva));
+    Write32(header + 16, static_cast<std::uint32_t>(rawSize));
+    Write32(header + 20, static_cast<std::uint32_t>(rawOffset));
+    Write32(header + 36, kBlobSectionFlags);
+    Write16(out + pe.coffOffset + 2, static_cast<std::uint16_t>(pe.sections.size() + 1));
+    std::uint8_t* optional = out + pe.optionalOffset;
+    Write32(optional + 8, Read32(optional + 8) + static_cast<std::uint32_t>(rawSize));
+    Write32(optional + 56,
+            static_cast<std::uint32_t>(AlignUp(sectionRva + section.size(), pe.sectionAlignment)));
+
+    // The table, with the relocation of each pointer field on where it
+    // holds an address and off where it is null.
+    std::uint8_t* table = out + stub.tableOffset;
+    for (const auto& p : pointers) {
+        if (pe.pointerBytes == 8)
+            Write64(table + p.first, p.second);
+        else
+            Write32(table + p.first, static_cast<std::uint32_t>(p.second));
+        const std::uint32_t rva = stub.tableRva + p.first;
+        const std::uint16_t type = p.second == 0          ? kPeRelocAbsolute
+                                   : pe.pointerBytes == 8 ? kPeRelocDir64
+                                                          : kPeRelocHighLow;
+        Write16(out + stub.fieldRelocations.at(p.first),
+                static_cast<std::uint16_t>((type << 12) | (rva & 0xFFF)));
+    }
+    for (const auto& n : numbers)
+        Write32(table + n.first, n.second);
+
+    // The template.
+    std::uint8_t* config = out + stub.configOffset;
+    Write32(config + kConfigLengthOffset, package.configLength);
+    std::memset(config + kConfigSourceOffset, 0, kConfigTextOffset - kConfigSourceOffset);
+    std::memcpy(config + kConfigSourceOffset, package.configSourceName.data(),
+                package.configSourceName.size());
+    std::memset(config + kConfigTextOffset, 0, kConfigTemplateBytes - kConfigTextOffset);
+    std::memcpy(config + kConfigTextOffset, package.configText.data(), package.configText.size());
+
+    // The seal over the package as the installer reads it, in the anchor.
+    const AnchorLayout anchor = MakeAnchorLayout(pe.pointerBytes);
+    SealInput seal;
+    seal.settings = &package.settings;
+    seal.fileCount = package.fileCount;
+    for (const StubFile& f : package.files)
+        seal.files.push_back(
+            {&f.name, f.expandedSize, f.storedSize, package.region + f.dataOffset});
+    seal.configLength = package.configLength;
+    seal.configSourceName = &package.configSourceName;
+    seal.configText = config + kConfigTextOffset;
+    Write32(out + stub.anchorOffset + anchor.sealState, kSealPresent);
+    ComputeSeal(seal, out + stub.anchorOffset + anchor.seal);
+
+    Write32(out + pe.checksumOffset, PeChecksum(out, image->size(), pe.checksumOffset));
+    return true;
+}

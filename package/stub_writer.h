@@ -1,0 +1,54 @@
+// Writes a package into a copy of the installer stub, so that building an
+// installer needs no compiler or linker.  The stub is the installer's code
+// linked with an empty package in its own section (kPackageSection), which
+// begins with the anchor.  The writer appends one section at the end of the
+// image holding the blob region and the table's texts, fills the table and
+// the template in place with the package's values and addresses, keeps the
+// base relocation of every pointer field it fills (and turns off those of
+// null fields), and brings the headers up to date: section count, sizes,
+// SizeOfImage and the checksum.  The stub's security flags (dynamic base,
+// DEP) are kept as they are.  The same stub and package give the same bytes.
+// Portable: no platform headers.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "package/package_settings.h"
+
+inline constexpr char kBlobSection[] = ".bqdata"; // the section the writer appends
+
+struct StubFile {
+    std::string name;
+    std::uint32_t expandedSize = 0;
+    std::uint32_t storedSize = 0;
+    std::uint32_t dataOffset = 0; // of the digest, from the blob region's start
+};
+
+struct StubPackage {
+    PackageSettings settings;
+    std::vector<StubFile> files; // at most six, in slot order
+    // The blob region: per file the marker, the digest, the chunk stream and
+    // padding to 4 bytes (BlobMarker in package_layout.h).
+    const std::uint8_t* region = nullptr;
+    std::size_t regionSize = 0;
+    std::int32_t fileCount = 0;     // as the table says it; normally files.size()
+    std::uint32_t configLength = 0; // as the template says it; normally the text's size
+    std::string configText;         // at most 4096 bytes
+    std::string configSourceName;   // at most 259 bytes
+};
+
+// Checks that stub[0 .. size) is an installer stub this writer knows: a
+// PE32 (x86) or PE32+ (x64) image with the package section, the anchor of
+// the current version, a table and template inside the section, a base
+// relocation for each of the table's pointer fields, room for one more
+// section header and nothing after its sections (not signed).  *arch is
+// "x86" or "x64".
+bool CheckStub(const std::uint8_t* stub, std::size_t size, std::string* arch, std::string* error);
+
+// Writes the package into a copy of the stub: *image receives the
+// installer's bytes.  On failure returns false with *error saying what is
+// wrong with the stub or the package (one line, no file name).
+bool WritePackageIntoStub(const std::uint8_t* stub, std::size_t size, const StubPackage& package,
+                          std::vector<std::uint8_t>* image, std::string* error);
