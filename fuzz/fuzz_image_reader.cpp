@@ -1,6 +1,6 @@
 // libFuzzer target for the image reader: whatever the bytes, finding the
 // package, checking each file (digest, chunk walk, expansion) and the
-// configuration length must end with a result, never a crash, a hang or an
+// configuration length and the seal must end with a result, never a crash, a hang or an
 // allocation beyond a fixed multiple of the input.  Seeds: fuzz/seeds/fuzz_image_reader
 // (a small installer image with compressed and raw chunks).
 #include <cstddef>
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "package/image_reader.h"
-#include "tools/bqpack/cmd_inspect.h"
+#include "tools/bqpack/file_names.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     PackageImage package;
@@ -18,14 +18,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     std::string why;
     for (const PackageFileEntry& file : package.files) {
-        CheckExtractName(file.name, &why);
+        CheckFileName(file.name, &why);
         FileCheck check;
         std::vector<std::uint8_t> expanded;
         if (CheckPackageFile(package, file, &check, &expanded) &&
             expanded.size() != file.expandedSize)
             __builtin_trap();
     }
-    CheckExtractName(package.settings.configFileName, &why);
+    CheckFileName(package.settings.configFileName, &why);
+    std::uint8_t seal[16];
+    CheckSeal(package, seal);
     if (CheckConfigLength(package, &why)) {
         // The text must be readable up to its length.
         const std::uint8_t* text = ConfigText(package);
