@@ -173,6 +173,10 @@ struct MatchFinder {
     std::vector<std::uint32_t> tripleHead;  // newest position of each leading 3 bytes' hash
     std::vector<std::uint32_t> tripleChain; // per slot: the previous one of the same hash
     std::vector<std::uint32_t> son;         // per slot: smaller subtree, larger subtree
+    // Runs of one byte value of 4 or more, per value, the newest last and
+    // each longer than every newer one: (end as stored, length).
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> runs[256];
+    std::uint32_t runEnd = 0; // end of the run the last position is in
 };
 
 void InitFinder(const std::uint8_t* in, std::size_t size, MatchFinder* f) {
@@ -188,6 +192,9 @@ void InitFinder(const std::uint8_t* in, std::size_t size, MatchFinder* f) {
     }
     f->base = f->end + kWindow + 1;
     f->end = f->base + f->size;
+    for (auto& r : f->runs)
+        r.clear();
+    f->runEnd = 0;
 }
 
 // Length of the common prefix of a and b, from `len` up to `limit`.
@@ -229,10 +236,39 @@ inline std::uint32_t Hash3(const std::uint8_t* p) {
         std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16;
     return (v * 2654435761u) >> 16;
 }
-inline std::uint32_t Hash4(const std::uint8_t* p) {
-    std::uint32_t v;
-    std::memcpy(&v, p, 4); // any byte order: only equal inputs need equal hashes
-    return (v * 2654435761u) >> 16;
+// Tree of a position inside a run: its byte value and how many of them
+// follow from it.
+inline std::uint32_t HashRun(std::uint32_t value, std::uint32_t length) {
+    return ((value << 10 | length) * 2654435761u) >> 16;
+}
+// Tree of other positions: a hash of their first four bytes, loaded in
+// either byte order (equal bytes give equal hashes all the same).
+inline std::uint32_t Hash4(std::uint32_t four) {
+    return (four * 2654435761u) >> 16;
+}
+
+// What the search has found so far at one position: the short lengths'
+// distances, the best length and the count of long pairs.
+struct Found {
+    Near near;
+    std::uint32_t best;
+    std::uint32_t count;
+};
+
+// Lengths found->best + 1 .. len (as far as the block reaches) are reached at
+// distance d at the nearest.
+inline void Record(Found* found, std::uint32_t len, std::uint32_t d, std::uint32_t reportLimit,
+                   const Near* upTo, std::uint32_t* longs) {
+    const std::uint32_t reach = std::min(len, reportLimit);
+    if (reach <= found->best)
+        return;
+    const std::uint16_t d16 = std::uint16_t(d);
+    const Near mask =
+        upTo[std::min(reach, kFirstLong - 1)] & ~upTo[std::min(found->best, kFirstLong - 1)];
+    found->near = (found->near & ~mask) | (Near{d16, d16, d16, d16, d16, d16, d16, d16} & mask);
+    if (reach >= kFirstLong)
+        longs[found->count++] = reach << 16 | d;
+    found->best = reach;
 }
 
 // Inserts positions begin..end-1 into the trees and records their matches,
@@ -246,6 +282,7 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
     std::uint32_t* pairHead = f->pairHead.data();
     std::uint32_t* tripleHead = f->tripleHead.data();
     std::uint32_t* tripleChain = f->tripleChain.data();
+    std::uint32_t runEnd = f->runEnd;
     m->start.resize(end - begin + 1);
     // Pairs of long matches: each step may store one, counted only when it
     // is one, so there is always room for a position's steps.
@@ -262,8 +299,8 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
             upTo[len][lane] = lane + kMinMatch <= len ? 0xFFFF : 0;
     for (std::uint32_t cur = begin; cur < end; ++cur) {
         m->start[cur - begin] = count;
-        if (m->pairs.size() < count + kSearchDepth) {
-            m->pairs.resize(2 * (count + kSearchDepth));
+        if (m->pairs.size() < count + kMaxMatch + kSearchDepth) {
+            m->pairs.resize(2 * (count + kMaxMatch + kSearchDepth));
             longs = m->pairs.data();
         }
         Near near = {0, 0, 0, 0, 0, 0, 0, 0};
@@ -301,7 +338,57 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
             m->near[cur - begin] = near;
             continue;
         }
-        const std::uint32_t key = Hash4(pc);
+        // Runs: a position inside a run of r equal bytes matches every
+        // other position of such runs for min(r, r') bytes, and longer only
+        // where r' = r.  So the nearest distance of lengths up to r is 1
+        // inside a run, and at its start comes from the newest earlier run
+        // long enough; only positions with the same r share a tree (one per
+        // byte value and r), and need no tree when nothing longer can follow.
+        // Other positions never match a run position for 4 bytes.
+        std::uint32_t best = 3;
+        std::uint32_t four;
+        std::memcpy(&four, pc, 4);
+        std::uint32_t key;
+        if (four == (four & 0xFF) * 0x01010101u) {
+            if (cur >= runEnd) {
+                runEnd = cur + 4;
+                while (runEnd < size && in[runEnd] == in[cur])
+                    ++runEnd;
+            }
+            const std::uint32_t run = std::min(runEnd - cur, lenLimit);
+            const std::uint32_t value = in[cur];
+            auto& runs = f->runs[value];
+            Found found{near, best, count};
+            if (cur > 0 && in[cur - 1] == value) {
+                Record(&found, run, 1, reportLimit, upTo, longs);
+            } else {
+                for (std::size_t r = runs.size(); r-- > 0 && found.best < run;) {
+                    const std::uint32_t past = runs[r].first, runLength = runs[r].second;
+                    for (std::uint32_t len = found.best + 1; len <= std::min(runLength, run);
+                         ++len) {
+                        const std::uint32_t d = at - past + len;
+                        if (d > kWindow)
+                            break;
+                        Record(&found, len, d, reportLimit, upTo, longs);
+                    }
+                    if (found.best < std::min(runLength, run))
+                        break; // the rest is out of reach
+                }
+                while (!runs.empty() && runs.back().second <= runEnd - cur)
+                    runs.pop_back();
+                runs.emplace_back(at + (runEnd - cur), runEnd - cur);
+            }
+            near = found.near;
+            best = found.best;
+            count = found.count;
+            if (run == lenLimit) {
+                m->near[cur - begin] = near;
+                continue; // as long as a match can be
+            }
+            key = HashRun(value, run);
+        } else {
+            key = Hash4(four);
+        }
         std::uint32_t cand = head[key];
         head[key] = at;
         std::uint32_t* lessSlot = &son[2 * (at & (kTreeSlots - 1))];
@@ -310,7 +397,6 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
         // joins some keys), so no common prefix is known yet.
         std::uint32_t lessLen = 0;
         std::uint32_t greaterLen = 0;
-        std::uint32_t best = 3;
         for (std::uint32_t depth = kSearchDepth;; --depth) {
             if (at - cand > kWindow || depth == 0) {
                 *lessSlot = *greaterSlot = 0;
@@ -354,6 +440,7 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
         m->near[cur - begin] = near;
     }
     m->start[end - begin] = count;
+    f->runEnd = runEnd;
 }
 
 // Calls visit(from, to, distance, cost) for every range of lengths from
