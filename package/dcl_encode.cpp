@@ -549,23 +549,36 @@ void RunParse(const std::uint8_t* in, std::uint32_t n, const Matches& m, const L
         p->total[lane] = total[lane];
 }
 
-// Least significant bit first, as the decoder reads.
+// Least significant bit first, as the decoder reads.  Each item's bits go
+// into the next bytes of out without a branch on how many bytes they
+// complete: room is made ahead for a block's worst case, and the vector is
+// cut to what was written at the end.
 struct BitWriter {
     std::vector<std::uint8_t>* out;
-    std::uint64_t buffer = 0;
+    std::size_t at = 0; // bytes complete
+    std::uint8_t* data = nullptr;
+    std::uint64_t buffer = 0; // below 8 bits between items
     std::uint32_t count = 0;
+    // Room for `bits` more bits.
+    void Reserve(std::size_t bits) {
+        out->resize(at + bits / 8 + 8);
+        data = out->data();
+    }
+    // At most 16 bits at once, so that 3 bytes take what is pending.
     void Put(std::uint32_t value, std::uint32_t bits) {
         buffer |= std::uint64_t(value & ((1u << bits) - 1)) << count;
         count += bits;
-        while (count >= 8) {
-            out->push_back(std::uint8_t(buffer));
-            buffer >>= 8;
-            count -= 8;
-        }
+        data[at] = std::uint8_t(buffer);
+        data[at + 1] = std::uint8_t(buffer >> 8);
+        data[at + 2] = std::uint8_t(buffer >> 16);
+        at += count >> 3;
+        buffer >>= count & ~7u;
+        count &= 7;
     }
     void Flush() {
         if (count > 0)
-            out->push_back(std::uint8_t(buffer)); // the rest of the byte stays zero
+            data[at++] = std::uint8_t(buffer); // the rest of the byte stays zero
+        out->resize(at);
         buffer = 0;
         count = 0;
     }
@@ -576,6 +589,7 @@ struct BitWriter {
 void EmitBlock(const std::uint8_t* in, const Matches& m, const Parse& p, const LaneCosts& c,
                int lane, std::uint32_t mode, std::uint32_t dictBits, BitWriter* w) {
     const Abs* cost = p.cost.get();
+    w->Reserve(std::size_t(p.n) * 15 + 64); // a literal takes at most 14 bits, a match 30
     std::uint32_t i = 0;
     while (i < p.n) {
         // Sums modulo 2^16 of costs close together: equal only when equal.
@@ -622,6 +636,7 @@ void EmitBlock(const std::uint8_t* in, const Matches& m, const Parse& p, const L
 }
 
 void PutEndCode(BitWriter* w) {
+    w->Reserve(64);
     const DclLengthCode& lc = kDclLengthCodes[15];
     w->Put(1, 1);
     w->Put(lc.code, lc.bits);
@@ -655,6 +670,7 @@ int Encode(const std::uint8_t* in, std::size_t size, int lane, std::vector<std::
     out->push_back(0);
     out->push_back(0);
     BitWriter w{out};
+    w.at = out->size();
     for (std::size_t begin = 0; begin < size || begin == 0; begin += kBlock) {
         const std::size_t end = std::min(size, begin + kBlock);
         FindMatches(&e.finder, std::uint32_t(begin), std::uint32_t(end), &e.matches);
