@@ -113,9 +113,9 @@ const LengthTable kLength;
 // two spare lanes copy the binary-literal, 4096-byte setting.
 struct LaneCosts {
     Rel literal[256];
-    Rel distance[kWindow + 1];                 // distance code and low bits of matches of 3 or more
-    std::int16_t shortDist[kMaxShortDist + 1]; // the same for length 2 (alike in all lanes)
-    Rel shortLength[kFirstLong];               // flag, length code and extra bits of 3..9
+    Rel distance[kWindow + 1];        // distance code and low bits of matches of 3 or more
+    Rel shortItem[kMaxShortDist + 1]; // a whole match of length 2 (alike in all lanes)
+    Rel shortLength[kFirstLong];      // flag, length code and extra bits of 3..9
     LaneCosts() {
         for (std::uint32_t len = kMinMatch; len < kFirstLong; ++len)
             shortLength[len] = Splat(std::int16_t(kLength.cost[len]));
@@ -132,9 +132,10 @@ struct LaneCosts {
                                                          : kUnreachable);
             }
         }
-        shortDist[0] = kUnreachable;
+        shortItem[0] = Splat(kUnreachable);
         for (std::uint32_t d = 1; d <= kMaxShortDist; ++d)
-            shortDist[d] = std::int16_t(kDclDistanceBits[(d - 1) >> 2] + 2);
+            shortItem[d] =
+                Splat(std::int16_t(kLength.cost[kMinMatch] + kDclDistanceBits[(d - 1) >> 2] + 2));
     }
 };
 
@@ -287,25 +288,29 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
     // Pairs of long matches: each step may store one, counted only when it
     // is one, so there is always room for a position's steps.
     std::uint32_t* longs = m->pairs.data();
+    std::size_t room = m->pairs.size();
     std::uint32_t count = 0;
     if (end - begin > m->capacity) {
         m->near.reset(new Near[end - begin]);
         m->capacity = end - begin;
     }
+    std::uint32_t* start = m->start.data();
+    Near* nearOut = m->near.get();
     // upTo[len]: the lanes of lengths 2..len.
     Near upTo[kFirstLong];
     for (std::uint32_t len = 0; len < kFirstLong; ++len)
         for (std::uint32_t lane = 0; lane < 8; ++lane)
             upTo[len][lane] = lane + kMinMatch <= len ? 0xFFFF : 0;
     for (std::uint32_t cur = begin; cur < end; ++cur) {
-        m->start[cur - begin] = count;
-        if (m->pairs.size() < count + kMaxMatch + kSearchDepth) {
+        start[cur - begin] = count;
+        if (room < count + kMaxMatch + kSearchDepth) {
             m->pairs.resize(2 * (count + kMaxMatch + kSearchDepth));
             longs = m->pairs.data();
+            room = m->pairs.size();
         }
         Near near = {0, 0, 0, 0, 0, 0, 0, 0};
         if (size - cur < kMinMatch) {
-            m->near[cur - begin] = near;
+            nearOut[cur - begin] = near;
             continue; // too close to the end to start or to be a match
         }
         const std::uint32_t lenLimit = std::min(kMaxMatch, size - cur);
@@ -321,7 +326,7 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
         const std::uint32_t shortOk = (d2 <= kMaxShortDist) & (reportLimit >= kMinMatch);
         near[0] = std::uint16_t(d2 & (0 - shortOk));
         if (size - cur < 3) {
-            m->near[cur - begin] = near;
+            nearOut[cur - begin] = near;
             continue;
         }
         const std::uint8_t* pc = in + cur;
@@ -335,7 +340,7 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
         const std::uint32_t tripleOk = (d3 <= kWindow) & (reportLimit >= 3);
         near[1] = std::uint16_t(d3 & (0 - tripleOk));
         if (size - cur < 4) {
-            m->near[cur - begin] = near;
+            nearOut[cur - begin] = near;
             continue;
         }
         // Runs: a position inside a run of r equal bytes matches every
@@ -382,7 +387,7 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
             best = found.best;
             count = found.count;
             if (run == lenLimit) {
-                m->near[cur - begin] = near;
+                nearOut[cur - begin] = near;
                 continue; // as long as a match can be
             }
             key = HashRun(value, run);
@@ -437,9 +442,9 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
                 greaterLen = len;
             }
         }
-        m->near[cur - begin] = near;
+        nearOut[cur - begin] = near;
     }
-    m->start[end - begin] = count;
+    start[end - begin] = count;
     f->runEnd = runEnd;
 }
 
@@ -466,8 +471,7 @@ inline void ForEachLongRange(const Matches& m, std::uint32_t i, const LaneCosts&
 // Cost of the item of length len (2..9) at distance d (0: none, far too
 // high) in the lanes.
 inline Rel ShortItem(const LaneCosts& c, std::uint32_t len, std::uint32_t d) {
-    return len == kMinMatch ? Splat(std::int16_t(kLength.cost[kMinMatch] + c.shortDist[d]))
-                            : c.distance[d] + c.shortLength[len];
+    return len == kMinMatch ? c.shortItem[d] : c.distance[d] + c.shortLength[len];
 }
 
 // Cheapest cost from every position of a block to its end, in all lanes,
