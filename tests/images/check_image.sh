@@ -2,9 +2,10 @@
 # Checks a built Windows program without running it, so that the 32-bit
 # product is checked on hosts that cannot run it: the PE headers give the
 # build tree's architecture (x86: PE32 for i386; x64: PE32+ for x86-64),
-# the GUI subsystem, dynamic base (ASLR) and DEP.  For an installer (BQPACK
-# given), bqpack info, list and verify read its package: verify finds it
-# sound, or with "damaged" last, finds the damage (status 2).
+# the GUI subsystem, dynamic base (ASLR) and DEP.  For an installer or the
+# stub (BQPACK given), bqpack info, list and verify read its package: the
+# header checksum is right, and verify finds the package sound, or with
+# "damaged" last, finds the damage (status 2).
 # usage: check_image.sh ARCH OBJDUMP IMAGE [BQPACK [damaged]]
 set -uo pipefail
 arch=$1 objdump=$2 image=$3 bqpack=${4:-} expect=${5:-sound}
@@ -30,6 +31,7 @@ if [ -n "$bqpack" ]; then
     done
     info=$("$bqpack" info "$image" 2>&1)
     grep -q '^File count:' <<<"$info" || fail "bqpack info shows no file count: $info"
+    grep -q '^Checksum: .*, correct$' <<<"$info" || fail "the header checksum is wrong: $info"
     out=$("$bqpack" verify "$image" 2>&1)
     status=$?
     if [ "$expect" = damaged ]; then

@@ -15,6 +15,7 @@
 
 #include "digest/md5.h"
 #include "package/image_reader.h"
+#include "package/little_endian.h"
 #include "tools/bqpack/file_names.h"
 #include "tools/bqpack/json_text.h"
 #include "tools/bqpack/output_file.h"
@@ -300,6 +301,26 @@ std::string FileMd5(const std::vector<std::uint8_t>& data) {
     return DigestHex(digest);
 }
 
+// The header checksum as stored, and whether it is the image's.
+std::string ChecksumText(const PackageImage& p) {
+    const std::uint32_t stored = Read32(p.pe.data + p.pe.checksumOffset);
+    const std::uint32_t computed = PeChecksum(p.pe.data, p.pe.size, p.pe.checksumOffset);
+    char text[64];
+    if (stored == 0)
+        std::snprintf(text, sizeof text, "none (the image's is 0x%08x)", unsigned(computed));
+    else if (stored == computed)
+        std::snprintf(text, sizeof text, "0x%08x, correct", unsigned(stored));
+    else
+        std::snprintf(text, sizeof text, "0x%08x, not the image's 0x%08x", unsigned(stored),
+                      unsigned(computed));
+    return text;
+}
+
+// The installer's architecture, as its image says.
+std::string Architecture(const PackageImage& p) {
+    return p.pe.pointerBytes == 8 ? "x64" : "x86";
+}
+
 std::string JsonList(const std::vector<std::string>& texts) {
     std::string json = "[";
     for (std::size_t i = 0; i < texts.size(); ++i)
@@ -335,7 +356,12 @@ int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::st
                 ",\n \"configFileName\": " + JsonImageText(s.configFileName) +
                 ",\n \"configLength\": " + Num(p.configLength) +
                 ",\n \"buildFolder\": " + JsonImageText(s.buildFolder) +
-                ",\n \"fileCount\": " + std::to_string(p.fileCount) + "}\n";
+                ",\n \"fileCount\": " + std::to_string(p.fileCount) +
+                ",\n \"architecture\": " + JsonString(Architecture(p)) +
+                ",\n \"foundBy\": " + JsonString(p.anchored ? "anchor" : "search") +
+                ",\n \"sealed\": " + (p.sealState == kSealPresent ? "true" : "false") +
+                ",\n \"signed\": " + (p.signature ? "true" : "false") +
+                ",\n \"checksum\": " + JsonString(ChecksumText(p)) + "}\n";
         return kExitOk;
     }
     auto line = [out](const char* label, const std::string& value) {
@@ -358,6 +384,12 @@ int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::st
          Printable(s.configFileName) + " (" + Num(p.configLength) + " bytes)");
     line("Build folder:", Printable(s.buildFolder));
     line("File count:", Num(static_cast<std::uint32_t>(p.fileCount)));
+    line("Architecture:", Architecture(p) + (p.pe.pointerBytes == 8 ? " (PE32+)" : " (PE32)"));
+    line("Package found by:", p.anchored ? "the stub's anchor"
+                                         : "searching the image (an installer linked the old way)");
+    line("Seal:", p.sealState == kSealPresent ? "sealed" : "not sealed");
+    line("Signature:", p.signature ? "present" : "none");
+    line("Checksum:", ChecksumText(p));
     return kExitOk;
 }
 
@@ -490,9 +522,26 @@ int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::
                     ", \"problems\": " + JsonList(found) + "}";
         }
     }
+    // The seal: whether what the installer reads is what was built.
+    std::uint8_t computed[16];
+    const SealCheck seal = CheckSeal(p, computed);
+    const char* sealState = "absent";
+    if (seal == SealCheck::Broken) {
+        sealState = "broken";
+        const std::string why = "the package is not what was sealed (sealed " + DigestHex(p.seal) +
+                                ", computed " + DigestHex(computed) + ")";
+        text += "Seal: DAMAGED: " + why + "\n";
+        problems.push_back("seal: " + why);
+    } else if (seal == SealCheck::Intact) {
+        sealState = "intact";
+        text += "Seal: ok (sealed " + DigestHex(p.seal) + ")\n";
+    } else {
+        text += "Seal: not sealed\n";
+    }
     if (args.json) {
         *out += std::string("{\"ok\": ") + (problems.empty() ? "true" : "false") +
-                ",\n \"files\": [" + json + ",\n \"problems\": " + JsonList(problems) + "}\n";
+                ",\n \"files\": [" + json + ",\n \"seal\": " + JsonString(sealState) +
+                ",\n \"problems\": " + JsonList(problems) + "}\n";
     } else {
         *out += text;
     }

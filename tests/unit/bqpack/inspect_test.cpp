@@ -168,7 +168,8 @@ TEST_F(Inspect, InfoShowsTheSettings) {
     InspectPackage package = StandardPackage();
     package.settings.askForFolder = 0;
     package.settings.passSetupPath = 7;
-    const std::string setup = Save(BuildInspectImage(package));
+    const InspectImage image = BuildInspectImage(package);
+    const std::string setup = Save(image);
     const Result r = Invoke(RunInfo, {setup});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
@@ -187,7 +188,13 @@ TEST_F(Inspect, InfoShowsTheSettings) {
                      "Engine class:       BackupRestoreEngineWClassV2\n"
                      "Configuration file: Bramblequist.inz (33 bytes)\n"
                      "Build folder:       c:\\ReleaseBuild\\\n"
-                     "File count:         3\n");
+                     "File count:         3\n"
+                     "Architecture:       x86 (PE32)\n"
+                     "Package found by:   searching the image (an installer linked the old way)\n"
+                     "Seal:               not sealed\n"
+                     "Signature:          none\n"
+                     "Checksum:           none (the image's is " +
+                         Hex32(PeChecksum(image.bytes.data(), image.bytes.size(), 0xD8)) + ")\n");
 }
 
 // MD5 of bytes, as md5sum shows it.
@@ -294,7 +301,9 @@ TEST_F(Inspect, JsonGivesTextsAsBytesAndAsWindows1252) {
         << r.out;
     for (const char* field :
          {"\n \"askForFolder\": 1,", "\n \"schedulerCommand\": 13201,",
-          "\n \"shellMessage\": 13210,", "\n \"configLength\": 33,", "\n \"fileCount\": 2}\n",
+          "\n \"shellMessage\": 13210,", "\n \"configLength\": 33,", "\n \"fileCount\": 2,",
+          "\n \"architecture\": \"x86\",\n \"foundBy\": \"search\",\n \"sealed\": false,\n "
+          "\"signed\": false,",
           "\n \"engineClass\": {\"text\": \"BackupRestoreEngineWClassV2\", \"hex\": "})
         EXPECT_NE(r.out.find(field), std::string::npos) << field << " in " << r.out;
 
@@ -337,8 +346,8 @@ TEST_F(Inspect, EmptyPackageIsFoundThroughItsTexts) {
     EXPECT_NE(r.out.find("File count:         0\n"), std::string::npos);
     r = Invoke(RunVerify, {setup});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "Bramblequist.inz: ok (4096 bytes of configuration text)\n" + setup + ": ok\n");
+    EXPECT_EQ(r.out, "Bramblequist.inz: ok (4096 bytes of configuration text)\nSeal: not sealed\n" +
+                         setup + ": ok\n");
 
     // The build folder, which the installer never reads, may be null.
     InspectImage image = BuildInspectImage(package);
@@ -397,7 +406,8 @@ TEST_F(Inspect, VerifyReportsEveryFile) {
                          "empty.dat: ok (0 bytes from 0 in 0 chunks, stream MD5 "
                          "d41d8cd98f00b204e9800998ecf8427e, file MD5 "
                          "d41d8cd98f00b204e9800998ecf8427e)\n"
-                         "Bramblequist.inz: ok (33 bytes of configuration text)\n" +
+                         "Bramblequist.inz: ok (33 bytes of configuration text)\n"
+                         "Seal: not sealed\n" +
                          setup + ": ok\n");
 
     r = Invoke(RunVerify, {"--json", setup});
@@ -415,7 +425,7 @@ TEST_F(Inspect, VerifyReportsEveryFile) {
         << r.out;
     EXPECT_NE(r.out.find("],\n \"config\": {\"name\": {\"text\": \"Bramblequist.inz\", \"hex\": "
                          "\"4272616d626c6571756973742e696e7a\"}, \"length\": 33, \"ok\": true, "
-                         "\"problems\": []},\n \"problems\": []}\n"),
+                         "\"problems\": []},\n \"seal\": \"absent\",\n \"problems\": []}\n"),
               std::string::npos)
         << r.out;
 

@@ -6,11 +6,12 @@
 # files), that a flipped digest byte is reported with status 2, the file
 # MD5s and JSON of list and verify, and that implode and explode replace an
 # existing output only when they succeed.
-# usage: inspect_exe.sh WINE_RUN BQPACK_EXE NATIVE_BQPACK|"" DATA WORK IMAGE...
+# usage: inspect_exe.sh WINE_RUN BQPACK_EXE NATIVE_BQPACK|"" DATA WORK x86|x64 IMAGE...
 set -uo pipefail
 abs() { [ -z "$1" ] || realpath -m "$1"; }
 wine_run=$(abs "$1") bqpack_exe=$(abs "$2") native=$(abs "$3") data=$(abs "$4") work=$(abs "$5")
-shift 5
+arch=$6
+shift 6
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
@@ -54,7 +55,12 @@ check_image() { # KIND IMAGE
     cp "$image" setup.exe
 
     run "$kind" info setup.exe
-    [ $rc -eq 0 ] && [ "$out" = "$expected_info" ] || fail "$kind info: status $rc: $out $err"
+    [ $rc -eq 0 ] && [ "$(head -n 16 <<<"$out")" = "$expected_info" ] ||
+        fail "$kind info: status $rc: $out $err"
+    local bits="PE32"
+    [ "$arch" = x64 ] && bits="PE32+"
+    grep -qxF "Architecture:       $arch ($bits)" <<<"$out" || fail "$kind info: not $arch: $out"
+    grep -qxF "Signature:          none" <<<"$out" || fail "$kind info: a signature? $out"
 
     run "$kind" list setup.exe
     [ $rc -eq 0 ] || fail "$kind list: status $rc: $err"

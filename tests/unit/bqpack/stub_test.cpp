@@ -1,0 +1,272 @@
+// The stub writer on test stubs of both architectures: the package reads
+// back through the anchor as the installer reads it, the relocations of the
+// table's pointers are kept where they hold an address and off where they
+// are null, the headers are brought up to date; stubs that are not ours or
+// are damaged are refused; and every single-byte change of a small
+// installer's package is either caught by `bqpack verify` or changes
+// nothing that `extract` writes or `info` prints.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "digest/md5.h"
+#include "package/image_reader.h"
+#include "package/little_endian.h"
+#include "package/package_layout.h"
+#include "package/pe_image.h"
+#include "package/stub_writer.h"
+#include "tests/unit/bqpack/inspect_image.h"
+#include "tests/unit/bqpack/stub_image.h"
+#include "tools/bqpack/cmd_inspect.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A package of the files, with a blob region made as bqpack build makes it.
+struct TestPackage {
+    std::vector<std::uint8_t> region;
+    StubPackage package;
+    std::vector<std::vector<std::uint8_t>> contents;
+};
+
+TestPackage
+MakePackage(const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& files) {
+    TestPackage t;
+    for (const auto& f : files) {
+        const std::vector<std::uint8_t> stream = InspectChunkStream(f.second, 700);
+        const std::string marker = BlobMarker(f.first);
+        t.region.insert(t.region.end(), marker.begin(), marker.end());
+        StubFile file{f.first, static_cast<std::uint32_t>(f.second.size()),
+                      static_cast<std::uint32_t>(stream.size()),
+                      static_cast<std::uint32_t>(t.region.size())};
+        std::uint8_t digest[16];
+        Md5Digest(stream.data(), static_cast<std::uint32_t>(stream.size()), digest);
+        t.region.insert(t.region.end(), digest, digest + 16);
+        t.region.insert(t.region.end(), stream.begin(), stream.end());
+        while (t.region.size() % 4)
+            t.region.push_back(0);
+        t.package.files.push_back(file);
+        t.contents.push_back(f.second);
+    }
+    t.package.region = t.region.data();
+    t.package.regionSize = t.region.size();
+    t.package.fileCount = static_cast<std::int32_t>(files.size());
+    t.package.configText = "[Subdirectories]\r\nRestoreSets=.\r\n";
+    t.package.configLength = static_cast<std::uint32_t>(t.package.configText.size());
+    t.package.configSourceName = "Bkp1.inz";
+    t.package.settings.defaultFolder = "D:\\Client";
+    t.package.settings.schedulerCommand = 4242;
+    return t;
+}
+
+TestPackage TwoFiles() {
+    return MakePackage(
+        {{"Bramblequist.exe", TextLikeContent(1500, 1)}, {"bqt.dlx", NoiseContent(300, 2)}});
+}
+
+std::vector<std::uint8_t> Write(const StubImage& stub, const StubPackage& package) {
+    std::vector<std::uint8_t> image;
+    std::string error;
+    EXPECT_TRUE(WritePackageIntoStub(stub.bytes.data(), stub.bytes.size(), package, &image, &error))
+        << error;
+    return image;
+}
+
+TEST(StubWriter, PackageReadsBackThroughTheAnchor) {
+    for (std::uint32_t width : {4u, 8u}) {
+        SCOPED_TRACE(width == 8 ? "x64" : "x86");
+        const StubImage stub = BuildStubImage(width);
+        std::string arch, error;
+        ASSERT_TRUE(CheckStub(stub.bytes.data(), stub.bytes.size(), &arch, &error)) << error;
+        EXPECT_EQ(arch, width == 8 ? "x64" : "x86");
+        const TestPackage t = TwoFiles();
+        const std::vector<std::uint8_t> image = Write(stub, t.package);
+        EXPECT_EQ(Write(stub, t.package), image); // the same bytes every time
+
+        PackageImage p;
+        ASSERT_TRUE(ReadPackageImage(image.data(), image.size(), &p, &error)) << error;
+        EXPECT_TRUE(p.anchored);
+        EXPECT_EQ(p.pe.sections.size(), 5u);
+        EXPECT_EQ(p.pe.sections.back().name, kBlobSection);
+        EXPECT_EQ(p.settings.defaultFolder, "D:\\Client");
+        EXPECT_EQ(p.settings.schedulerCommand, 4242u);
+        EXPECT_EQ(p.settings.engineProgram, "Bramblequist.exe");
+        EXPECT_EQ(p.configSourceName, "Bkp1.inz");
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(ConfigText(p)), p.configLength),
+                  t.package.configText);
+        ASSERT_EQ(p.files.size(), 2u);
+        for (std::size_t i = 0; i < 2; ++i) {
+            FileCheck check;
+            std::vector<std::uint8_t> expanded;
+            EXPECT_TRUE(CheckPackageFile(p, p.files[i], &check, &expanded)) << check.problem;
+            EXPECT_EQ(expanded, t.contents[i]);
+        }
+        std::uint8_t seal[16];
+        EXPECT_EQ(CheckSeal(p, seal), SealCheck::Intact);
+
+        // The headers: the checksum as the loader computes it, the image's
+        // size covering the new section, the flags as the stub had them.
+        EXPECT_EQ(Read32(&image[p.pe.checksumOffset]),
+                  PeChecksum(image.data(), image.size(), p.pe.checksumOffset));
+        const ImageSection& added = p.pe.sections.back();
+        EXPECT_EQ(Read32(&image[p.pe.optionalOffset + 56]),
+                  (added.virtualAddress + added.virtualSize + 0xFFF) / 0x1000 * 0x1000);
+        EXPECT_EQ(Read16(&image[p.pe.optionalOffset + 70]), 0x0140);
+
+        // Every pointer field keeps its relocation where it holds an address.
+        std::vector<BaseRelocation> relocations;
+        ASSERT_TRUE(ReadBaseRelocations(p.pe, &relocations, &error)) << error;
+        const TableLayout& layout = MakeTableLayout(width);
+        const std::uint32_t tableRva = static_cast<std::uint32_t>(p.tableVa - p.pe.imageBase);
+        // The entry of a field (a turned-off one keeps its offset).
+        auto typeAt = [&](TableField field, std::uint32_t i) {
+            for (const BaseRelocation& r : relocations)
+                if (r.rva == tableRva + layout.At(field, i))
+                    return int(r.type);
+            return -1;
+        };
+        const int address = width == 8 ? kPeRelocDir64 : kPeRelocHighLow;
+        for (std::uint32_t i = 0; i < 6; ++i) {
+            const int expected = i < 2 ? address : int(kPeRelocAbsolute);
+            EXPECT_EQ(typeAt(kFieldFileNames, i), expected) << "FileNames " << i;
+            EXPECT_EQ(typeAt(kFieldFileData, i), expected) << "FileData " << i;
+        }
+        EXPECT_EQ(typeAt(kFieldDefaultFolder, 0), address);
+        EXPECT_EQ(typeAt(kFieldBuildFolder, 0), address);
+    }
+}
+
+TEST(StubWriter, RefusesStubsItDoesNotKnow) {
+    const StubImage good = BuildStubImage(4);
+    const TestPackage t = TwoFiles();
+    struct Case {
+        const char* what;
+        std::function<void(std::vector<std::uint8_t>*)> damage;
+        const char* message;
+    };
+    const std::vector<std::uint8_t> built = Write(good, t.package);
+    const Case cases[] = {
+        {"no package section",
+         [&](std::vector<std::uint8_t>* b) {
+             // The section header's name: ".bqpkg" becomes ".bqpkx".
+             for (std::size_t i = 0; i + 6 < 0x400; ++i)
+                 if (std::memcmp(&(*b)[i], ".bqpkg", 6) == 0)
+                     (*b)[i + 5] = 'x';
+         },
+         "not an installer stub: no package section \".bqpkg\""},
+        {"no anchor", [&](std::vector<std::uint8_t>* b) { (*b)[good.anchorOffset] = 'Q'; },
+         "not an installer stub: its package section does not begin with the anchor"},
+        {"another version",
+         [&](std::vector<std::uint8_t>* b) { Write32(&(*b)[good.anchorOffset + 12], 2); },
+         "an installer stub of format version 2; this bqpack writes version 1"},
+        {"a table pointer without its relocation",
+         [&](std::vector<std::uint8_t>* b) {
+             // The last entry of the block (the table's last pointer) turned off.
+             const std::uint32_t size = Read32(&(*b)[good.relocOffset + 4]);
+             std::size_t at = good.relocOffset + size - 2;
+             while (Read16(&(*b)[at]) == 0)
+                 at -= 2;
+             Write16(&(*b)[at], Read16(&(*b)[at]) & 0x0FFF);
+         },
+         "not an installer stub: the table's DefaultFolder has no base relocation"},
+        {"bytes after the sections", [&](std::vector<std::uint8_t>* b) { b->push_back(0); },
+         "damaged installer stub: 1 bytes follow its sections"},
+        {"a built installer", [&](std::vector<std::uint8_t>* b) { *b = built; },
+         "not an installer stub: it already holds a package (it is a built installer)"},
+        {"cut short", [&](std::vector<std::uint8_t>* b) { b->resize(b->size() / 2); },
+         "not an installer stub: truncated"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::uint8_t> stub = good.bytes;
+        c.damage(&stub);
+        std::vector<std::uint8_t> image;
+        std::string error;
+        EXPECT_FALSE(WritePackageIntoStub(stub.data(), stub.size(), t.package, &image, &error));
+        EXPECT_EQ(error.compare(0, std::strlen(c.message), c.message), 0) << error;
+    }
+}
+
+// What an installer gives a user: what `info` prints of its package and the
+// files and the configuration text `extract --config` writes.
+std::string Observable(const std::string& path, const std::vector<std::uint8_t>& image) {
+    std::string info, ignored;
+    if (RunInfo({path}, &info, &ignored) != kExitOk)
+        return "info fails";
+    PackageImage p;
+    std::string error;
+    if (!ReadPackageImage(image.data(), image.size(), &p, &error))
+        return "unreadable";
+    // The header checksum line speaks of the image's bytes, which every
+    // change changes; the package is the rest.
+    std::string seen = info.substr(0, info.find("Checksum:"));
+    for (const PackageFileEntry& f : p.files) {
+        FileCheck check;
+        std::vector<std::uint8_t> data;
+        if (!CheckPackageFile(p, f, &check, &data))
+            return "does not expand";
+        seen += f.name + ":" + std::string(data.begin(), data.end());
+    }
+    if (!CheckConfigLength(p, &error))
+        return "bad template";
+    seen += p.settings.configFileName + ":" +
+            std::string(reinterpret_cast<const char*>(ConfigText(p)), p.configLength);
+    return seen;
+}
+
+TEST(StubFlips, EveryFlipIsCaughtOrHarmless) {
+    const StubImage stub = BuildStubImage(4);
+    const TestPackage t = MakePackage({{"a.txt", TextLikeContent(300, 3)}, {"b", {'x'}}});
+    const std::vector<std::uint8_t> image = Write(stub, t.package);
+    PackageImage p;
+    std::string error;
+    ASSERT_TRUE(ReadPackageImage(image.data(), image.size(), &p, &error)) << error;
+    const fs::path path = fs::path(::testing::TempDir()) / "bqpack_flip_setup.exe";
+    auto save = [&path](const std::vector<std::uint8_t>& bytes) {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+    };
+    save(image);
+    const std::string baseline = Observable(path.string(), image);
+    std::string out, err;
+    ASSERT_EQ(RunVerify({path.string()}, &out, &err), kExitOk) << err;
+
+    // The package: its own section and the one the writer appended.
+    std::size_t caught = 0, harmless = 0, missed = 0;
+    for (const char* name : {kPackageSection, kBlobSection}) {
+        const ImageSection* s = FindSectionNamed(p.pe, name);
+        ASSERT_NE(s, nullptr);
+        for (std::size_t at = s->rawOffset; at < s->rawOffset + MappedSize(*s); ++at) {
+            std::vector<std::uint8_t> flipped = image;
+            flipped[at] ^= 0xFF;
+            save(flipped);
+            out.clear();
+            err.clear();
+            const int status = RunVerify({path.string()}, &out, &err);
+            if (status == kExitInput) {
+                ++caught;
+            } else if (Observable(path.string(), flipped) == baseline) {
+                ++harmless;
+            } else {
+                ++missed;
+                ADD_FAILURE() << "a change at file offset " << at << " in " << name
+                              << " passes verify (status " << status << ")";
+            }
+        }
+    }
+    fs::remove(path);
+    std::printf("flips of the package: %zu caught, %zu harmless, %zu missed\n", caught, harmless,
+                missed);
+    EXPECT_EQ(missed, 0u);
+    EXPECT_GT(caught, 0u);
+}
+
+} // namespace
