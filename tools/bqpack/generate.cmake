@@ -23,6 +23,5 @@ if(NOT WIN32)
   # beside it or in ../share/bqpack: the Windows trees that scripts/build
   # makes beside this one.
   target_compile_definitions(bqpack_build PRIVATE
-    BQPACK_BUILD_STUB_X86="${PROJECT_SOURCE_DIR}/build/win32/setup/setup-stub-x86.exe"
-    BQPACK_BUILD_STUB_X64="${PROJECT_SOURCE_DIR}/build/win64/setup/setup-stub-x64.exe")
+    BQPACK_BUILD_STUB_X86="$CACHE{BQ_STUB_X86}" BQPACK_BUILD_STUB_X64="$CACHE{BQ_STUB_X64}")
 endif()

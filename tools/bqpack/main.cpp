@@ -31,12 +31,21 @@ void PrintHelp(std::FILE* to) {
     std::fputs("usage: bqpack COMMAND [ARGS...]\n\ncommands:\n", to);
     for (const Command& c : kCommands)
         std::fprintf(to, "  %-10s %s\n", c.name, c.summary);
-    std::fputs("\n'bqpack COMMAND --help' describes a command.\n\n" BQPACK_EXIT_STATUS_HELP, to);
+    std::fputs("\n'bqpack COMMAND --help' describes a command; 'bqpack --version' (also after\n"
+               "any command) says which bqpack this is.\n\n" BQPACK_EXIT_STATUS_HELP,
+               to);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    // --version anywhere among the arguments, for every command.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::puts("bqpack " BQPACK_VERSION);
+            return kExitOk;
+        }
+    }
     if (argc < 2) {
         PrintHelp(stderr);
         return kExitUsage;

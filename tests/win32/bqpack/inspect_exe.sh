@@ -80,7 +80,7 @@ check_image() { # KIND IMAGE
     [ $rc -eq 0 ] && grep -qF '{"name": {"text": "One Byte.bin", "hex": "4f6e6520427974652e62696e"}' <<<"$out" ||
         fail "$kind list --json: status $rc: $out $err"
     run "$kind" info setup.exe --json
-    [ $rc -eq 0 ] && grep -qF '"fileCount": 3}' <<<"$out" || fail "$kind info --json: status $rc: $out $err"
+    [ $rc -eq 0 ] && grep -qF '"fileCount": 3,' <<<"$out" || fail "$kind info --json: status $rc: $out $err"
     run "$kind" info
     [ $rc -eq 1 ] || fail "$kind info without an installer: status $rc, not 1"
 
