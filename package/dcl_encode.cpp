@@ -50,7 +50,8 @@ constexpr std::uint32_t kMaxMatch = 518;
 constexpr std::uint32_t kWindow = 4096;      // farthest distance of the largest dictionary
 constexpr std::uint32_t kMaxShortDist = 256; // farthest distance of a length-2 match
 constexpr std::uint32_t kTreeSlots = 8192;   // > kWindow: a node in reach is never overwritten
-constexpr std::uint32_t kSearchDepth = 48;   // bound on tree steps per position
+constexpr int kHashBits = 14;              // tree and triple tables: small enough to stay in cache
+constexpr std::uint32_t kSearchDepth = 48; // bound on tree steps per position
 constexpr std::size_t kBlock = std::size_t(1) << 20; // positions parsed at once
 constexpr std::size_t kMaxInput = 0xFFFF0000u;       // positions are 32-bit
 // Added to the cost of a distance that a dictionary does not reach: far
@@ -191,9 +192,9 @@ void InitFinder(const std::uint8_t* in, std::size_t size, MatchFinder* f) {
     f->in = in;
     f->size = std::uint32_t(size);
     if (f->head.empty() || std::uint64_t(f->end) + kWindow + 1 + size > 0xFFFFFFFFu) {
-        f->head.assign(65536, 0);
+        f->head.assign(std::size_t(1) << kHashBits, 0);
         f->pairHead.assign(65536, 0);
-        f->tripleHead.assign(65536, 0);
+        f->tripleHead.assign(std::size_t(1) << kHashBits, 0);
         f->tripleChain.assign(kTreeSlots, 0);
         f->son.assign(2 * kTreeSlots, 0);
         f->end = 0;
@@ -242,17 +243,17 @@ inline std::uint32_t CommonLength(const std::uint8_t* a, const std::uint8_t* b, 
 inline std::uint32_t Hash3(const std::uint8_t* p) {
     const std::uint32_t v =
         std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16;
-    return (v * 2654435761u) >> 16;
+    return (v * 2654435761u) >> (32 - kHashBits);
 }
 // Tree of a position inside a run: its byte value and how many of them
 // follow from it.
 inline std::uint32_t HashRun(std::uint32_t value, std::uint32_t length) {
-    return ((value << 10 | length) * 2654435761u) >> 16;
+    return ((value << 10 | length) * 2654435761u) >> (32 - kHashBits);
 }
 // Tree of other positions: a hash of their first four bytes, loaded in
 // either byte order (equal bytes give equal hashes all the same).
 inline std::uint32_t Hash4(std::uint32_t four) {
-    return (four * 2654435761u) >> 16;
+    return (four * 2654435761u) >> (32 - kHashBits);
 }
 
 // What the search has found so far at one position: the short lengths'
