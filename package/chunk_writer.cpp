@@ -49,13 +49,17 @@ void PutLength(std::vector<std::uint8_t>* out, std::size_t value) {
 // One chunk with its header: imploded with the smallest setting when that is
 // shorter than the chunk itself, raw otherwise.  Equal lengths would read as
 // raw, so an imploded chunk must be strictly shorter.
+// packed is scratch space, kept by the caller so that its memory serves
+// every chunk.
 void WriteChunk(const std::uint8_t* in, std::size_t size, DclEncoderWork* work,
-                std::vector<std::uint8_t>* out) {
-    std::vector<std::uint8_t> packed;
+                std::vector<std::uint8_t>& packed, std::vector<std::uint8_t>* out) {
+    packed.clear();
     DclEncodeSmallest(in, size, &packed, nullptr, nullptr, work);
+    const bool imploded = !packed.empty() && packed.size() < size;
     out->clear();
+    out->reserve(4 + (imploded ? packed.size() : size));
     PutLength(out, size);
-    if (!packed.empty() && packed.size() < size) {
+    if (imploded) {
         PutLength(out, packed.size());
         out->insert(out->end(), packed.begin(), packed.end());
     } else {
@@ -75,9 +79,11 @@ std::vector<std::uint8_t> WriteChunkStream(const std::uint8_t* in, std::size_t s
     std::atomic<std::size_t> next(0);
     auto worker = [&]() {
         WorkPtr work = TakeWork();
+        std::vector<std::uint8_t> packed;
         for (std::size_t i = next++; i < count; i = next++) {
             const std::size_t begin = i * chunkSize;
-            WriteChunk(in + begin, std::min(chunkSize, size - begin), work.get(), &chunks[i]);
+            WriteChunk(in + begin, std::min(chunkSize, size - begin), work.get(), packed,
+                       &chunks[i]);
         }
         ReturnWork(std::move(work));
     };
