@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "digest/md5.h"
@@ -73,6 +74,31 @@ bool ReadWholeFile(const std::string& path, std::uint64_t limit, std::vector<std
 
 std::string At(const Manifest& manifest, int line) {
     return manifest.path + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": ";
+}
+
+// Every input is there, a file, and small enough, before any is read or
+// compressed: a mistake in the last file is not found after minutes of work,
+// and a file too large is refused without reading it.
+bool CheckInputs(const Manifest& manifest, std::string* error) {
+    for (const ManifestFile& file : manifest.files) {
+        struct stat st;
+        if (stat(file.source.c_str(), &st) != 0) {
+            *error =
+                At(manifest, file.line) + file.source + ": cannot read: " + std::strerror(errno);
+            return false;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            *error = At(manifest, file.line) + file.source + ": not a file";
+            return false;
+        }
+        if (std::uint64_t(st.st_size) > kMaxFileSize) {
+            *error = At(manifest, file.line) + file.source + ": larger than " +
+                     std::to_string(std::uint64_t{kMaxFileSize}) +
+                     " bytes, the most a package takes";
+            return false;
+        }
+    }
+    return true;
 }
 
 // Compresses in slices of whole chunks, so progress can be shown between
@@ -375,7 +401,7 @@ bool GenerateSources(const Manifest& manifest, const GenerateOptions& options,
     inputs->push_back(manifest.path);
     inputs->push_back(manifest.config);
     std::string configText;
-    if (!ReadConfigText(manifest, &configText, error))
+    if (!ReadConfigText(manifest, &configText, error) || !CheckInputs(manifest, error))
         return false;
 
     Output out;
@@ -415,7 +441,7 @@ bool GeneratePackage(const Manifest& manifest, const GenerateOptions& options,
                      std::string* error) {
     inputs->push_back(manifest.path);
     inputs->push_back(manifest.config);
-    if (!ReadConfigText(manifest, configText, error))
+    if (!ReadConfigText(manifest, configText, error) || !CheckInputs(manifest, error))
         return false;
     region->clear();
     Output out;

@@ -5,6 +5,7 @@
 #include "tools/bqpack/commands.h"
 #include "tools/bqpack/exit_status.h"
 #include "tools/bqpack/io.h"
+#include "tools/bqpack/output_file.h"
 
 #include <cstdio>
 #include <cstring>
@@ -39,6 +40,7 @@ void PrintHelp(std::FILE* to) {
 } // namespace
 
 int main(int argc, char** argv) {
+    RemoveOutputsWhenInterrupted();
     // --version anywhere among the arguments, for every command.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {

@@ -3,9 +3,12 @@
 #include "tools/bqpack/manifest.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 
 #include "tools/bqpack/file_names.h"
 
@@ -400,9 +403,14 @@ bool ParseManifest(const std::string& text, const std::string& path, const Manif
 
 bool ReadManifest(const std::string& path, const ManifestOptions& options, Manifest* manifest,
                   std::string* error) {
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        *error = path + ": not a manifest file (it is a folder or a device)";
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        *error = path + ": cannot open the manifest";
+        *error = path + ": cannot open the manifest: " + std::strerror(errno);
         return false;
     }
     std::ostringstream text;

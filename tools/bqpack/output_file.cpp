@@ -4,6 +4,7 @@
 #include "tools/bqpack/output_file.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -42,7 +43,48 @@ std::string MoveReason() {
 }
 #endif
 
+// The new files of this process not yet moved into place, so that an
+// interrupted command (SIGINT, SIGTERM, SIGHUP) removes them on its way out.
+// Fixed slots and plain stores: the signal handler may read them at any
+// moment, and removing a file by name is all it does.
+enum { kPendingSlots = 16, kPendingPath = 4096 };
+char PendingPaths[kPendingSlots][kPendingPath];
+volatile std::sig_atomic_t PendingUsed[kPendingSlots];
+
+void Remember(const std::string& path) {
+    if (path.size() >= kPendingPath)
+        return;
+    for (int i = 0; i < kPendingSlots; ++i) {
+        if (!PendingUsed[i]) {
+            std::memcpy(PendingPaths[i], path.c_str(), path.size() + 1);
+            PendingUsed[i] = 1;
+            return;
+        }
+    }
+}
+
+void Forget(const std::string& path) {
+    for (int i = 0; i < kPendingSlots; ++i)
+        if (PendingUsed[i] && path == PendingPaths[i])
+            PendingUsed[i] = 0;
+}
+
+extern "C" void RemovePendingAndStop(int signal) {
+    for (int i = 0; i < kPendingSlots; ++i) {
+        if (PendingUsed[i]) {
+#ifdef _WIN32
+            _unlink(PendingPaths[i]);
+#else
+            unlink(PendingPaths[i]);
+#endif
+        }
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
 bool RemoveFile(const std::string& path) {
+    Forget(path);
 #ifdef _WIN32
     return _unlink(path.c_str()) == 0;
 #else
@@ -213,6 +255,7 @@ bool StageFile(const std::string& target, const std::uint8_t* data, std::size_t 
         *why = "cannot create: " + Reason(errno);
         return false;
     }
+    Remember(temp);
     bool ok = WriteAll(fd, data, size, why);
     if (!ok)
         *why = "cannot write: " + *why;
@@ -282,6 +325,7 @@ bool CommitStaged(std::vector<StagedFile>* files, bool replace, std::size_t* fai
             ok = false;
             break;
         }
+        Forget(f.temp);
         f.temp.clear();
         f.placed = true;
     }
@@ -323,4 +367,14 @@ bool WriteOutputFile(const std::string& target, const std::uint8_t* data, std::s
         return false;
     std::size_t failed = 0;
     return CommitStaged(&files, true, &failed, why);
+}
+
+void RemoveOutputsWhenInterrupted() {
+    for (int signal : {SIGINT, SIGTERM
+#ifdef SIGHUP
+                       ,
+                       SIGHUP
+#endif
+         })
+        std::signal(signal, RemovePendingAndStop);
 }

@@ -49,3 +49,8 @@ void DiscardStaged(std::vector<StagedFile>* files);
 // and moves them onto the target.  *why as above.
 bool WriteOutputFile(const std::string& target, const std::uint8_t* data, std::size_t size,
                      std::string* why);
+
+// From now on, an interrupted command (SIGINT, SIGTERM, SIGHUP) first removes
+// the new files it has not yet moved into place, then ends as the signal
+// says.  Existing files are never touched.
+void RemoveOutputsWhenInterrupted();

@@ -77,6 +77,20 @@ endif()
 # An output folder that does not exist: the output cannot be written.
 run(3 ${DATA}/full.bqm --sources-only ${WORK}/no-such-folder)
 
+# Inputs that are no files, or too large, are refused before any is read:
+# a 3 GiB input (sparse, so it costs nothing) with one line, at once.
+file(MAKE_DIRECTORY ${WORK}/a-folder)
+run(2 ${WORK}/a-folder --sources-only ${WORK}/usage)
+expect_message("a-folder: not a manifest file \\(it is a folder or a device\\)\n$")
+execute_process(COMMAND truncate -s 3G ${WORK}/huge.bin)
+file(WRITE ${WORK}/huge.bqm "config = ${DATA}/short.inz\nfile = small ${DATA}/one.bin\nfile = huge ${WORK}/huge.bin\n")
+run(2 ${WORK}/huge.bqm --sources-only ${WORK}/usage --quiet)
+expect_message("huge\\.bqm:3: .*/huge\\.bin: larger than 2147483647 bytes, the most a package takes\n$")
+file(REMOVE ${WORK}/huge.bin)
+file(WRITE ${WORK}/folder-input.bqm "config = ${DATA}/short.inz\nfile = f ${WORK}/a-folder\n")
+run(2 ${WORK}/folder-input.bqm --sources-only ${WORK}/usage --quiet)
+expect_message("folder-input\\.bqm:2: .*/a-folder: not a file\n$")
+
 # -o and --sources-only are two ways to build, not one.
 run(1 ${DATA}/full.bqm --sources-only ${WORK}/usage -o ${WORK}/usage/setup.exe)
 expect_message("give either -o SETUP.EXE or --sources-only DIR")
@@ -125,6 +139,19 @@ if(STUB)
     run(2 ${DATA}/full.bqm --stub ${stub_file} -o ${WORK}/failed.exe --quiet)
     expect_message("^bqpack: .*: .*${why}")
   endforeach()
+  # An interrupted build leaves nothing beside its output.
+  file(MAKE_DIRECTORY ${WORK}/interrupted)
+  # Base64 text: it compresses, so the encoder works on it for seconds.
+  execute_process(COMMAND sh -c "head -c 30000000 /dev/urandom | base64 -w 0"
+    OUTPUT_FILE ${WORK}/interrupted/noise.bin)
+  file(WRITE ${WORK}/interrupted/big.bqm "config = ${DATA}/short.inz\nfile = noise noise.bin\n")
+  execute_process(COMMAND sh -c "${BQPACK} build big.bqm --stub ${STUB} --jobs 1 -o setup.exe 2>/dev/null & pid=$!; sleep 1; kill -INT $pid; wait $pid; echo $?"
+    WORKING_DIRECTORY ${WORK}/interrupted OUTPUT_VARIABLE status OUTPUT_STRIP_TRAILING_WHITESPACE)
+  file(GLOB left RELATIVE ${WORK}/interrupted ${WORK}/interrupted/*)
+  if(NOT status EQUAL 130 OR NOT left STREQUAL "big.bqm;noise.bin")
+    message(FATAL_ERROR "an interrupted build ended with ${status} and left ${left}")
+  endif()
+
   # A missing output folder is found before any compression.
   run(3 ${DATA}/full.bqm --stub ${STUB} -o ${WORK}/no-such-folder/setup.exe)
   expect_message("the folder .*/no-such-folder does not exist
