@@ -4,21 +4,25 @@
 // literal and every (length, distance) pair is known in advance and the
 // smallest stream is a shortest path over the input positions:
 //
-// 1. A binary-tree match finder (one tree per hash of the leading three
-//    bytes, each tree ordered by the suffixes' bytes and by recency from the
-//    root down) walks the candidates of every position from the nearest to
-//    the farthest within 4096 bytes and records each time a longer match
-//    appears.  That yields, for every length from 3, the nearest distance
-//    that reaches it; the newest position of each byte pair gives the
-//    nearest length-2 match.  A distance code never costs more than the code
-//    of a farther distance, so the nearest distance is also the cheapest one
-//    for that length.
+// 1. The match search gives every position, for every length, the nearest
+//    distance within 4096 bytes that reaches it.  A distance code never
+//    costs more than the code of a farther distance, so the nearest
+//    distance is also the cheapest one for that length.  Length 2 comes from
+//    the newest position of each byte pair, length 3 from a chain per hash
+//    of three bytes; longer lengths from binary trees (one per hash of the
+//    leading four bytes, each ordered by the suffixes' bytes and by recency
+//    from the root down), whose walk meets the candidates from the nearest
+//    to the farthest and records each time a longer match appears.
+//    Positions inside runs of one byte value, where such trees grow deep,
+//    are searched apart (see FindMatches).  Lengths 2 to 9 go to one vector
+//    per position, longer ones to a list of pairs.
 // 2. A backward dynamic programme computes the cheapest cost from every
 //    position to the end, for all six settings at once (one 16-bit lane
-//    each, all in one vector).  Lengths that share a length code (and hence
-//    a cost) and a distance form a range; the cheapest position to jump to
-//    inside such a range comes from a sparse table of range minima, so a
-//    long match costs a handful of steps instead of one per length.
+//    each, all in one vector).  Lengths 2 to 9 are priced each, without
+//    branches.  Longer lengths that share a length code (and hence a cost)
+//    and a distance form a range; the cheapest position to jump to inside
+//    such a range comes from a sparse table of range minima, so a long
+//    match costs a handful of steps instead of one per length.
 // 3. The path of the wanted setting is followed forward, picking at each
 //    position an item whose cost plus the cost of the rest equals the cost
 //    from here, and written out bit by bit.
@@ -177,7 +181,7 @@ struct MatchFinder {
     std::uint32_t size = 0;
     std::uint32_t base = 0;
     std::uint32_t end = 0;                  // base + size of the last input
-    std::vector<std::uint32_t> head;        // newest position of each leading 4 bytes' hash
+    std::vector<std::uint32_t> head;        // newest position of each tree (Hash4, HashRun)
     std::vector<std::uint32_t> pairHead;    // newest position of each leading byte pair
     std::vector<std::uint32_t> tripleHead;  // newest position of each leading 3 bytes' hash
     std::vector<std::uint32_t> tripleChain; // per slot: the previous one of the same hash
