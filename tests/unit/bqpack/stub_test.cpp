@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "digest/md5.h"
 #include "package/image_reader.h"
 #include "package/little_endian.h"
@@ -228,7 +230,9 @@ TEST(StubFlips, EveryFlipIsCaughtOrHarmless) {
     PackageImage p;
     std::string error;
     ASSERT_TRUE(ReadPackageImage(image.data(), image.size(), &p, &error)) << error;
-    const fs::path path = fs::path(::testing::TempDir()) / "bqpack_flip_setup.exe";
+    // A name of this process's own: test runs may share the temporary folder.
+    const fs::path path = fs::path(::testing::TempDir()) /
+                          ("bqpack_flip_setup-" + std::to_string(getpid()) + ".exe");
     auto save = [&path](const std::vector<std::uint8_t>& bytes) {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(bytes.data()),
