@@ -736,8 +736,8 @@ std::size_t DclEncodeSmallest(const std::uint8_t* in, std::size_t size,
                               std::uint32_t* dictionaryBits, DclEncoderWork* work) {
     if (size > kMaxInput)
         return 0;
-    DclEncoderWork local;
-    DclEncoderWork& e = work ? *work : local;
+    std::unique_ptr<DclEncoderWork> local(work ? nullptr : new DclEncoderWork);
+    DclEncoderWork& e = work ? *work : *local;
     const std::size_t before = out->size();
     int lane = 0;
     if (size <= kBlock) {
