@@ -623,21 +623,23 @@ void EmitBlock(const std::uint8_t* in, const Matches& m, const Parse& p, const L
         const Near near = m.near[i];
         for (std::uint32_t l = kMinMatch; len == 0 && l < kFirstLong; ++l) {
             const std::uint32_t dist = near[l - kMinMatch];
-            if (dist != 0 &&
-                std::uint16_t(cost[i + l][lane] + ShortItem(c, l, dist)[lane]) == target) {
+            const std::int32_t item = l == kMinMatch ? c.shortItem[dist][0]
+                                                     : c.distance[dist][lane] + c.shortLength[l][0];
+            if (dist != 0 && std::uint16_t(cost[i + l][lane] + item) == target) {
                 len = l;
                 d = dist;
             }
         }
-        ForEachLongRange(m, i, c,
-                         [&](std::uint32_t from, std::uint32_t to, std::uint32_t dist, Rel ic) {
-                             for (std::uint32_t l = from; len == 0 && l <= to; ++l) {
-                                 if (std::uint16_t(cost[i + l][lane] + ic[lane]) == target) {
-                                     len = l;
-                                     d = dist;
+        if (len == 0)
+            ForEachLongRange(m, i, c,
+                             [&](std::uint32_t from, std::uint32_t to, std::uint32_t dist, Rel ic) {
+                                 for (std::uint32_t l = from; len == 0 && l <= to; ++l) {
+                                     if (std::uint16_t(cost[i + l][lane] + ic[lane]) == target) {
+                                         len = l;
+                                         d = dist;
+                                     }
                                  }
-                             }
-                         });
+                             });
         const DclLengthCode& lc = kDclLengthCodes[kLength.index[len]];
         w->Put(1, 1);
         w->Put(lc.code, lc.bits);
