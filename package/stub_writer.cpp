@@ -203,15 +203,16 @@ bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const Stub
     const PeImage& pe = stub.pe;
     const TableLayout& layout = pe.pointerBytes == 8 ? kTableLayout64 : kTableLayout32;
 
-    // The new section: the blob region, then the table's texts.
-    std::vector<std::uint8_t> section(package.region, package.region + package.regionSize);
-    auto addText = [&section](const std::string& text) {
-        const std::uint32_t at = static_cast<std::uint32_t>(section.size());
-        section.insert(section.end(), text.begin(), text.end());
-        section.push_back(0);
+    // The new section: the blob region, then the table's texts.  The region
+    // is copied once, straight into the image, however large it is.
+    const std::uint64_t textsAt = AlignUp(package.regionSize, 4);
+    std::vector<std::uint8_t> textBytes;
+    auto addText = [&textBytes, textsAt](const std::string& text) {
+        const std::uint64_t at = textsAt + textBytes.size();
+        textBytes.insert(textBytes.end(), text.begin(), text.end());
+        textBytes.push_back(0);
         return at;
     };
-    section.resize(AlignUp(section.size(), 4), 0);
 
     std::uint64_t end = 0;
     for (const ImageSection& s : pe.sections)
@@ -219,14 +220,9 @@ bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const Stub
                                                std::max(s.virtualSize, s.rawSize));
     const std::uint64_t sectionRva = AlignUp(end, pe.sectionAlignment);
     const std::uint64_t rawOffset = AlignUp(size, pe.fileAlignment);
-    const std::uint64_t limit = pe.pointerBytes == 8 ? 0xFFFFFFFFu : 0xFFFFFFFFu - pe.imageBase;
-    if (sectionRva + section.size() + 0x10000 > limit) {
-        *error = "the package does not fit in the installer's address space";
-        return false;
-    }
     const std::uint64_t base = pe.imageBase + sectionRva;
 
-    // Table values, texts first so the section is complete before it is copied.
+    // The table's values, and its texts as they are placed.
     std::vector<std::pair<std::uint32_t, std::uint64_t>> pointers; // table offset, value
     std::vector<std::pair<std::uint32_t, std::uint32_t>> numbers;
     for (std::uint32_t i = 0; i < kMaxFiles; ++i) {
@@ -261,18 +257,28 @@ bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const Stub
         {layout.At(kFieldVerifyDigests), static_cast<std::uint32_t>(s.verifyDigests)});
     numbers.push_back({layout.At(kFieldAskForFolder), static_cast<std::uint32_t>(s.askForFolder)});
 
-    const std::uint64_t rawSize = AlignUp(section.size(), pe.fileAlignment);
+    const std::uint64_t sectionSize = textsAt + textBytes.size();
+    const std::uint64_t limit = pe.pointerBytes == 8 ? 0xFFFFFFFFu : 0xFFFFFFFFu - pe.imageBase;
+    if (sectionRva + sectionSize + pe.sectionAlignment > limit) {
+        *error = "the package does not fit in the installer's address space";
+        return false;
+    }
+    const std::uint64_t rawSize = AlignUp(sectionSize, pe.fileAlignment);
+    image->clear();
+    image->reserve(static_cast<std::size_t>(rawOffset + rawSize));
     image->assign(data, data + size);
     image->resize(static_cast<std::size_t>(rawOffset + rawSize), 0);
     std::uint8_t* out = image->data();
-    std::memcpy(out + rawOffset, section.data(), section.size());
+    if (package.regionSize != 0)
+        std::memcpy(out + rawOffset, package.region, package.regionSize);
+    std::memcpy(out + rawOffset + textsAt, textBytes.data(), textBytes.size());
 
     // The section header and the headers that count sections and sizes.
     std::uint8_t* header =
         out + pe.optionalOffset + pe.optionalBytes + kPeSectionHeaderBytes * pe.sections.size();
     std::memset(header, 0, kPeSectionHeaderBytes);
     std::memcpy(header, kBlobSection, std::strlen(kBlobSection));
-    Write32(header + 8, static_cast<std::uint32_t>(section.size()));
+    Write32(header + 8, static_cast<std::uint32_t>(sectionSize));
     Write32(header + 12, static_cast<std::uint32_t>(sectionRva));
     Write32(header + 16, static_cast<std::uint32_t>(rawSize));
     Write32(header + 20, static_cast<std::uint32_t>(rawOffset));
@@ -281,7 +287,7 @@ bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const Stub
     std::uint8_t* optional = out + pe.optionalOffset;
     Write32(optional + 8, Read32(optional + 8) + static_cast<std::uint32_t>(rawSize));
     Write32(optional + 56,
-            static_cast<std::uint32_t>(AlignUp(sectionRva + section.size(), pe.sectionAlignment)));
+            static_cast<std::uint32_t>(AlignUp(sectionRva + sectionSize, pe.sectionAlignment)));
 
     // The table, with the relocation of each pointer field on where it
     // holds an address and off where it is null.
