@@ -34,6 +34,8 @@ extern char* PickerPathBuffer;
 extern int* PickerChosenFlag;
 
 // Entry, command line and main window.
+char* CommandLineArguments(char* commandLine);
+extern "C" void SetupStart();
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
 void ParseCommandLine(char* text, char* folder);
 ATOM RegisterMainWindowClass(HINSTANCE instance);

@@ -105,4 +105,38 @@ TEST(ParseCommandLine, TooLongFolderIsCutAndShown) {
     }
 }
 
+// The installer's entry hands WinMain the command line after the program's
+// name: a quoted name may hold blanks, an unquoted one ends at the first
+// character up to the blank, and the blanks after the name are skipped.
+// Characters compare as signed, so a byte of 0x80 or above counts as a
+// blank outside quotes.
+TEST(CommandLineArguments, ProgramNameAndBlanksAreSkipped) {
+    struct NameCase {
+        const char* commandLine;
+        const char* arguments;
+    } cases[] = {
+        {"setup.exe", ""},
+        {"setup.exe /S C:\\Target", "/S C:\\Target"},
+        {"\"C:\\My Files\\setup.exe\" /S", "/S"},
+        {"\"C:\\My Files\\setup.exe\"/S", ""},
+        {"C:\\a\"b c\"d.exe  \t /R", "/R"},
+        {"\"unterminated name /S", ""},
+        {"setup.exe \t\r\n", ""},
+        {"  /S", "/S"},
+        {"", ""},
+        {"set\xE9up.exe /S", "up.exe /S"},
+        {"setup.exe \xC4\xE9\\x /R", "\\x /R"},
+        {"\"set\xE9up.exe\" /S", "/S"},
+        {"setup.exe \x01\x1F/Z", "/Z"},
+    };
+    for (const NameCase& c : cases) {
+        char text[128];
+        lstrcpyA(text, c.commandLine);
+        const char* arguments = CommandLineArguments(text);
+        SCOPED_TRACE(c.commandLine);
+        EXPECT_GE(arguments, text);
+        EXPECT_STREQ(c.arguments, arguments);
+    }
+}
+
 } // namespace
