@@ -155,6 +155,8 @@ TEST(ModuleTable, RowsAscendingAndTerminated) {
         EXPECT_NE(row->name[0], '\0') << row->number;
         previous = row->number;
         fnv.AddRow(row->number, row->name);
+        // The lookup keeps its own packed copy of the rows.
+        EXPECT_STREQ(ModuleName(row->number), row->name) << row->number;
         ++rows;
     }
     EXPECT_STREQ(row->name, "");
