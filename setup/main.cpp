@@ -183,6 +183,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand) {
     TextCopyBounded(InstallFolder, kPathSize,
                     Package.DefaultFolder != nullptr ? Package.DefaultFolder : "");
+    UseRegistryFolder = 1;
     ParseCommandLine(commandLine, InstallFolder);
     if (UseRegistryFolder) {
         TakeRegistryFolder();

@@ -3,7 +3,9 @@
 #include "setup/setup.h"
 
 char InstallFolder[kPathSize];
-int UseRegistryFolder = 1;
+// Set to 1 by WinMain before the command line is read (an initialised
+// variable would cost the image a data section of its own).
+int UseRegistryFolder;
 int SelectVerbDR = 0;
 int SelectVerbAutoUp = 0;
 int FilesOnly = 0;
