@@ -13,9 +13,8 @@ namespace {
 
 enum : std::uint32_t {
     kChunkAreaSize = 65536, // one expanded chunk; a 16-bit length always fits
-    kChunkHeaderSize = 4,
-    kLineExpand = 48, // a chunk that cannot be expanded into its place
-    kLineTrail = 63,  // ExpandStream's exit on failure
+    kLineExpand = 48,       // a chunk that cannot be expanded into its place
+    kLineTrail = 63,        // ExpandStream's exit on failure
 };
 
 // Cursors shared by ExpandChunk and its callbacks for one decoder run.
@@ -30,10 +29,6 @@ std::uint32_t gOutputTotal;
 std::uint8_t gOutputArea[kChunkAreaSize];
 DclState gWork;
 std::uint8_t gScratch[kChunkAreaSize];
-
-inline std::uint32_t ReadLittle16(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8;
-}
 
 } // namespace
 
@@ -90,14 +85,15 @@ std::uint32_t ExpandStream(ErrorRecord* record, const std::uint8_t* stream,
     std::int32_t remaining = storedLength;
     while (remaining > 0) {
         // A header cut short, or data running past the end of the stream.
-        if (remaining < static_cast<std::int32_t>(kChunkHeaderSize)) {
+        if (remaining < static_cast<std::int32_t>(kChunkHeaderBytes)) {
             SetError(record, MODULE_FILE_UNPACK, kLineExpand, ERR_EXPAND);
             break;
         }
-        const std::uint32_t expanded = ReadLittle16(chunk);
-        const std::uint32_t stored = ReadLittle16(chunk + 2);
-        chunk += kChunkHeaderSize;
-        remaining -= kChunkHeaderSize;
+        const ChunkHeader header = ReadChunkHeader(chunk);
+        const std::uint32_t expanded = header.expanded;
+        const std::uint32_t stored = header.stored;
+        chunk += kChunkHeaderBytes;
+        remaining -= kChunkHeaderBytes;
         if (static_cast<std::int32_t>(stored) > remaining) {
             SetError(record, MODULE_FILE_UNPACK, kLineExpand, ERR_EXPAND);
             break;

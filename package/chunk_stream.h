@@ -8,6 +8,17 @@
 
 struct ErrorRecord;
 
+// One chunk's header, as every reader and writer of chunk streams sees it.
+enum : std::uint32_t { kChunkHeaderBytes = 4 };
+struct ChunkHeader {
+    std::uint16_t expanded; // bytes the chunk expands to
+    std::uint16_t stored;   // bytes of data after the header; equal lengths: raw
+};
+inline ChunkHeader ReadChunkHeader(const std::uint8_t* p) {
+    return {static_cast<std::uint16_t>(p[0] | p[1] << 8),
+            static_cast<std::uint16_t>(p[2] | p[3] << 8)};
+}
+
 // Expands the stream of storedLength bytes into out, which holds capacity
 // bytes.  Returns 0, or ERR_EXPAND (module 16002, line 48, trail 16002/63).
 std::uint32_t ExpandStream(ErrorRecord* record, const std::uint8_t* stream,

@@ -14,7 +14,6 @@
 namespace {
 
 enum : std::uint32_t {
-    kChunkHeaderBytes = 4,
     kMaxChunkExpanded = 65535,
     kExpandScratchBytes = 65536,
     kMaxExpandedFile = 0x7FFFFFFF, // ExpandStream takes signed 32-bit sizes
@@ -494,8 +493,9 @@ bool WalkChunks(const std::uint8_t* stream, std::uint32_t length, std::vector<Ch
         }
         ChunkInfo info;
         info.offset = offset;
-        info.expanded = Read16(stream + offset);
-        info.stored = Read16(stream + offset + 2);
+        const ChunkHeader header = ReadChunkHeader(stream + offset);
+        info.expanded = header.expanded;
+        info.stored = header.stored;
         if (info.stored > left - kChunkHeaderBytes) {
             *problem = chunk + ": stored length " + Num(info.stored) +
                        " runs past the end of the stream (" + Num(left - kChunkHeaderBytes) +
@@ -525,8 +525,9 @@ std::string FailingChunk(const std::uint8_t* stream, std::uint32_t length) {
     std::vector<std::uint8_t> scratch(kExpandScratchBytes);
     std::uint32_t offset = 0;
     for (std::uint64_t index = 0; offset + kChunkHeaderBytes <= length; ++index) {
-        const std::uint16_t expanded = Read16(stream + offset);
-        const std::uint16_t stored = Read16(stream + offset + 2);
+        const ChunkHeader header = ReadChunkHeader(stream + offset);
+        const std::uint16_t expanded = header.expanded;
+        const std::uint16_t stored = header.stored;
         const std::string chunk = "chunk " + Num(index) + " at stream offset " + Num(offset) +
                                   " (" + Num(expanded) + " bytes from " + Num(stored) + ")";
         if (expanded != stored) {
@@ -586,7 +587,7 @@ bool CheckPackageFile(const PackageImage& package, const PackageFileEntry& file,
     }
     // Chunks that the stream holds (for the report), counted by headers.
     for (std::uint64_t offset = 0; offset + kChunkHeaderBytes <= file.storedSize;) {
-        offset += kChunkHeaderBytes + Read16(stream + offset + 2);
+        offset += kChunkHeaderBytes + ReadChunkHeader(stream + offset).stored;
         ++check->chunkCount;
     }
     for (const std::string& p : problems)

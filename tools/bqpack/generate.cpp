@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "digest/md5.h"
+#include "package/chunk_stream.h"
 #include "tools/bqpack/package_table_text.h"
 
 const char* const kGeneratedTableSource = "package_table.cpp";
@@ -132,15 +133,13 @@ std::vector<std::uint8_t> Compress(const std::vector<std::uint8_t>& input,
 // of the DCL header) becomes 2, which no decoder accepts.
 bool CorruptFirstCompressedChunk(std::vector<std::uint8_t>* stream) {
     std::size_t pos = 0;
-    while (pos + 4 <= stream->size()) {
-        const std::uint8_t* h = stream->data() + pos;
-        std::size_t expanded = std::size_t(h[0]) | std::size_t(h[1]) << 8;
-        std::size_t stored = std::size_t(h[2]) | std::size_t(h[3]) << 8;
-        if (expanded != stored && stored > 0) {
-            (*stream)[pos + 4] = 2;
+    while (pos + kChunkHeaderBytes <= stream->size()) {
+        const ChunkHeader h = ReadChunkHeader(stream->data() + pos);
+        if (h.expanded != h.stored && h.stored > 0) {
+            (*stream)[pos + kChunkHeaderBytes] = 2;
             return true;
         }
-        pos += 4 + stored;
+        pos += kChunkHeaderBytes + h.stored;
     }
     return false;
 }
