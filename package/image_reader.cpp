@@ -41,12 +41,7 @@ const TextField kTextFields[] = {
 
 // The package table's layout in an image of this pointer width.
 const TableLayout& LayoutOf(const PeImage& image) {
-    return image.pointerBytes == 8 ? kTableLayout64 : kTableLayout32;
-}
-
-// A pointer field of the image: 32 or 64 bits.
-std::uint64_t ReadPointer(const PeImage& image, const std::uint8_t* p) {
-    return image.pointerBytes == 8 ? Read64(p) : Read32(p);
+    return TableLayoutFor(image.pointerBytes);
 }
 
 // An address as messages show it: at least eight hexadecimal digits.

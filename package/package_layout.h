@@ -90,6 +90,11 @@ constexpr TableLayout MakeTableLayout(std::uint32_t pointerBytes) {
 inline constexpr TableLayout kTableLayout32 = MakeTableLayout(4);
 inline constexpr TableLayout kTableLayout64 = MakeTableLayout(8);
 
+// The layout of an image whose pointers are pointerBytes wide (4 or 8).
+inline const TableLayout& TableLayoutFor(std::uint32_t pointerBytes) {
+    return pointerBytes == 8 ? kTableLayout64 : kTableLayout32;
+}
+
 // The installer stub carries its package in a section of its own,
 // kPackageSection, which begins with the anchor: a record that names the
 // stub's format and leads to the table and the template (wherever the

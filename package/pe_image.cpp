@@ -31,6 +31,10 @@ std::string Num(std::uint64_t value) {
 
 } // namespace
 
+std::uint64_t ReadPointer(const PeImage& image, const std::uint8_t* p) {
+    return image.pointerBytes == 8 ? Read64(p) : Read32(p);
+}
+
 std::uint32_t MappedSize(const ImageSection& section) {
     if (section.virtualSize == 0)
         return section.rawSize;

@@ -55,6 +55,9 @@ struct PeImage {
 // it).
 bool ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage* image, std::string* error);
 
+// A pointer field of the image at p: 32 bits in PE32, 64 in PE32+.
+std::uint64_t ReadPointer(const PeImage& image, const std::uint8_t* p);
+
 // Bytes of a section that both lie in the file and are part of the image.
 std::uint32_t MappedSize(const ImageSection& section);
 // The section that holds the virtual address va, with the offset of va in

@@ -36,10 +36,6 @@ std::uint64_t AlignUp(std::uint64_t value, std::uint32_t alignment) {
     return alignment == 0 ? value : (value + alignment - 1) / alignment * alignment;
 }
 
-std::uint64_t ReadPointer(const PeImage& pe, const std::uint8_t* p) {
-    return pe.pointerBytes == 8 ? Read64(p) : Read32(p);
-}
-
 // The table's pointer fields as (field, element) pairs, in layout order.
 template <typename Visit> void ForEachPointer(Visit visit) {
     for (std::uint32_t f = 0; f < kTableFieldCount; ++f)
@@ -77,7 +73,7 @@ bool ReadStub(const std::uint8_t* data, std::size_t size, Stub* stub, std::strin
         return false;
     }
     const AnchorLayout anchor = MakeAnchorLayout(pe.pointerBytes);
-    const TableLayout& table = pe.pointerBytes == 8 ? kTableLayout64 : kTableLayout32;
+    const TableLayout& table = TableLayoutFor(pe.pointerBytes);
     stub->anchorOffset = stub->section->rawOffset;
     const std::uint8_t* a = data + stub->anchorOffset;
     if (MappedSize(*stub->section) < anchor.size ||
@@ -201,7 +197,7 @@ bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const Stub
     if (!ReadStub(data, size, &stub, error) || !CheckPackage(package, error))
         return false;
     const PeImage& pe = stub.pe;
-    const TableLayout& layout = pe.pointerBytes == 8 ? kTableLayout64 : kTableLayout32;
+    const TableLayout& layout = TableLayoutFor(pe.pointerBytes);
 
     // The new section: the blob region, then the table's texts.  The region
     // is copied once, straight into the image, however large it is.
