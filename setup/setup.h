@@ -53,7 +53,8 @@ std::uint32_t InstallPackage(ErrorRecord* record, const char* folder, int filesO
 std::uint32_t CreateFolderTree(ErrorRecord* record, const char* path);
 std::uint32_t CreateDirectoryChain(ErrorRecord* record, const char* path);
 
-// Stopping the client's components and asking browsers to exit.
+// Stopping the client's running programs (engine, shell, scheduler) and asking
+// browsers to exit.
 std::uint32_t StopRunningComponents(ErrorRecord* record);
 int CloseBrowserWindows();
 int SendBrowserExit();

@@ -1,4 +1,4 @@
-// Stopping the client's components with none of them running, and asking
+// Stopping the client's running programs with none of them running, and asking
 // browsers to exit.
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 
 namespace {
 
-TEST(Components, NoneRunningReturnsAtOnce) {
+TEST(RunningPrograms, NoneRunningReturnsAtOnce) {
     ErrorRecord record;
     record.code = 0x20001041; // cleared on entry
     const DWORD start = GetTickCount();
@@ -19,14 +19,14 @@ TEST(Components, NoneRunningReturnsAtOnce) {
     EXPECT_LT(GetTickCount() - start, 5000u);
 }
 
-TEST(Components, NoBrowserEndsTheExitRequests) {
+TEST(RunningPrograms, NoBrowserEndsTheExitRequests) {
     EXPECT_EQ(3, SendBrowserExit());
     EXPECT_EQ(3, CloseBrowserWindows());
 }
 
 // A browser that accepts every exit request but never exits is asked a
 // bounded number of times.
-TEST(Components, BrowserThatStaysIsAskedSixteenTimes) {
+TEST(RunningPrograms, BrowserThatStaysIsAskedSixteenTimes) {
     driver::Process browser;
     const std::string log = driver::FreshFolder("browser") + "\\browser.log";
     const std::string exe =
