@@ -19,26 +19,6 @@ enum : std::uint32_t {
     kMaxExpandedFile = 0x7FFFFFFF, // ExpandStream takes signed 32-bit sizes
 };
 
-struct TextField {
-    TableField field;
-    const char* name;
-    std::string PackageSettings::*member;
-    bool mayBeNull; // setup never reads it
-};
-
-const TextField kTextFields[] = {
-    {kFieldBuildFolder, "BuildFolder", &PackageSettings::buildFolder, true},
-    {kFieldEngineProgram, "EngineProgram", &PackageSettings::engineProgram, false},
-    {kFieldInitVerb, "InitVerb", &PackageSettings::initVerb, false},
-    {kFieldInitVerbDR, "InitVerbDR", &PackageSettings::initVerbDR, false},
-    {kFieldInitVerbAutoUp, "InitVerbAutoUp", &PackageSettings::initVerbAutoUp, false},
-    {kFieldSchedulerClass, "SchedulerClass", &PackageSettings::schedulerClass, false},
-    {kFieldShellClass, "ShellClass", &PackageSettings::shellClass, false},
-    {kFieldEngineClass, "EngineClass", &PackageSettings::engineClass, false},
-    {kFieldConfigFileName, "ConfigFileName", &PackageSettings::configFileName, false},
-    {kFieldDefaultFolder, "DefaultFolder", &PackageSettings::defaultFolder, false},
-};
-
 // The package table's layout in an image of this pointer width.
 const TableLayout& LayoutOf(const PeImage& image) {
     return TableLayoutFor(image.pointerBytes);
@@ -152,13 +132,18 @@ std::uint32_t TableScore(const PeImage& image, const std::uint8_t* p,
         return 0;
     std::uint32_t texts = 0;
     std::string ignored;
-    for (const TextField& field : kTextFields) {
-        const std::uint64_t va = ReadPointer(image, p + layout.At(field.field));
-        if ((va == 0 && field.mayBeNull) || ReadText(image, va, &ignored) == TextResult::Ok)
+    bool textsHold = true;
+    ForEachSettingInTableOrder([&](const PackageSetting& setting) {
+        if (!setting.text)
+            return;
+        const std::uint64_t va = ReadPointer(image, p + layout.At(setting.field));
+        if ((va == 0 && setting.mayBeNull) || ReadText(image, va, &ignored) == TextResult::Ok)
             ++texts;
-        else if (linked == 0)
-            return 0; // without a blob pointer, every text must hold
-    }
+        else
+            textsHold = false;
+    });
+    if (!textsHold && linked == 0)
+        return 0; // without a blob pointer, every text must hold
     return consistent * 1000 + texts * 50 + (countInRange ? 100 : 0) + linked * 10 + 1;
 }
 
@@ -320,23 +305,33 @@ bool ReadTable(PackageImage* package, const std::vector<std::uint64_t>& ends, st
         return false;
     }
     package->fileCount = count;
-    for (const TextField& field : kTextFields) {
-        const std::uint64_t va = pointer(field.field);
-        if (va == 0 && field.mayBeNull) {
-            (package->settings.*field.member).clear();
-            continue;
+    // The settings; the first text that does not hold, in the table's order,
+    // is the one named.
+    PackageSettings& settings = package->settings;
+    bool textsHold = true;
+    ForEachSettingInTableOrder([&](const PackageSetting& setting) {
+        if (!textsHold)
+            return;
+        if (setting.number) {
+            settings.*setting.number = word(setting.field);
+        } else if (setting.flag) {
+            settings.*setting.flag = static_cast<std::int32_t>(word(setting.field));
+        } else {
+            const std::uint64_t va = pointer(setting.field);
+            if (va == 0 && setting.mayBeNull) {
+                (settings.*setting.text).clear();
+                return;
+            }
+            const TextResult result = ReadText(image, va, &(settings.*setting.text));
+            if (result != TextResult::Ok) {
+                *error = where + kTableFields[setting.field].name + " pointer " + HexVa(va) + " " +
+                         TextProblem(result);
+                textsHold = false;
+            }
         }
-        const TextResult result = ReadText(image, va, &(package->settings.*field.member));
-        if (result != TextResult::Ok) {
-            *error = where + field.name + " pointer " + HexVa(va) + " " + TextProblem(result);
-            return false;
-        }
-    }
-    package->settings.schedulerCommand = word(kFieldSchedulerCommand);
-    package->settings.shellMessage = word(kFieldShellMessage);
-    package->settings.passSetupPath = static_cast<std::int32_t>(word(kFieldPassSetupPath));
-    package->settings.verifyDigests = static_cast<std::int32_t>(word(kFieldVerifyDigests));
-    package->settings.askForFolder = static_cast<std::int32_t>(word(kFieldAskForFolder));
+    });
+    if (!textsHold)
+        return false;
 
     package->files.clear();
     for (std::int32_t i = 0; i < count; ++i) {

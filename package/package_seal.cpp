@@ -42,22 +42,15 @@ void ComputeSeal(const SealInput& in, std::uint8_t seal[16]) {
         Number(&md5, f.storedSize);
         Bytes(&md5, f.blob, std::uint64_t{16} + f.storedSize);
     }
+    // Every setting in the table's order: a text with its NUL, a number or
+    // flag as its 32-bit word.
     const PackageSettings& s = *in.settings;
-    Text(&md5, s.buildFolder);
-    Text(&md5, s.engineProgram);
-    Text(&md5, s.initVerb);
-    Text(&md5, s.initVerbDR);
-    Text(&md5, s.initVerbAutoUp);
-    Text(&md5, s.schedulerClass);
-    Number(&md5, s.schedulerCommand);
-    Text(&md5, s.shellClass);
-    Text(&md5, s.engineClass);
-    Number(&md5, s.shellMessage);
-    Text(&md5, s.configFileName);
-    Number(&md5, static_cast<std::uint32_t>(s.passSetupPath));
-    Number(&md5, static_cast<std::uint32_t>(s.verifyDigests));
-    Text(&md5, s.defaultFolder);
-    Number(&md5, static_cast<std::uint32_t>(s.askForFolder));
+    ForEachSettingInTableOrder([&](const PackageSetting& setting) {
+        if (setting.text)
+            Text(&md5, s.*setting.text);
+        else
+            Number(&md5, SettingWord(s, setting));
+    });
     Number(&md5, in.configLength);
     Text(&md5, *in.configSourceName);
     Bytes(&md5, in.configText, kConfigTextSize);

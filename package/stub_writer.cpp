@@ -169,10 +169,8 @@ bool CheckPackage(const StubPackage& p, std::string* error) {
         }
     }
     const PackageSettings& s = p.settings;
-    for (const std::string* text :
-         {&s.buildFolder, &s.engineProgram, &s.initVerb, &s.initVerbDR, &s.initVerbAutoUp,
-          &s.schedulerClass, &s.shellClass, &s.engineClass, &s.configFileName, &s.defaultFolder})
-        if (tooLong("a setting", *text, kTextMax))
+    for (const PackageSetting& setting : kPackageSettings)
+        if (setting.text && tooLong("a setting", s.*setting.text, kTextMax))
             return false;
     if (p.configText.size() > kConfigTextMax) {
         *error = "the configuration text is longer than 4096 bytes";
@@ -229,29 +227,15 @@ bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const Stub
         numbers.push_back({layout.At(kFieldExpandedSizes, i), used ? f->expandedSize : 0});
         numbers.push_back({layout.At(kFieldStoredSizes, i), used ? f->storedSize : 0});
     }
+    // The settings in the table's order: their texts are placed in that order.
     const PackageSettings& s = package.settings;
-    const std::pair<TableField, const std::string*> texts[] = {
-        {kFieldBuildFolder, &s.buildFolder},
-        {kFieldEngineProgram, &s.engineProgram},
-        {kFieldInitVerb, &s.initVerb},
-        {kFieldInitVerbDR, &s.initVerbDR},
-        {kFieldInitVerbAutoUp, &s.initVerbAutoUp},
-        {kFieldSchedulerClass, &s.schedulerClass},
-        {kFieldShellClass, &s.shellClass},
-        {kFieldEngineClass, &s.engineClass},
-        {kFieldConfigFileName, &s.configFileName},
-        {kFieldDefaultFolder, &s.defaultFolder},
-    };
-    for (const auto& t : texts)
-        pointers.push_back({layout.At(t.first), base + addText(*t.second)});
+    ForEachSettingInTableOrder([&](const PackageSetting& setting) {
+        if (setting.text)
+            pointers.push_back({layout.At(setting.field), base + addText(s.*setting.text)});
+        else
+            numbers.push_back({layout.At(setting.field), SettingWord(s, setting)});
+    });
     numbers.push_back({layout.At(kFieldFileCount), static_cast<std::uint32_t>(package.fileCount)});
-    numbers.push_back({layout.At(kFieldSchedulerCommand), s.schedulerCommand});
-    numbers.push_back({layout.At(kFieldShellMessage), s.shellMessage});
-    numbers.push_back(
-        {layout.At(kFieldPassSetupPath), static_cast<std::uint32_t>(s.passSetupPath)});
-    numbers.push_back(
-        {layout.At(kFieldVerifyDigests), static_cast<std::uint32_t>(s.verifyDigests)});
-    numbers.push_back({layout.At(kFieldAskForFolder), static_cast<std::uint32_t>(s.askForFolder)});
 
     const std::uint64_t sectionSize = textsAt + textBytes.size();
     const std::uint64_t limit = pe.pointerBytes == 8 ? 0xFFFFFFFFu : 0xFFFFFFFFu - pe.imageBase;

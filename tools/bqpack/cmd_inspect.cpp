@@ -321,6 +321,31 @@ std::string Architecture(const PackageImage& p) {
     return p.pe.pointerBytes == 8 ? "x64" : "x86";
 }
 
+// A setting as `info` shows it: a text made printable, a flag as yes or no,
+// a number in decimal.
+std::string ShownValue(const PackageSettings& s, const PackageSetting& setting) {
+    if (setting.text)
+        return Printable(s.*setting.text);
+    if (setting.flag)
+        return Flag(s.*setting.flag);
+    return Num(s.*setting.number);
+}
+
+// A setting's name in `info --json`: its table field's, lower-case first.
+std::string JsonName(const PackageSetting& setting) {
+    std::string name = kTableFields[setting.field].name;
+    name[0] = static_cast<char>(name[0] - 'A' + 'a');
+    return name;
+}
+
+std::string JsonValue(const PackageSettings& s, const PackageSetting& setting) {
+    if (setting.text)
+        return JsonImageText(s.*setting.text);
+    if (setting.flag)
+        return std::to_string(s.*setting.flag);
+    return Num(s.*setting.number);
+}
+
 std::string JsonList(const std::vector<std::string>& texts) {
     std::string json = "[";
     for (std::size_t i = 0; i < texts.size(); ++i)
@@ -340,23 +365,14 @@ int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::st
         return status;
     const PackageSettings& s = p.settings;
     if (args.json) {
-        *out += "{\"defaultFolder\": " + JsonImageText(s.defaultFolder) +
-                ",\n \"askForFolder\": " + std::to_string(s.askForFolder) +
-                ",\n \"passSetupPath\": " + std::to_string(s.passSetupPath) +
-                ",\n \"verifyDigests\": " + std::to_string(s.verifyDigests) +
-                ",\n \"engineProgram\": " + JsonImageText(s.engineProgram) +
-                ",\n \"initVerb\": " + JsonImageText(s.initVerb) +
-                ",\n \"initVerbDR\": " + JsonImageText(s.initVerbDR) +
-                ",\n \"initVerbAutoUp\": " + JsonImageText(s.initVerbAutoUp) +
-                ",\n \"schedulerClass\": " + JsonImageText(s.schedulerClass) +
-                ",\n \"schedulerCommand\": " + Num(s.schedulerCommand) +
-                ",\n \"shellClass\": " + JsonImageText(s.shellClass) +
-                ",\n \"shellMessage\": " + Num(s.shellMessage) +
-                ",\n \"engineClass\": " + JsonImageText(s.engineClass) +
-                ",\n \"configFileName\": " + JsonImageText(s.configFileName) +
-                ",\n \"configLength\": " + Num(p.configLength) +
-                ",\n \"buildFolder\": " + JsonImageText(s.buildFolder) +
-                ",\n \"fileCount\": " + std::to_string(p.fileCount) +
+        std::string json;
+        for (const PackageSetting& setting : kPackageSettings) {
+            json += (json.empty() ? "{" : ",\n ") + JsonString(JsonName(setting)) + ": " +
+                    JsonValue(s, setting);
+            if (setting.field == kFieldConfigFileName)
+                json += ",\n \"configLength\": " + Num(p.configLength);
+        }
+        *out += json + ",\n \"fileCount\": " + std::to_string(p.fileCount) +
                 ",\n \"architecture\": " + JsonString(Architecture(p)) +
                 ",\n \"foundBy\": " + JsonString(p.anchored ? "anchor" : "search") +
                 ",\n \"sealed\": " + (p.sealState == kSealPresent ? "true" : "false") +
@@ -367,22 +383,12 @@ int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::st
     auto line = [out](const char* label, const std::string& value) {
         *out += Padded(label, 20, false) + value + "\n";
     };
-    line("Default folder:", Printable(s.defaultFolder));
-    line("Ask for folder:", Flag(s.askForFolder));
-    line("Pass setup path:", Flag(s.passSetupPath));
-    line("Verify digests:", Flag(s.verifyDigests));
-    line("Engine program:", Printable(s.engineProgram));
-    line("Init verb:", Printable(s.initVerb));
-    line("Init verb (/R):", Printable(s.initVerbDR));
-    line("Init verb (/G):", Printable(s.initVerbAutoUp));
-    line("Scheduler class:", Printable(s.schedulerClass));
-    line("Scheduler command:", Num(s.schedulerCommand));
-    line("Shell class:", Printable(s.shellClass));
-    line("Shell message:", Num(s.shellMessage));
-    line("Engine class:", Printable(s.engineClass));
-    line("Configuration file:",
-         Printable(s.configFileName) + " (" + Num(p.configLength) + " bytes)");
-    line("Build folder:", Printable(s.buildFolder));
+    for (const PackageSetting& setting : kPackageSettings) {
+        std::string value = ShownValue(s, setting);
+        if (setting.field == kFieldConfigFileName)
+            value += " (" + Num(p.configLength) + " bytes)";
+        line(setting.label, value);
+    }
     line("File count:", Num(static_cast<std::uint32_t>(p.fileCount)));
     line("Architecture:", Architecture(p) + (p.pe.pointerBytes == 8 ? " (PE32+)" : " (PE32)"));
     line("Package found by:", p.anchored ? "the stub's anchor"

@@ -282,16 +282,17 @@ std::string EscapeText(const std::string& text) {
 std::string TableSource(const Manifest& m, const PackageLayout& layout,
                         const std::string& configText) {
     const std::size_t slots = kManifestMaxFiles;
-    std::string names, expanded, stored, data;
+    // The file slots' four arrays, by table field.
+    std::string slotLists[kTableFieldCount];
     for (std::size_t i = 0; i < slots; ++i) {
-        bool used = i < layout.files.size();
+        const bool used = i < layout.files.size();
+        const PackedFile* f = used ? &layout.files[i] : nullptr;
         const char* sep = i + 1 < slots ? ", " : "";
-        names += (used ? Literal(layout.files[i].name) : "nullptr") + sep;
-        expanded += (used ? std::to_string(layout.files[i].expandedSize) + "u" : "0u") + sep;
-        stored += (used ? std::to_string(layout.files[i].storedSize) + "u" : "0u") + sep;
-        data +=
-            (used ? "bq_package_blob + " + std::to_string(layout.files[i].dataOffset) : "nullptr") +
-            sep;
+        slotLists[kFieldFileNames] += (used ? Literal(f->name) : "nullptr") + sep;
+        slotLists[kFieldExpandedSizes] += (used ? Unsigned(f->expandedSize) : "0u") + sep;
+        slotLists[kFieldStoredSizes] += (used ? Unsigned(f->storedSize) : "0u") + sep;
+        slotLists[kFieldFileData] +=
+            (used ? "bq_package_blob + " + std::to_string(f->dataOffset) : "nullptr") + sep;
     }
     std::int32_t fileCount =
         m.broken.fileCountSet ? m.broken.fileCount : std::int32_t(layout.files.size());
@@ -311,26 +312,21 @@ std::string TableSource(const Manifest& m, const PackageLayout& layout,
     s += "// The blob region (package_blob.S); each FileData entry points at a digest.\n";
     s += "extern \"C\" const std::uint8_t bq_package_blob[] __asm__(\"bq_package_blob\");\n\n";
     s += "PackageTable Package = {\n";
-    s += "    {" + names + "},\n";
-    s += "    {" + expanded + "},\n";
-    s += "    {" + stored + "},\n";
-    s += "    " + Literal(m.settings.buildFolder) + ",\n";
-    s += "    {" + data + "},\n";
-    s += "    " + std::to_string(fileCount) + ",\n";
-    s += "    " + Literal(m.settings.engineProgram) + ",\n";
-    s += "    " + Literal(m.settings.initVerb) + ",\n";
-    s += "    " + Literal(m.settings.initVerbDR) + ",\n";
-    s += "    " + Literal(m.settings.initVerbAutoUp) + ",\n";
-    s += "    " + Literal(m.settings.schedulerClass) + ",\n";
-    s += "    " + Unsigned(m.settings.schedulerCommand) + ",\n";
-    s += "    " + Literal(m.settings.shellClass) + ",\n";
-    s += "    " + Literal(m.settings.engineClass) + ",\n";
-    s += "    " + Unsigned(m.settings.shellMessage) + ",\n";
-    s += "    " + Literal(m.settings.configFileName) + ",\n";
-    s += "    " + std::to_string(m.settings.passSetupPath) + ",\n";
-    s += "    " + std::to_string(m.settings.verifyDigests) + ",\n";
-    s += "    " + Literal(m.settings.defaultFolder) + ",\n";
-    s += "    " + std::to_string(m.settings.askForFolder) + ",\n";
+    for (std::uint32_t field = 0; field < kTableFieldCount; ++field) {
+        const PackageSetting* setting = SettingOfField(field);
+        std::string value;
+        if (kTableFields[field].count != 1)
+            value = "{" + slotLists[field] + "}";
+        else if (field == kFieldFileCount)
+            value = std::to_string(fileCount);
+        else if (setting->text)
+            value = Literal(m.settings.*setting->text);
+        else if (setting->number)
+            value = Unsigned(m.settings.*setting->number);
+        else
+            value = std::to_string(m.settings.*setting->flag);
+        s += "    " + value + ",\n";
+    }
     s += "};\n\n";
     s += "const ConfigTemplate Configuration = {\n";
     s += "    \"YYYinzYYY\",\n";

@@ -239,37 +239,18 @@ bool SetKey(Parser& p, int line, const std::string& key, const std::string& raw)
         m.configSourceName = value;
         return true;
     }
-    struct TextKey {
-        const char* key;
-        std::string PackageSettings::*field;
-    };
-    static const TextKey texts[] = {
-        {"build-folder", &PackageSettings::buildFolder},
-        {"engine-program", &PackageSettings::engineProgram},
-        {"init-verb", &PackageSettings::initVerb},
-        {"init-verb-dr", &PackageSettings::initVerbDR},
-        {"init-verb-autoup", &PackageSettings::initVerbAutoUp},
-        {"scheduler-class", &PackageSettings::schedulerClass},
-        {"shell-class", &PackageSettings::shellClass},
-        {"engine-class", &PackageSettings::engineClass},
-        {"default-folder", &PackageSettings::defaultFolder},
-    };
-    for (const TextKey& t : texts)
-        if (key == t.key)
-            return SetText(p, line, key, value, &(m.settings.*t.field));
-    if (key == "config-file-name")
-        return CheckName(p, line, value, "config-file-name") &&
-               SetText(p, line, key, value, &m.settings.configFileName);
-    if (key == "scheduler-command")
-        return SetNumber(p, line, key, value, &m.settings.schedulerCommand);
-    if (key == "shell-message")
-        return SetNumber(p, line, key, value, &m.settings.shellMessage);
-    if (key == "pass-setup-path")
-        return SetFlag(p, line, key, value, &m.settings.passSetupPath);
-    if (key == "verify-digests")
-        return SetFlag(p, line, key, value, &m.settings.verifyDigests);
-    if (key == "ask-for-folder")
-        return SetFlag(p, line, key, value, &m.settings.askForFolder);
+    for (const PackageSetting& setting : kPackageSettings) {
+        if (key != setting.key)
+            continue;
+        if (setting.number)
+            return SetNumber(p, line, key, value, &(m.settings.*setting.number));
+        if (setting.flag)
+            return SetFlag(p, line, key, value, &(m.settings.*setting.flag));
+        // The configuration file is written into the install folder by this name.
+        if (setting.field == kFieldConfigFileName && !CheckName(p, line, value, setting.key))
+            return false;
+        return SetText(p, line, key, value, &(m.settings.*setting.text));
+    }
 
     if (key.compare(0, 7, "broken-") == 0) {
         if (!p.options->allowBroken)

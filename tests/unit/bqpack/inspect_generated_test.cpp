@@ -77,21 +77,7 @@ TEST(InspectGenerated, ShowsTheManifestAndGivesBackItsFiles) {
         EXPECT_EQ(layout.files[i].expandedSize, package.files[i].content.size());
     }
 
-    package.settings.buildFolder = manifest.settings.buildFolder;
-    package.settings.engineProgram = manifest.settings.engineProgram;
-    package.settings.initVerb = manifest.settings.initVerb;
-    package.settings.initVerbDR = manifest.settings.initVerbDR;
-    package.settings.initVerbAutoUp = manifest.settings.initVerbAutoUp;
-    package.settings.schedulerClass = manifest.settings.schedulerClass;
-    package.settings.schedulerCommand = manifest.settings.schedulerCommand;
-    package.settings.shellClass = manifest.settings.shellClass;
-    package.settings.engineClass = manifest.settings.engineClass;
-    package.settings.shellMessage = manifest.settings.shellMessage;
-    package.settings.configFileName = manifest.settings.configFileName;
-    package.settings.passSetupPath = manifest.settings.passSetupPath;
-    package.settings.verifyDigests = manifest.settings.verifyDigests;
-    package.settings.defaultFolder = manifest.settings.defaultFolder;
-    package.settings.askForFolder = manifest.settings.askForFolder;
+    package.settings = manifest.settings;
     package.configSourceName = manifest.configSourceName;
     ASSERT_TRUE(ReadConfigText(manifest, &package.configText, &error)) << error;
 

@@ -151,16 +151,11 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
     std::vector<std::uint32_t> nameVas;
     for (const InspectFile& f : package.files)
         nameVas.push_back(AddText(&rdata, f.name));
-    const std::uint32_t buildFolder = AddText(&rdata, package.settings.buildFolder);
-    const std::uint32_t engineProgram = AddText(&rdata, package.settings.engineProgram);
-    const std::uint32_t initVerb = AddText(&rdata, package.settings.initVerb);
-    const std::uint32_t initVerbDR = AddText(&rdata, package.settings.initVerbDR);
-    const std::uint32_t initVerbAutoUp = AddText(&rdata, package.settings.initVerbAutoUp);
-    const std::uint32_t schedulerClass = AddText(&rdata, package.settings.schedulerClass);
-    const std::uint32_t shellClass = AddText(&rdata, package.settings.shellClass);
-    const std::uint32_t engineClass = AddText(&rdata, package.settings.engineClass);
-    const std::uint32_t configFileName = AddText(&rdata, package.settings.configFileName);
-    const std::uint32_t defaultFolder = AddText(&rdata, package.settings.defaultFolder);
+    std::uint32_t textVas[kTableFieldCount] = {};
+    ForEachSettingInTableOrder([&](const PackageSetting& setting) {
+        if (setting.text)
+            textVas[setting.field] = AddText(&rdata, package.settings.*setting.text);
+    });
 
     if (package.markerAsString) {
         AddText(&rdata, "YYYinzYYY");
@@ -239,22 +234,13 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
         word(kFieldStoredSizes, image.storedSizes[i], i);
         pointer(kFieldFileData, image.dataVas[i], i);
     }
-    pointer(kFieldBuildFolder, base + buildFolder);
     word(kFieldFileCount, static_cast<std::uint32_t>(package.files.size()));
-    pointer(kFieldEngineProgram, base + engineProgram);
-    pointer(kFieldInitVerb, base + initVerb);
-    pointer(kFieldInitVerbDR, base + initVerbDR);
-    pointer(kFieldInitVerbAutoUp, base + initVerbAutoUp);
-    pointer(kFieldSchedulerClass, base + schedulerClass);
-    word(kFieldSchedulerCommand, package.settings.schedulerCommand);
-    pointer(kFieldShellClass, base + shellClass);
-    pointer(kFieldEngineClass, base + engineClass);
-    word(kFieldShellMessage, package.settings.shellMessage);
-    pointer(kFieldConfigFileName, base + configFileName);
-    word(kFieldPassSetupPath, static_cast<std::uint32_t>(package.settings.passSetupPath));
-    word(kFieldVerifyDigests, static_cast<std::uint32_t>(package.settings.verifyDigests));
-    pointer(kFieldDefaultFolder, base + defaultFolder);
-    word(kFieldAskForFolder, static_cast<std::uint32_t>(package.settings.askForFolder));
+    ForEachSettingInTableOrder([&](const PackageSetting& setting) {
+        if (setting.text)
+            pointer(setting.field, base + textVas[setting.field]);
+        else
+            word(setting.field, SettingWord(package.settings, setting));
+    });
 
     // Sections after the headers, each padded to the file alignment.
     Section* sections[] = {&text, &data, &rdata};

@@ -1,0 +1,127 @@
+// The one description of the package's settings, and the seal that covers
+// them: the seal's input written out by hand, byte by byte, so that a change
+// of the description's order or of a setting's kind shows as a different
+// seal, which would break every installer built before it.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "digest/md5.h"
+#include "package/package_seal.h"
+#include "package/package_settings.h"
+#include "package/package_table.h"
+
+namespace {
+
+struct Bytes {
+    std::vector<std::uint8_t> b;
+    void Text(const std::string& text) {
+        b.insert(b.end(), text.begin(), text.end());
+        b.push_back(0);
+    }
+    void Word(std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    }
+};
+
+TEST(PackageSeal, CoversTheSettingsInTheTablesOrder) {
+    PackageSettings s;
+    s.buildFolder = "b";
+    s.engineProgram = "e";
+    s.initVerb = "v1";
+    s.initVerbDR = "v2";
+    s.initVerbAutoUp = "v3";
+    s.schedulerClass = "sc";
+    s.schedulerCommand = 0x01020304;
+    s.shellClass = "sh";
+    s.engineClass = "en";
+    s.shellMessage = 0x0A0B0C0D;
+    s.configFileName = "c.inz";
+    s.passSetupPath = 0;
+    s.verifyDigests = -2;
+    s.defaultFolder = "d";
+    s.askForFolder = 5;
+    const std::string name = "f.bin";
+    std::uint8_t blob[16 + 3] = {};
+    for (std::size_t i = 0; i < sizeof blob; ++i)
+        blob[i] = static_cast<std::uint8_t>(i * 7);
+    std::vector<std::uint8_t> text(kConfigTextSize, 0);
+    std::memcpy(text.data(), "[x]\r\n", 5);
+    const std::string source = "src.inz";
+
+    SealInput input;
+    input.settings = &s;
+    input.fileCount = 1;
+    input.files.push_back({&name, 9, 3, blob});
+    input.configLength = 5;
+    input.configSourceName = &source;
+    input.configText = text.data();
+    std::uint8_t seal[16];
+    ComputeSeal(input, seal);
+
+    Bytes e;
+    e.b.assign({'b', 'q', 'p', 'a', 'c', 'k', ' ', 's', 'e', 'a', 'l', ' ', '1', 0});
+    e.Word(1);
+    e.Text("f.bin");
+    e.Word(9);
+    e.Word(3);
+    e.b.insert(e.b.end(), blob, blob + sizeof blob);
+    e.Text("b");
+    e.Text("e");
+    e.Text("v1");
+    e.Text("v2");
+    e.Text("v3");
+    e.Text("sc");
+    e.Word(0x01020304);
+    e.Text("sh");
+    e.Text("en");
+    e.Word(0x0A0B0C0D);
+    e.Text("c.inz");
+    e.Word(0);
+    e.Word(0xFFFFFFFEu);
+    e.Text("d");
+    e.Word(5);
+    e.Word(5);
+    e.Text("src.inz");
+    e.b.insert(e.b.end(), text.begin(), text.end());
+    std::uint8_t expected[16];
+    Md5Digest(e.b.data(), static_cast<std::uint32_t>(e.b.size()), expected);
+    EXPECT_EQ(std::memcmp(seal, expected, 16), 0);
+
+    // Every setting counts: changing any one changes the seal.
+    for (const PackageSetting& setting : kPackageSettings) {
+        PackageSettings changed = s;
+        if (setting.text)
+            changed.*setting.text += "!";
+        else if (setting.number)
+            changed.*setting.number += 1;
+        else
+            changed.*setting.flag += 1;
+        input.settings = &changed;
+        std::uint8_t other[16];
+        ComputeSeal(input, other);
+        EXPECT_NE(std::memcmp(seal, other, 16), 0) << setting.key;
+    }
+}
+
+// Keys and labels are what users type and read: a repeated one would hide
+// a setting.  Each label ends in a colon, as `info` aligns them.
+TEST(PackageSettings, KeysAndLabelsAreDistinct) {
+    std::set<std::string> keys, labels;
+    for (const PackageSetting& setting : kPackageSettings) {
+        EXPECT_TRUE(keys.insert(setting.key).second) << setting.key;
+        EXPECT_TRUE(labels.insert(setting.label).second) << setting.label;
+        EXPECT_EQ(std::string(setting.label).back(), ':') << setting.label;
+        EXPECT_EQ(SettingOfField(setting.field), &setting) << setting.key;
+    }
+    EXPECT_EQ(keys.size(), 15u);
+    EXPECT_EQ(SettingOfField(kFieldFileCount), nullptr);
+    EXPECT_EQ(SettingOfField(kFieldFileData), nullptr);
+}
+
+} // namespace
