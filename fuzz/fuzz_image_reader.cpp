@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "package/image_reader.h"
+#include "package/package_check.h"
 #include "tools/bqpack/file_names.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

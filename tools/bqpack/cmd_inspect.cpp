@@ -1,5 +1,6 @@
 // `bqpack info`, `list`, `verify` and `extract`: read the package of a built
-// installer through package/image_reader and report, check or write it out.
+// installer through package/image_reader, check it through package/package_check,
+// and report, check or write it out.
 #include "tools/bqpack/cmd_inspect.h"
 
 #include <cerrno>
@@ -16,6 +17,8 @@
 #include "digest/md5.h"
 #include "package/image_reader.h"
 #include "package/little_endian.h"
+#include "package/message_text.h"
+#include "package/package_check.h"
 #include "tools/bqpack/file_names.h"
 #include "tools/bqpack/json_text.h"
 #include "tools/bqpack/output_file.h"
@@ -67,12 +70,6 @@ struct Output {
     std::string* out;
     std::string* err;
 };
-
-std::string Num(std::uint64_t value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(value));
-    return text;
-}
 
 int Usage(const Output& o, const char* command, const std::string& problem) {
     *o.err += std::string("bqpack ") + command + ": " + problem + " (see bqpack " + command +

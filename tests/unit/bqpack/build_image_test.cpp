@@ -14,20 +14,11 @@
 #include "digest/md5.h"
 #include "errors/error_record.h"
 #include "package/chunk_stream.h"
+#include "package/message_text.h"
 #include "package/package_layout.h"
 #include "package_table.h" // the generated copy of the table's layout
 
 namespace {
-
-std::string Hex(const std::uint8_t* digest) {
-    static const char digits[] = "0123456789abcdef";
-    std::string s;
-    for (int i = 0; i < 16; ++i) {
-        s += digits[digest[i] >> 4];
-        s += digits[digest[i] & 15];
-    }
-    return s;
-}
 
 struct ExpectedFile {
     const char* name;
@@ -100,7 +91,7 @@ TEST(BqpackImage, FilesAsTheInstallerReadsThem) {
                                std::int32_t(Package.ExpandedSizes[i])),
                   0u);
         Md5Digest(out.data(), Package.ExpandedSizes[i], digest);
-        EXPECT_EQ(Hex(digest), kFiles[i].md5);
+        EXPECT_EQ(DigestHex(digest), kFiles[i].md5);
         // Padding after the stream up to the next marker is zero.
         const std::uint8_t* end = blob + 16 + Package.StoredSizes[i];
         for (; reinterpret_cast<std::uintptr_t>(end) % 4; ++end)
@@ -165,7 +156,7 @@ TEST(BqpackImage, ConfigurationTemplate) {
         ASSERT_EQ(bytes[14 + i], 0) << "source name byte " << i;
     std::uint8_t digest[16];
     Md5Digest(bytes + 274, length, digest);
-    EXPECT_EQ(Hex(digest), BQ_CONFIG_MD5);
+    EXPECT_EQ(DigestHex(digest), BQ_CONFIG_MD5);
     for (std::size_t i = length; i < 4096; ++i)
         ASSERT_EQ(bytes[274 + i], 0) << "text byte " << i;
 }

@@ -12,6 +12,8 @@
 
 #include "digest/md5.h"
 #include "package/image_reader.h"
+#include "package/message_text.h"
+#include "package/package_check.h"
 #include "tests/unit/bqpack/inspect_image.h"
 #include "tools/bqpack/cmd_inspect.h"
 #include "tools/bqpack/file_names.h"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "package/image_reader.h"
+#include "package/package_check.h"
 #include "tests/unit/bqpack/inspect_image.h"
 
 namespace {

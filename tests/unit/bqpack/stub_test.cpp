@@ -20,6 +20,7 @@
 #include "digest/md5.h"
 #include "package/image_reader.h"
 #include "package/little_endian.h"
+#include "package/package_check.h"
 #include "package/package_layout.h"
 #include "package/pe_image.h"
 #include "package/stub_writer.h"

@@ -1,0 +1,161 @@
+// Checking the package of a built setup image; see package_check.h.
+#include "package/package_check.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "digest/md5.h"
+#include "errors/error_record.h"
+#include "package/chunk_stream.h"
+#include "package/message_text.h"
+#include "package/package_seal.h"
+
+namespace {
+
+enum : std::uint32_t {
+    kMaxChunkExpanded = 65535,
+    kExpandScratchBytes = 65536,
+    kMaxExpandedFile = 0x7FFFFFFF, // ExpandStream takes signed 32-bit sizes
+};
+
+} // namespace
+
+bool WalkChunks(const std::uint8_t* stream, std::uint32_t length, std::vector<ChunkInfo>* chunks,
+                std::uint64_t* expandedTotal, std::string* problem) {
+    *expandedTotal = 0;
+    std::uint32_t offset = 0;
+    std::uint64_t index = 0;
+    while (offset < length) {
+        const std::string chunk = "chunk " + Num(index) + " at stream offset " + Num(offset);
+        const std::uint32_t left = length - offset;
+        if (left < kChunkHeaderBytes) {
+            *problem = chunk + ": header cut short (" + Num(left) + " of 4 bytes)";
+            return false;
+        }
+        ChunkInfo info;
+        info.offset = offset;
+        const ChunkHeader header = ReadChunkHeader(stream + offset);
+        info.expanded = header.expanded;
+        info.stored = header.stored;
+        if (info.stored > left - kChunkHeaderBytes) {
+            *problem = chunk + ": stored length " + Num(info.stored) +
+                       " runs past the end of the stream (" + Num(left - kChunkHeaderBytes) +
+                       " bytes left)";
+            return false;
+        }
+        const std::uint64_t most = std::min<std::uint64_t>(
+            kMaxChunkExpanded, std::uint64_t{info.stored} * kMaxExpansionPerStoredByte);
+        if (info.expanded != info.stored && info.expanded > most) {
+            *problem = chunk + ": expanded length " + Num(info.expanded) + " is more than " +
+                       Num(info.stored) + " stored bytes can give";
+            return false;
+        }
+        if (chunks)
+            chunks->push_back(info);
+        *expandedTotal += info.expanded;
+        offset += kChunkHeaderBytes + info.stored;
+        ++index;
+    }
+    return true;
+}
+
+namespace {
+
+// Names the first chunk that fails to expand on its own.
+std::string FailingChunk(const std::uint8_t* stream, std::uint32_t length) {
+    std::vector<std::uint8_t> scratch(kExpandScratchBytes);
+    std::uint32_t offset = 0;
+    for (std::uint64_t index = 0; offset + kChunkHeaderBytes <= length; ++index) {
+        const ChunkHeader header = ReadChunkHeader(stream + offset);
+        const std::uint16_t expanded = header.expanded;
+        const std::uint16_t stored = header.stored;
+        const std::string chunk = "chunk " + Num(index) + " at stream offset " + Num(offset) +
+                                  " (" + Num(expanded) + " bytes from " + Num(stored) + ")";
+        if (expanded != stored) {
+            const std::uint32_t n =
+                ExpandChunk(stream + offset + kChunkHeaderBytes, stored, scratch.data());
+            if (n == 0)
+                return chunk + " fails to expand: the decoder stops with an error";
+            if (n != expanded)
+                return chunk + " expands to " + Num(n) + " bytes";
+        }
+        offset += kChunkHeaderBytes + stored;
+    }
+    return "the stream fails to expand";
+}
+
+} // namespace
+
+bool CheckPackageFile(const PackageImage& package, const PackageFileEntry& file, FileCheck* check,
+                      std::vector<std::uint8_t>* expanded) {
+    *check = FileCheck();
+    std::vector<std::string> problems;
+    const std::uint8_t* digest = StoredDigest(package, file);
+    const std::uint8_t* stream = StoredStream(package, file);
+    Md5Digest(stream, file.storedSize, check->computedDigest);
+    check->digestOk = DigestsEqual(digest, check->computedDigest) == 1;
+    if (!check->digestOk)
+        problems.push_back("digest mismatch (stored " + DigestHex(digest) + ", computed " +
+                           DigestHex(check->computedDigest) + ")");
+
+    std::vector<std::uint8_t> local;
+    std::vector<std::uint8_t>* out = expanded ? expanded : &local;
+    out->clear();
+    std::uint64_t total = 0;
+    std::string problem;
+    if (!WalkChunks(stream, file.storedSize, nullptr, &total, &problem)) {
+        problems.push_back(problem);
+    } else if (total != file.expandedSize) {
+        problems.push_back("sizes disagree: the table says " + Num(file.expandedSize) +
+                           " bytes, the chunks give " + Num(total));
+    } else if (file.storedSize > kMaxExpandedFile || file.expandedSize > kMaxExpandedFile) {
+        problems.push_back("too large for the installer (" + Num(file.expandedSize) +
+                           " bytes from " + Num(file.storedSize) + ")");
+    } else {
+        // The walk bounds the expanded size by the stored size, and the
+        // stored stream lies in the file: no allocation beyond a fixed
+        // multiple of the file's size.
+        out->assign(file.expandedSize, 0);
+        ErrorRecord record;
+        const std::uint32_t code =
+            ExpandStream(&record, stream, static_cast<std::int32_t>(file.storedSize), out->data(),
+                         static_cast<std::int32_t>(file.expandedSize));
+        if (code != 0) {
+            problems.push_back(FailingChunk(stream, file.storedSize));
+        } else {
+            check->expandOk = true;
+        }
+    }
+    // Chunks that the stream holds (for the report), counted by headers.
+    for (std::uint64_t offset = 0; offset + kChunkHeaderBytes <= file.storedSize;) {
+        offset += kChunkHeaderBytes + ReadChunkHeader(stream + offset).stored;
+        ++check->chunkCount;
+    }
+    for (const std::string& p : problems)
+        check->problem += (check->problem.empty() ? "" : "; ") + p;
+    return problems.empty();
+}
+
+bool CheckConfigLength(const PackageImage& package, std::string* problem) {
+    if (package.configLength >= 1 && package.configLength <= kConfigTextSize)
+        return true;
+    *problem = "configuration length " + Num(package.configLength) + " is outside 1 to 4096";
+    return false;
+}
+
+SealCheck CheckSeal(const PackageImage& package, std::uint8_t computed[16]) {
+    SealInput input;
+    input.settings = &package.settings;
+    input.fileCount = package.fileCount;
+    for (const PackageFileEntry& f : package.files)
+        input.files.push_back({&f.name, f.expandedSize, f.storedSize, StoredDigest(package, f)});
+    input.configLength = package.configLength;
+    input.configSourceName = &package.configSourceName;
+    input.configText = ConfigText(package);
+    ComputeSeal(input, computed);
+    if (package.sealState == kSealAbsent)
+        return SealCheck::Absent;
+    return package.sealState == kSealPresent && std::memcmp(computed, package.seal, 16) == 0
+               ? SealCheck::Intact
+               : SealCheck::Broken;
+}

@@ -1,0 +1,62 @@
+// Checks the package of a built setup image, as read by image_reader.h,
+// without running the installer: the chunk headers of each stored stream,
+// each file's digest and its expansion through ExpandStream as the
+// installer does it, the configuration length, and the seal computed again.
+// Each failure is a one-line reason that names what is wrong and where.
+// Portable: no platform headers.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "package/image_reader.h"
+
+enum : std::uint32_t {
+    // A compressed chunk's cheapest item is a 518-byte match, which takes at
+    // least 22 bits (flag 1, length code 7 + 8 extra bits, distance code 2
+    // + 4 low bits): fewer than 24 output bytes per stored bit.
+    kMaxExpansionPerStoredByte = 24 * 8,
+};
+
+// One chunk of a stream, as its header says.
+struct ChunkInfo {
+    std::uint32_t offset = 0; // of the header, from the stream's start
+    std::uint16_t expanded = 0;
+    std::uint16_t stored = 0;
+};
+
+// Walks the chunk headers of a stream without expanding anything.  Fails
+// with a reason naming the chunk when a header is cut short, a chunk runs
+// past the stream's end, or a compressed chunk claims more output than its
+// stored bytes can give.  *expandedTotal is the sum of the chunks' expanded
+// lengths.
+bool WalkChunks(const std::uint8_t* stream, std::uint32_t length, std::vector<ChunkInfo>* chunks,
+                std::uint64_t* expandedTotal, std::string* problem);
+
+// The outcome of checking one packaged file.
+struct FileCheck {
+    bool digestOk = false;
+    std::uint8_t computedDigest[16] = {};
+    bool expandOk = false;
+    std::size_t chunkCount = 0;
+    std::string problem; // empty when all is well; several joined by "; "
+};
+
+// Checks the stored digest, walks the chunk headers, and expands the whole
+// stream through ExpandStream into a buffer of the file's expanded size, as
+// the installer does.  The expanded bytes go to *expanded when it is not
+// null.  Returns true when the file is sound; otherwise check->problem says
+// what is wrong (the digest, the chunk that fails and where, sizes that
+// disagree).  A bad digest does not stop the check: the stream is still
+// walked and expanded, so that damage in it can be named.
+bool CheckPackageFile(const PackageImage& package, const PackageFileEntry& file, FileCheck* check,
+                      std::vector<std::uint8_t>* expanded);
+
+// The package's seal computed again (into computed) and compared with the
+// one the anchor holds: Absent for an image without one (built the old way).
+enum class SealCheck { Absent, Intact, Broken };
+SealCheck CheckSeal(const PackageImage& package, std::uint8_t computed[16]);
+
+// Checks the configuration length (1 to 4096).
+bool CheckConfigLength(const PackageImage& package, std::string* problem);
