@@ -10,48 +10,49 @@ namespace {
 
 constexpr TableLayout kLayout = MakeTableLayout(sizeof(void*));
 static_assert(sizeof(PackageTable) == kLayout.size, "PackageTable size");
-static_assert(offsetof(PackageTable, FileNames) == kLayout.offset[kFieldFileNames], "FileNames");
-static_assert(offsetof(PackageTable, ExpandedSizes) == kLayout.offset[kFieldExpandedSizes],
-              "ExpandedSizes");
-static_assert(offsetof(PackageTable, StoredSizes) == kLayout.offset[kFieldStoredSizes],
-              "StoredSizes");
-static_assert(offsetof(PackageTable, BuildFolder) == kLayout.offset[kFieldBuildFolder],
-              "BuildFolder");
-static_assert(offsetof(PackageTable, FileData) == kLayout.offset[kFieldFileData], "FileData");
-static_assert(offsetof(PackageTable, FileCount) == kLayout.offset[kFieldFileCount], "FileCount");
-static_assert(offsetof(PackageTable, EngineProgram) == kLayout.offset[kFieldEngineProgram],
-              "EngineProgram");
-static_assert(offsetof(PackageTable, InitVerb) == kLayout.offset[kFieldInitVerb], "InitVerb");
-static_assert(offsetof(PackageTable, InitVerbDR) == kLayout.offset[kFieldInitVerbDR], "InitVerbDR");
-static_assert(offsetof(PackageTable, InitVerbAutoUp) == kLayout.offset[kFieldInitVerbAutoUp],
-              "InitVerbAutoUp");
-static_assert(offsetof(PackageTable, SchedulerClass) == kLayout.offset[kFieldSchedulerClass],
-              "SchedulerClass");
-static_assert(offsetof(PackageTable, SchedulerCommand) == kLayout.offset[kFieldSchedulerCommand],
-              "SchedulerCommand");
-static_assert(offsetof(PackageTable, ShellClass) == kLayout.offset[kFieldShellClass], "ShellClass");
-static_assert(offsetof(PackageTable, EngineClass) == kLayout.offset[kFieldEngineClass],
-              "EngineClass");
-static_assert(offsetof(PackageTable, ShellMessage) == kLayout.offset[kFieldShellMessage],
-              "ShellMessage");
-static_assert(offsetof(PackageTable, ConfigFileName) == kLayout.offset[kFieldConfigFileName],
-              "ConfigFileName");
-static_assert(offsetof(PackageTable, PassSetupPath) == kLayout.offset[kFieldPassSetupPath],
-              "PassSetupPath");
-static_assert(offsetof(PackageTable, VerifyDigests) == kLayout.offset[kFieldVerifyDigests],
-              "VerifyDigests");
-static_assert(offsetof(PackageTable, DefaultFolder) == kLayout.offset[kFieldDefaultFolder],
-              "DefaultFolder");
-static_assert(offsetof(PackageTable, AskForFolder) == kLayout.offset[kFieldAskForFolder],
-              "AskForFolder");
+constexpr bool SameText(const char* a, const char* b) {
+    while (*a && *a == *b)
+        ++a, ++b;
+    return *a == *b;
+}
+
+// Each field of PackageTable at the offset of its kField... entry, which
+// gives its name (in the readers' messages) as the member's.
+#define BQ_TABLE_FIELD_AT(member)                                                                  \
+    static_assert(offsetof(PackageTable, member) == kLayout.offset[kField##member] &&              \
+                      SameText(kTableFields[kField##member].name, #member),                        \
+                  #member)
+BQ_TABLE_FIELD_AT(FileNames);
+BQ_TABLE_FIELD_AT(ExpandedSizes);
+BQ_TABLE_FIELD_AT(StoredSizes);
+BQ_TABLE_FIELD_AT(BuildFolder);
+BQ_TABLE_FIELD_AT(FileData);
+BQ_TABLE_FIELD_AT(FileCount);
+BQ_TABLE_FIELD_AT(EngineProgram);
+BQ_TABLE_FIELD_AT(InitVerb);
+BQ_TABLE_FIELD_AT(InitVerbDR);
+BQ_TABLE_FIELD_AT(InitVerbAutoUp);
+BQ_TABLE_FIELD_AT(SchedulerClass);
+BQ_TABLE_FIELD_AT(SchedulerCommand);
+BQ_TABLE_FIELD_AT(ShellClass);
+BQ_TABLE_FIELD_AT(EngineClass);
+BQ_TABLE_FIELD_AT(ShellMessage);
+BQ_TABLE_FIELD_AT(ConfigFileName);
+BQ_TABLE_FIELD_AT(PassSetupPath);
+BQ_TABLE_FIELD_AT(VerifyDigests);
+BQ_TABLE_FIELD_AT(DefaultFolder);
+BQ_TABLE_FIELD_AT(AskForFolder);
+#undef BQ_TABLE_FIELD_AT
 
 constexpr AnchorLayout kAnchor = MakeAnchorLayout(sizeof(void*));
 static_assert(sizeof(PackageAnchor) == kAnchor.size, "PackageAnchor size");
-static_assert(offsetof(PackageAnchor, version) == kAnchor.version, "version");
-static_assert(offsetof(PackageAnchor, table) == kAnchor.table, "table");
-static_assert(offsetof(PackageAnchor, config) == kAnchor.config, "config");
-static_assert(offsetof(PackageAnchor, sealState) == kAnchor.sealState, "sealState");
-static_assert(offsetof(PackageAnchor, seal) == kAnchor.seal, "seal");
-static_assert(sizeof(ConfigTemplate) == 4370, "ConfigTemplate");
+#define BQ_ANCHOR_FIELD_AT(name) static_assert(offsetof(PackageAnchor, name) == kAnchor.name, #name)
+BQ_ANCHOR_FIELD_AT(version);
+BQ_ANCHOR_FIELD_AT(table);
+BQ_ANCHOR_FIELD_AT(config);
+BQ_ANCHOR_FIELD_AT(sealState);
+BQ_ANCHOR_FIELD_AT(seal);
+#undef BQ_ANCHOR_FIELD_AT
+static_assert(sizeof(ConfigTemplate) == kConfigTemplateBytes, "ConfigTemplate");
 
 } // namespace

@@ -2,11 +2,13 @@
 // package into a copy of the installer stub, which gives setup.exe: no
 // compiler or linker runs.  --sources-only writes the package as sources
 // instead, for programs that compile a package in (the tests do).
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -180,6 +182,15 @@ int CmdBuild(int argc, char** argv) {
     ManifestOptions manifestOptions;
     GenerateOptions generate;
     generate.progress = true;
+    // The options that take a file or folder name, and what each needs.
+    const struct {
+        const char* name;
+        std::string* into;
+        const char* needs;
+    } kNameOptions[] = {{"-o", &output, "a file name"},
+                        {"--sources-only", &sourcesDir, "a folder"},
+                        {"--depfile", &depfile, "a file name"},
+                        {"--stub", &stubPath, "a file name"}};
     for (int i = 0; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&](std::string* into) {
@@ -190,18 +201,11 @@ int CmdBuild(int argc, char** argv) {
         };
         std::string v;
         unsigned long n;
-        if (a == "-o") {
-            if (!value(&output))
-                return UsageError("-o needs a file name");
-        } else if (a == "--sources-only") {
-            if (!value(&sourcesDir))
-                return UsageError("--sources-only needs a folder");
-        } else if (a == "--depfile") {
-            if (!value(&depfile))
-                return UsageError("--depfile needs a file name");
-        } else if (a == "--stub") {
-            if (!value(&stubPath))
-                return UsageError("--stub needs a file name");
+        auto named = std::find_if(std::begin(kNameOptions), std::end(kNameOptions),
+                                  [&a](const auto& option) { return a == option.name; });
+        if (named != std::end(kNameOptions)) {
+            if (!value(named->into))
+                return UsageError(a + " needs " + named->needs);
         } else if (a == "--arch") {
             if (!value(&arch) || (arch != "x86" && arch != "x64"))
                 return UsageError("--arch needs x86 or x64");

@@ -119,6 +119,20 @@ bool CheckTarget(const char* path) {
     return false;
 }
 
+// What both commands do once their arguments are read: IN and OUT are
+// given, OUT may be written, and IN is read whole into *in.  Returns the
+// status to end with, or kExitOk to go on.
+int OpenInput(const char* usage, const char* const files[2], int fileCount,
+              std::vector<std::uint8_t>* in) {
+    if (fileCount < 2)
+        return Usage(usage, "expects IN and OUT", "");
+    if (!CheckTarget(files[1]))
+        return kExitOutput;
+    if (!ReadWholeFile(files[0], in))
+        return kExitInput;
+    return kExitOk;
+}
+
 } // namespace
 
 int CmdImplode(int argc, char** argv) {
@@ -162,14 +176,9 @@ int CmdImplode(int argc, char** argv) {
             return Usage(kImplodeUsage, "unexpected argument ", a);
         }
     }
-    if (fileCount < 2)
-        return Usage(kImplodeUsage, "expects IN and OUT", "");
-    if (!CheckTarget(files[1]))
-        return kExitOutput;
-
     std::vector<std::uint8_t> in;
-    if (!ReadWholeFile(files[0], &in))
-        return kExitInput;
+    if (int status = OpenInput(kImplodeUsage, files, fileCount, &in))
+        return status;
     std::vector<std::uint8_t> best;
     std::uint32_t bestMode = 0, bestBits = 0;
     if (mode < 0 && dictBits < 0) {
@@ -221,14 +230,9 @@ int CmdExplode(int argc, char** argv) {
         else
             files[fileCount++] = argv[i];
     }
-    if (fileCount < 2)
-        return Usage(kExplodeUsage, "expects IN and OUT", "");
-    if (!CheckTarget(files[1]))
-        return kExitOutput;
-
     std::vector<std::uint8_t> in;
-    if (!ReadWholeFile(files[0], &in))
-        return kExitInput;
+    if (int status = OpenInput(kExplodeUsage, files, fileCount, &in))
+        return status;
     Output out{{in.data(), in.size()}, {}, true, 0};
     std::unique_ptr<DclState> state(new DclState);
     const std::uint32_t result = DclDecode(ReadInput, WriteOutput, state.get(), &out);
