@@ -7,18 +7,12 @@
 #include "digest/md5.h"
 #include "package/dcl_codes.h"
 #include "package/package_layout.h"
+#include "tests/unit/bqpack/test_pe.h"
 
 namespace {
 
 const std::uint32_t kImageBase = 0x400000;
 const std::uint64_t kImageBase64 = 0x140000000;
-const std::uint32_t kFileAlign = 0x200;
-const std::uint32_t kSectionAlign = 0x1000;
-const std::uint32_t kHeadersSize = 0x400;
-
-std::uint32_t AlignUp(std::uint32_t value, std::uint32_t align) {
-    return (value + align - 1) / align * align;
-}
 
 void Put16(std::vector<std::uint8_t>* bytes, std::size_t offset, std::uint16_t value) {
     (*bytes)[offset] = static_cast<std::uint8_t>(value);
@@ -53,17 +47,8 @@ struct BitSink {
     }
 };
 
-// A section being laid out.
-struct Section {
-    const char* name;
-    std::uint32_t va;
-    std::vector<std::uint8_t> data;
-    std::uint32_t characteristics;
-    std::uint32_t rawOffset = 0;
-};
-
-std::uint32_t AddText(Section* s, const std::string& text) {
-    const std::uint32_t va = s->va + static_cast<std::uint32_t>(s->data.size());
+std::uint32_t AddText(TestSection* s, const std::string& text) {
+    const std::uint32_t va = s->rva + static_cast<std::uint32_t>(s->data.size());
     s->data.insert(s->data.end(), text.begin(), text.end());
     s->data.push_back(0);
     while (s->data.size() % 4)
@@ -143,9 +128,9 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
     const bool wide = package.pointerBytes == 8;
     const std::uint64_t base = wide ? kImageBase64 : kImageBase;
     image.imageBase = base;
-    Section text{".text", 0x1000, std::vector<std::uint8_t>(0x40, 0xC3), 0x60000020};
-    Section data{".data", 0x2000, {}, 0xC0000040};
-    Section rdata{".rdata", 0x3000, {}, 0x40000040};
+    TestSection text{".text", 0x1000, std::vector<std::uint8_t>(0x40, 0xC3), 0x60000020};
+    TestSection data{".data", 0x2000, {}, 0xC0000040};
+    TestSection rdata{".rdata", 0x3000, {}, 0x40000040};
 
     // .rdata: the texts, the configuration template, then the blob region.
     std::vector<std::uint32_t> nameVas;
@@ -186,7 +171,7 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
             image.storedSizes.push_back(package.regionStoredSizes.at(i));
             image.expandedSizes.push_back(
                 static_cast<std::uint32_t>(package.files[i].content.size()));
-            image.dataVas.push_back(base + rdata.va + static_cast<std::uint32_t>(at));
+            image.dataVas.push_back(base + rdata.rva + static_cast<std::uint32_t>(at));
         }
     }
     for (const InspectFile& f : package.files) {
@@ -194,21 +179,12 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
             break;
         const std::vector<std::uint8_t> stream =
             f.explicitStream ? f.stream : InspectChunkStream(f.content, package.chunkSize);
-        const std::string marker = "XXX" + f.name + "XXX";
         markerAt.push_back(rdata.data.size());
-        rdata.data.insert(rdata.data.end(), marker.begin(), marker.end());
-        rdata.data.push_back(0);
-        digestAt.push_back(rdata.data.size());
-        std::uint8_t digest[16];
-        Md5Digest(stream.data(), static_cast<std::uint32_t>(stream.size()), digest);
-        rdata.data.insert(rdata.data.end(), digest, digest + 16);
-        rdata.data.insert(rdata.data.end(), stream.begin(), stream.end());
-        while (rdata.data.size() % 4)
-            rdata.data.push_back(0);
+        digestAt.push_back(AppendBlob(&rdata.data, f.name, stream));
         image.storedSizes.push_back(static_cast<std::uint32_t>(stream.size()));
         image.expandedSizes.push_back(
             f.explicitStream ? f.expandedSize : static_cast<std::uint32_t>(f.content.size()));
-        image.dataVas.push_back(base + rdata.va + static_cast<std::uint32_t>(digestAt.back()));
+        image.dataVas.push_back(base + rdata.rva + static_cast<std::uint32_t>(digestAt.back()));
     }
     // Whatever the linker puts after the blobs.
     rdata.data.insert(rdata.data.end(), {0x47, 0x43, 0x43, 0x3A, 0, 0, 0, 0});
@@ -242,69 +218,41 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
             word(setting.field, SettingWord(package.settings, setting));
     });
 
-    // Sections after the headers, each padded to the file alignment.
-    Section* sections[] = {&text, &data, &rdata};
-    std::uint32_t raw = kHeadersSize;
-    for (Section* s : sections) {
-        s->rawOffset = raw;
-        raw += AlignUp(static_cast<std::uint32_t>(s->data.size()), kFileAlign);
-    }
-    std::vector<std::uint8_t>& b = image.bytes;
-    b.assign(raw, 0);
-    b[0] = 'M';
-    b[1] = 'Z';
-    const std::uint32_t peAt = 0x80;
-    Put32(&b, 0x3C, peAt);
-    std::memcpy(&b[peAt], "PE\0\0", 4);
-    const std::size_t coff = peAt + 4;
-    const std::uint16_t optionalBytes = wide ? 240 : 224;
-    Put16(&b, coff, wide ? 0x8664 : 0x14C);
-    Put16(&b, coff + 2, 4); // .text, .data, .rdata, .bss
-    Put16(&b, coff + 16, optionalBytes);
-    Put16(&b, coff + 18, wide ? 0x0022 : 0x0107);
-    const std::size_t opt = coff + 20;
-    Put16(&b, opt, wide ? 0x20B : 0x10B);
-    Put32(&b, opt + 16, text.va); // entry point
-    if (wide) {
-        Put32(&b, opt + 24, static_cast<std::uint32_t>(base));
-        Put32(&b, opt + 28, static_cast<std::uint32_t>(base >> 32));
-    } else {
-        Put32(&b, opt + 28, kImageBase);
-    }
-    Put32(&b, opt + 32, kSectionAlign);
-    Put32(&b, opt + 36, kFileAlign);
-    const std::uint32_t bssVa =
-        AlignUp(rdata.va + static_cast<std::uint32_t>(rdata.data.size()), kSectionAlign);
-    Put32(&b, opt + 56, bssVa + kSectionAlign); // size of image
-    Put32(&b, opt + 60, kHeadersSize);
-    Put16(&b, opt + 68, 2);                 // GUI subsystem
-    Put32(&b, opt + (wide ? 108 : 92), 16); // data directories
-    std::size_t header = opt + optionalBytes;
-    for (Section* s : sections) {
-        std::memcpy(&b[header], s->name, std::strlen(s->name));
-        Put32(&b, header + 8, static_cast<std::uint32_t>(s->data.size()));
-        Put32(&b, header + 12, s->va);
-        Put32(&b, header + 16, AlignUp(static_cast<std::uint32_t>(s->data.size()), kFileAlign));
-        Put32(&b, header + 20, s->rawOffset);
-        Put32(&b, header + 36, s->characteristics);
-        if (s == &rdata)
-            image.rdataHeaderOffset = header;
-        std::memcpy(&b[s->rawOffset], s->data.data(), s->data.size());
-        header += 40;
-    }
-    std::memcpy(&b[header], ".bss", 4);
-    Put32(&b, header + 8, 0x100);
-    Put32(&b, header + 12, bssVa);
-    Put32(&b, header + 36, 0xC0000080);
+    // The sections after the headers; .bss has no data in the file.
+    TestSection bss{".bss", 0, {}, 0xC0000080, 0x100};
+    bss.rva =
+        TestAlignUp(rdata.rva + static_cast<std::uint32_t>(rdata.data.size()), kTestSectionAlign);
+    TestPeHeaders headers;
+    headers.pointerBytes = package.pointerBytes;
+    headers.imageBase = base;
+    headers.entryRva = text.rva;
+    headers.fileCharacteristics = wide ? 0x0022 : 0x0107;
+    headers.sizeOfImage = bss.rva + kTestSectionAlign;
+    image.bytes = WriteTestPe(headers, {&text, &data, &rdata, &bss});
+    image.rdataHeaderOffset = rdata.headerOffset;
 
     image.tableOffset = data.rawOffset + tableAt;
-    image.tableVa = base + data.va + static_cast<std::uint32_t>(tableAt);
+    image.tableVa = base + data.rva + static_cast<std::uint32_t>(tableAt);
     image.configOffset = rdata.rawOffset + configAt;
     for (std::size_t i = 0; i < package.files.size(); ++i) {
         image.markerOffsets.push_back(rdata.rawOffset + markerAt[i]);
         image.digestOffsets.push_back(rdata.rawOffset + digestAt[i]);
     }
     return image;
+}
+
+std::size_t AppendBlob(std::vector<std::uint8_t>* region, const std::string& name,
+                       const std::vector<std::uint8_t>& stream) {
+    const std::string marker = BlobMarker(name);
+    region->insert(region->end(), marker.begin(), marker.end());
+    const std::size_t digestAt = region->size();
+    std::uint8_t digest[16];
+    Md5Digest(stream.data(), static_cast<std::uint32_t>(stream.size()), digest);
+    region->insert(region->end(), digest, digest + 16);
+    region->insert(region->end(), stream.begin(), stream.end());
+    while (region->size() % 4)
+        region->push_back(0);
+    return digestAt;
 }
 
 void RestoreDigest(InspectImage* image, std::size_t i) {

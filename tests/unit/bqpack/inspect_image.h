@@ -66,6 +66,12 @@ std::vector<std::uint8_t> InspectDclStream(const std::uint8_t* data, std::size_t
 
 InspectImage BuildInspectImage(const InspectPackage& package);
 
+// Appends a file's blob as bqpack build lays it out: the marker, the
+// stream's digest, the stream and zeros to a 4-byte boundary.  Returns the
+// digest's offset in *region.
+std::size_t AppendBlob(std::vector<std::uint8_t>* region, const std::string& name,
+                       const std::vector<std::uint8_t>& stream);
+
 // Little-endian access to the image's bytes.
 std::uint32_t Get32(const std::vector<std::uint8_t>& bytes, std::size_t offset);
 void Put32(std::vector<std::uint8_t>* bytes, std::size_t offset, std::uint32_t value);

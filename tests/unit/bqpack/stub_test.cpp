@@ -17,7 +17,6 @@
 
 #include <unistd.h>
 
-#include "digest/md5.h"
 #include "package/image_reader.h"
 #include "package/little_endian.h"
 #include "package/package_check.h"
@@ -44,17 +43,10 @@ MakePackage(const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>
     TestPackage t;
     for (const auto& f : files) {
         const std::vector<std::uint8_t> stream = InspectChunkStream(f.second, 700);
-        const std::string marker = BlobMarker(f.first);
-        t.region.insert(t.region.end(), marker.begin(), marker.end());
+        const std::size_t digestAt = AppendBlob(&t.region, f.first, stream);
         StubFile file{f.first, static_cast<std::uint32_t>(f.second.size()),
                       static_cast<std::uint32_t>(stream.size()),
-                      static_cast<std::uint32_t>(t.region.size())};
-        std::uint8_t digest[16];
-        Md5Digest(stream.data(), static_cast<std::uint32_t>(stream.size()), digest);
-        t.region.insert(t.region.end(), digest, digest + 16);
-        t.region.insert(t.region.end(), stream.begin(), stream.end());
-        while (t.region.size() % 4)
-            t.region.push_back(0);
+                      static_cast<std::uint32_t>(digestAt)};
         t.package.files.push_back(file);
         t.contents.push_back(f.second);
     }
