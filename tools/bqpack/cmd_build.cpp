@@ -167,9 +167,8 @@ StubPackage PackageOf(const Manifest& m, const PackageLayout& layout,
         p.files.push_back({f.name, f.expandedSize, f.storedSize, f.dataOffset});
     p.region = region.data();
     p.regionSize = region.size();
-    p.fileCount = m.broken.fileCountSet ? m.broken.fileCount : std::int32_t(layout.files.size());
-    p.configLength =
-        m.broken.configLengthSet ? m.broken.configLength : std::uint32_t(configText.size());
+    p.fileCount = TableFileCount(m, layout);
+    p.configLength = TemplateLength(m, configText);
     p.configText = configText;
     p.configSourceName = m.configSourceName;
     return p;

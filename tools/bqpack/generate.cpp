@@ -265,6 +265,14 @@ bool WriteTextFile(const std::string& path, const std::string& text, std::string
 
 } // namespace
 
+std::int32_t TableFileCount(const Manifest& m, const PackageLayout& layout) {
+    return m.broken.fileCountSet ? m.broken.fileCount : std::int32_t(layout.files.size());
+}
+
+std::uint32_t TemplateLength(const Manifest& m, const std::string& configText) {
+    return m.broken.configLengthSet ? m.broken.configLength : std::uint32_t(configText.size());
+}
+
 std::string EscapeText(const std::string& text) {
     std::string s;
     for (char ch : text) {
@@ -294,10 +302,8 @@ std::string TableSource(const Manifest& m, const PackageLayout& layout,
         slotLists[kFieldFileData] +=
             (used ? "bq_package_blob + " + std::to_string(f->dataOffset) : "nullptr") + sep;
     }
-    std::int32_t fileCount =
-        m.broken.fileCountSet ? m.broken.fileCount : std::int32_t(layout.files.size());
-    std::uint32_t length =
-        m.broken.configLengthSet ? m.broken.configLength : std::uint32_t(configText.size());
+    const std::int32_t fileCount = TableFileCount(m, layout);
+    const std::uint32_t length = TemplateLength(m, configText);
     char lengthBytes[64];
     std::snprintf(lengthBytes, sizeof lengthBytes, "{0x%02X, 0x%02X, 0x%02X, 0x%02X}",
                   unsigned(length & 0xFF), unsigned((length >> 8) & 0xFF),

@@ -37,6 +37,11 @@ struct PackageLayout {
     std::uint64_t regionSize = 0;
 };
 
+// The FileCount the table says and the length the template says: the
+// files packed and the text's size, unless the manifest breaks them.
+std::int32_t TableFileCount(const Manifest& manifest, const PackageLayout& layout);
+std::uint32_t TemplateLength(const Manifest& manifest, const std::string& configText);
+
 // Text as the body of a C++ string literal: printable ASCII stays, the rest
 // becomes three-digit octal escapes (so no escape can swallow what follows).
 std::string EscapeText(const std::string& text);
