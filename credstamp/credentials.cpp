@@ -2,6 +2,7 @@
 
 #include "credstamp/web_launch.h"
 #include "digest/md5.h"
+#include "registry/client_keys.h"
 #include "registry/registry.h"
 
 const char kSchedulerClass[] = "ScheduleWClassV2";

@@ -4,6 +4,7 @@
 #include "credstamp/credentials.h"
 #include "credstamp/resource.h"
 #include "credstamp/web_launch.h"
+#include "registry/client_keys.h"
 #include "registry/registry.h"
 
 #include <windows.h>

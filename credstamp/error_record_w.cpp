@@ -1,6 +1,9 @@
 #include "credstamp/error_record_w.h"
 
 #include "credstamp/text_wide.h"
+#include "errors/error_kind.h"
+#include "errors/record_steps.h"
+#include "text/bounded_text.h"
 
 namespace {
 
@@ -16,19 +19,11 @@ WCHAR* ParamOf(ErrorRecordW* record, int index) {
 
 // Writes the decimal digits of value, after an optional minus sign, into
 // param1; 11 characters at most, far below the parameter's size.
-void WriteDecimal(ErrorRecordW* record, bool negative, std::uint32_t magnitude) {
-    WCHAR digits[12];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<WCHAR>(L'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
+void WriteParamDecimal(ErrorRecordW* record, bool negative, std::uint32_t magnitude) {
     WCHAR* out = record->param1;
     if (negative)
         *out++ = L'-';
-    while (count > 0)
-        *out++ = digits[--count];
-    *out = 0;
+    WriteDecimal(out, magnitude);
 }
 
 } // namespace
@@ -38,31 +33,12 @@ ErrorRecordW::ErrorRecordW()
       reserved2(0), param1{}, param2{}, param3{}, param4{}, trail{}, trailCount(0),
       reserved3(0), literalText{} {}
 
-std::uint32_t HResultFromCodeW(std::uint32_t code) {
-    return code == 0 ? 0 : ((code & 0x2000FFFFu) | 0x80070000u);
-}
-
 void SetError(ErrorRecordW* record, const char* name, std::uint32_t line, std::uint32_t code) {
-    record->hresult = HResultFromCodeW(code);
-    record->line = line;
-    record->code = code;
-    record->name = name;
-    record->reserved1 = 0;
-    record->reserved2 = 0;
-    record->trailCount = 0;
-    record->mode = 0;
-    record->param1[0] = 0;
-    record->param2[0] = 0;
-    record->param3[0] = 0;
-    record->param4[0] = 0;
+    RecordNewError(record, &ErrorRecordW::name, name, HResultFromCode(code), line, code);
 }
 
 void PushTrail(ErrorRecordW* record, const char* name, std::uint32_t line) {
-    if (record->trailCount < 0 || record->trailCount >= static_cast<std::int32_t>(kTrailCapacityW))
-        return;
-    record->trail[record->trailCount].name = name;
-    record->trail[record->trailCount].line = line;
-    ++record->trailCount;
+    AddTrailEntry(record, name, line);
 }
 
 void SetParamText(ErrorRecordW* record, int index, const char* text) {
@@ -85,9 +61,9 @@ void SetParamText(ErrorRecordW* record, int index, const char* text) {
 void SetParamSigned(ErrorRecordW* record, std::int32_t value) {
     const bool negative = value < 0;
     const std::uint32_t bits = static_cast<std::uint32_t>(value);
-    WriteDecimal(record, negative, negative ? 0u - bits : bits);
+    WriteParamDecimal(record, negative, negative ? 0u - bits : bits);
 }
 
 void SetParamUnsigned(ErrorRecordW* record, std::uint32_t value) {
-    WriteDecimal(record, false, value);
+    WriteParamDecimal(record, false, value);
 }

@@ -45,9 +45,6 @@ struct ErrorRecordW {
     WCHAR literalText[kLiteralTextSizeW];
 };
 
-// The HRESULT form of a code: 0 for 0, else (code & 0x2000FFFF) | 0x80070000.
-std::uint32_t HResultFromCodeW(std::uint32_t code);
-
 // Records a new error, replacing what the record held: code, hresult, name
 // and line set; trail and parameters emptied; mode 0.
 void SetError(ErrorRecordW* record, const char* name, std::uint32_t line, std::uint32_t code);

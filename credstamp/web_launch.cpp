@@ -1,13 +1,11 @@
 #include "credstamp/web_launch.h"
 
 #include "credstamp/text_wide.h"
+#include "registry/client_keys.h"
 #include "registry/registry.h"
+#include "text/code_page_text.h"
 
 #include <shellapi.h>
-
-const char kCurrentVersionKey[] = "Software\\Quintar\\Bramblequist\\CurrentVersion";
-const char kPersistentKey[] = "Software\\Quintar\\Bramblequist\\CurrentVersion\\Persistent";
-const char kWebUrlsKey[] = "Software\\Quintar\\Bramblequist\\CurrentVersion\\WebUrls";
 
 namespace {
 

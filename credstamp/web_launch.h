@@ -9,10 +9,6 @@
 
 #include <cstdint>
 
-extern const char kCurrentVersionKey[]; // "Software\Quintar\Bramblequist\CurrentVersion"
-extern const char kPersistentKey[];     // ...\Persistent
-extern const char kWebUrlsKey[];        // ...\WebUrls
-
 enum : DWORD {
     kAddressSize = 260, // address and query buffers, terminator included
     kVendorIdSize = 11, // vendor identifier: at most 10 characters

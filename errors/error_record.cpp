@@ -2,6 +2,8 @@
 #include "errors/error_record.h"
 
 #include "errors/error_kind.h"
+#include "errors/record_steps.h"
+#include "text/bounded_text.h"
 
 namespace {
 
@@ -59,31 +61,14 @@ void SetError(ErrorRecord* record, std::uint32_t module, std::uint32_t line, std
     if (record == nullptr) {
         return;
     }
-    record->hresult = HResultFromCode(code);
-    record->line = line;
-    record->code = code;
-    record->module = module;
-    record->reserved1 = 0;
-    record->reserved2 = 0;
-    record->trailCount = 0;
-    record->mode = 0;
-    record->param1[0] = '\0';
-    record->param2[0] = '\0';
-    record->param3[0] = '\0';
-    record->param4[0] = '\0';
+    RecordNewError(record, &ErrorRecord::module, module, HResultFromCode(code), line, code);
 }
 
 void PushTrail(ErrorRecord* record, std::uint32_t module, std::uint32_t line) {
     if (record == nullptr) {
         return;
     }
-    // A count outside 0..49 (a record overwritten by hand) adds nothing.
-    if (record->trailCount < 0 || record->trailCount >= static_cast<std::int32_t>(kTrailCapacity)) {
-        return;
-    }
-    record->trail[record->trailCount].module = module;
-    record->trail[record->trailCount].line = line;
-    ++record->trailCount;
+    AddTrailEntry(record, module, line);
 }
 
 void SetParamText(ErrorRecord* record, int index, const char* text) {
@@ -102,36 +87,5 @@ void SetParamUnsigned(ErrorRecord* record, std::uint32_t value) {
     if (record == nullptr) {
         return;
     }
-    char digits[10];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    for (int i = 0; i < count; ++i) {
-        record->param1[i] = digits[count - 1 - i];
-    }
-    record->param1[count] = '\0';
-}
-
-char* CopyBounded(char* dst, std::size_t capacity, const char* src) {
-    if (dst == nullptr || capacity == 0) {
-        return nullptr;
-    }
-    if (src == nullptr) {
-        src = "";
-    }
-    dst[capacity - 1] = '\0';
-    std::size_t i = 0;
-    for (; i < capacity && src[i] != '\0'; ++i) {
-        dst[i] = src[i];
-    }
-    for (; i < capacity; ++i) {
-        dst[i] = '\0';
-    }
-    if (dst[capacity - 1] != '\0') {
-        dst[capacity - 1] = '\0';
-        return nullptr;
-    }
-    return dst;
+    WriteDecimal(record->param1, value);
 }

@@ -41,9 +41,3 @@ void SetError(ErrorRecord* record, std::uint32_t module, std::uint32_t line, std
 void PushTrail(ErrorRecord* record, std::uint32_t module, std::uint32_t line);
 void SetParamText(ErrorRecord* record, int index, const char* text); // index 1 or 2
 void SetParamUnsigned(ErrorRecord* record, std::uint32_t value);     // into param1
-
-// Copies src into dst[0 .. capacity-1] and fills the rest of the capacity
-// with NUL; the last byte of the capacity always ends up NUL.  Returns dst,
-// or null when src had to be cut (it had capacity or more characters).
-// A null src copies as the empty text; capacity 0 writes nothing.
-char* CopyBounded(char* dst, std::size_t capacity, const char* src);

@@ -5,6 +5,7 @@
 #include "errors/catalogue.h"
 #include "errors/error_kind.h"
 #include "errors/error_record.h"
+#include "text/bounded_text.h"
 
 #include <cstring>
 
@@ -38,15 +39,9 @@ void PutText(Writer& w, const char* text) {
 }
 
 void PutDecimal(Writer& w, std::uint32_t value) {
-    char digits[10];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (count > 0) {
-        Put(w, digits[--count]);
-    }
+    char digits[kDecimalSize];
+    WriteDecimal(digits, value);
+    PutText(w, digits);
 }
 
 void PutHex(Writer& w, std::uint32_t value) {
@@ -122,47 +117,6 @@ char* Param(ErrorRecord* record, int n) {
 }
 
 } // namespace
-
-std::size_t BoundedLength(const char* text, std::size_t capacity) {
-    if (text == nullptr) {
-        return 0;
-    }
-    for (std::size_t n = 0; n < capacity; ++n) {
-        if (text[n] == '\0') {
-            return n;
-        }
-    }
-    return kUnterminatedLength;
-}
-
-char* AppendBounded(char* dst, std::size_t capacity, const char* src, std::size_t srcLimit) {
-    if (dst == nullptr || capacity == 0) {
-        return nullptr;
-    }
-    std::size_t used = BoundedLength(dst, capacity);
-    if (used >= capacity) {
-        return nullptr;
-    }
-    if (src == nullptr) {
-        src = "";
-    }
-    std::size_t copied = 0;
-    while (used < capacity && copied < srcLimit) {
-        const char c = src[copied];
-        dst[used] = c;
-        if (c == '\0') {
-            return dst;
-        }
-        ++used;
-        ++copied;
-    }
-    if (used == capacity) {
-        dst[capacity - 1] = '\0';
-    } else {
-        dst[used] = '\0';
-    }
-    return nullptr;
-}
 
 char* ReplaceAll(char* text, std::size_t capacity, const char* value, const char* placeholder) {
     if (value == nullptr) {

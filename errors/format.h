@@ -1,15 +1,13 @@
 // Error text: turns an error record into the one-line text the installer
-// shows ("LA2211: Unable to create directory (W5 C:\x\)"), and the bounded
-// text operations that build it.  Every text written is NUL-terminated
-// within the capacity it is given; nothing is written outside it.
+// shows ("LA2211: Unable to create directory (W5 C:\x\)"), and the
+// placeholder replacement that fills a message in.  Every text written is
+// NUL-terminated within the capacity it is given; nothing is written
+// outside it.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
 struct ErrorRecord;
-
-// BoundedLength's answer for a text without a NUL inside its capacity.
-constexpr std::size_t kUnterminatedLength = 0x7FFFFFFF;
 
 // Full text of the record (origin letter L), followed by a blank line and
 // the code's help text when withHelp.  A negative size counts as 0.
@@ -29,12 +27,6 @@ char* FormatCodeShort(char* out, std::size_t capacity, std::uint32_t h);
 // Help text of h; empty for nearly every code.
 char* GetHelpText(char* out, std::size_t capacity, std::uint32_t h);
 
-// Appends at most srcLimit characters of src to the text in dst.  Returns
-// dst, or null when dst has no NUL inside the capacity (nothing written) or
-// src was cut.
-char* AppendBounded(char* dst, std::size_t capacity, const char* src, std::size_t srcLimit);
-// Length of text, or kUnterminatedLength when no NUL lies inside capacity.
-std::size_t BoundedLength(const char* text, std::size_t capacity);
 // Replaces every placeholder in text by value, left to right, never
 // expanding inserted values again.  Returns text, or null when a
 // replacement does not fit; that occurrence and those after it stay.

@@ -17,63 +17,65 @@ enum : std::uint32_t {
     kLineTrail = 63,        // ExpandStream's exit on failure
 };
 
-// Cursors shared by ExpandChunk and its callbacks for one decoder run.
-const std::uint8_t* gInputPosition;
-std::uint32_t gInputRemaining;
-std::uint8_t* gOutputPosition;
-std::uint32_t gOutputTotal;
-
-// Static rather than on the stack: together about 150 KiB, too much for the
-// stack of a 32-bit Windows program.  The installer expands one chunk at a
-// time on one thread, and the cursors above are process-wide anyway.
+// Static rather than on the stack: together about 150 KiB, far beyond the
+// page that a frame of the installer may take without stack probes.  The
+// installer expands one chunk at a time on one thread.
 std::uint8_t gOutputArea[kChunkAreaSize];
 DclState gWork;
 std::uint8_t gScratch[kChunkAreaSize];
 
+// Where one decoder run reads and writes: handed to the callbacks as the
+// decoder's caller value, set afresh by each ExpandChunk.
+struct ChunkCursors {
+    const std::uint8_t* inputPosition;
+    std::uint32_t inputRemaining;
+    std::uint8_t* outputPosition;
+    std::uint32_t outputTotal;
+};
+
 } // namespace
 
-std::uint32_t ChunkRead(std::uint8_t* buffer, std::uint32_t* size, void* /*callerValue*/) {
-    const std::uint32_t count = *size < gInputRemaining ? *size : gInputRemaining;
+std::uint32_t ChunkRead(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
+    ChunkCursors* c = static_cast<ChunkCursors*>(callerValue);
+    const std::uint32_t count = *size < c->inputRemaining ? *size : c->inputRemaining;
     if (count > 0) {
-        std::memcpy(buffer, gInputPosition, count);
-        gInputPosition += count;
-        gInputRemaining -= count;
+        std::memcpy(buffer, c->inputPosition, count);
+        c->inputPosition += count;
+        c->inputRemaining -= count;
     }
     return count;
 }
 
 std::uint32_t ExpandChunk(const std::uint8_t* data, std::uint16_t storedLength,
                           std::uint8_t* dest) {
-    gInputPosition = data;
-    gInputRemaining = storedLength;
-    gOutputPosition = gOutputArea;
-    gOutputTotal = 0;
-    if (DclDecode(ChunkRead, ChunkWrite, &gWork, nullptr) != DCL_OK) {
+    ChunkCursors cursors = {data, storedLength, gOutputArea, 0};
+    if (DclDecode(ChunkRead, ChunkWrite, &gWork, &cursors) != DCL_OK) {
         return 0;
     }
     // A run that produced more than the area holds was counted but not kept;
     // its total matches no 16-bit expanded length, so the caller refuses it.
-    if (gOutputTotal <= kChunkAreaSize) {
-        std::memcpy(dest, gOutputArea, gOutputTotal);
+    if (cursors.outputTotal <= kChunkAreaSize) {
+        std::memcpy(dest, gOutputArea, cursors.outputTotal);
     }
-    return gOutputTotal;
+    return cursors.outputTotal;
 }
 
-void ChunkWrite(std::uint8_t* buffer, std::uint32_t* size, void* /*callerValue*/) {
+void ChunkWrite(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
+    ChunkCursors* c = static_cast<ChunkCursors*>(callerValue);
     const std::uint32_t count = *size;
     if (count == 0) {
         return;
     }
     const std::uint32_t room =
-        static_cast<std::uint32_t>(gOutputArea + kChunkAreaSize - gOutputPosition);
+        static_cast<std::uint32_t>(gOutputArea + kChunkAreaSize - c->outputPosition);
     const std::uint32_t stored = count < room ? count : room;
     if (stored > 0) {
-        std::memcpy(gOutputPosition, buffer, stored);
-        gOutputPosition += stored;
+        std::memcpy(c->outputPosition, buffer, stored);
+        c->outputPosition += stored;
     }
     // Keep counting past the end of the area (saturating, so it never wraps
     // back to a plausible length).
-    gOutputTotal = gOutputTotal > 0xFFFFFFFFu - count ? 0xFFFFFFFFu : gOutputTotal + count;
+    c->outputTotal = c->outputTotal > 0xFFFFFFFFu - count ? 0xFFFFFFFFu : c->outputTotal + count;
 }
 
 std::uint32_t ExpandStream(ErrorRecord* record, const std::uint8_t* stream,

@@ -9,7 +9,9 @@
 struct ErrorRecord;
 
 // One chunk's header, as every reader and writer of chunk streams sees it.
-enum : std::uint32_t { kChunkHeaderBytes = 4 };
+// ExpandStream takes signed 32-bit lengths: no stream, and no file it
+// expands to, may be longer than kMaxStreamLength bytes.
+enum : std::uint32_t { kChunkHeaderBytes = 4, kMaxStreamLength = 0x7FFFFFFF };
 struct ChunkHeader {
     std::uint16_t expanded; // bytes the chunk expands to
     std::uint16_t stored;   // bytes of data after the header; equal lengths: raw
@@ -26,6 +28,7 @@ std::uint32_t ExpandStream(ErrorRecord* record, const std::uint8_t* stream,
 // Decodes one compressed chunk into dest (room for 65536 bytes); returns the
 // number of bytes produced, 0 when the decoder failed.
 std::uint32_t ExpandChunk(const std::uint8_t* data, std::uint16_t storedLength, std::uint8_t* dest);
-// The decoder's callbacks while ExpandChunk runs.
+// The decoder's callbacks while ExpandChunk runs; their caller value is
+// ExpandChunk's cursors for that run.
 std::uint32_t ChunkRead(std::uint8_t* buffer, std::uint32_t* size, void* callerValue);
 void ChunkWrite(std::uint8_t* buffer, std::uint32_t* size, void* callerValue);

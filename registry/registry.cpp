@@ -1,14 +1,9 @@
+// Registry value access: one key opened, one value read or written, the key closed.
 #include "registry/registry.h"
 
-namespace {
+#include "text/code_page_text.h"
 
-// A lead byte directly before the terminator counts as a one-byte character.
-DWORD CharLength(const char* p) {
-    if (IsDBCSLeadByte(static_cast<BYTE>(p[0])) && p[1] != '\0') {
-        return 2;
-    }
-    return 1;
-}
+namespace {
 
 // Working copy of the key path; an overlong path is cut at a character
 // boundary and the shortened path is used.
@@ -17,43 +12,6 @@ void CopyKeyPath(char (&path)[kRegKeyPathSize], const char* keyPath) {
 }
 
 } // namespace
-
-char* TextCopyBounded(char* destination, DWORD capacity, const char* source) {
-    if (capacity == 0) {
-        return nullptr;
-    }
-    DWORD written = 0;
-    bool whole = true;
-    while (*source != '\0') {
-        const DWORD length = CharLength(source);
-        if (written + length >= capacity) {
-            whole = false;
-            break;
-        }
-        for (DWORD i = 0; i < length; ++i) {
-            destination[written++] = *source++;
-        }
-    }
-    destination[written] = '\0';
-    return whole ? destination : nullptr;
-}
-
-char* TextAppendBounded(char* destination, DWORD capacity, const char* source) {
-    // The existing text's length in bytes; a lead byte before the terminator
-    // is a character of one byte, so whole characters up to the terminator
-    // cover every byte before it.
-    DWORD existing = 0;
-    while (existing < capacity && destination[existing] != '\0') {
-        ++existing;
-    }
-    if (existing == capacity) {
-        return nullptr;
-    }
-    if (TextCopyBounded(destination + existing, capacity - existing, source) == nullptr) {
-        return nullptr;
-    }
-    return destination;
-}
 
 int RegReadString(const char* keyPath, const char* valueName, char* buffer, DWORD* size,
                   HKEY root) {

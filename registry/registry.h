@@ -2,8 +2,6 @@
 // read a text or 32-bit value, write a value of a given type.  Each call
 // opens its key below the given root, does one operation and closes the key;
 // results are 1 for success and 0 for failure, with no further detail.
-// Also the two bounded multibyte text operations that never split a
-// double-byte character of the current code page.
 #pragma once
 #include <windows.h>
 
@@ -23,12 +21,3 @@ int RegWriteValue(const char* keyPath, const char* valueName, DWORD type, const 
 int RegWriteDword(const char* keyPath, const char* valueName, DWORD value, HKEY root);
 int RegWriteBinary(const char* keyPath, const char* valueName, const void* data, DWORD count,
                    HKEY root);
-
-// Copies source into destination (capacity bytes, terminator included) by
-// whole characters.  Returns destination when all of source fitted, null
-// otherwise; what fitted stays, terminated.  Capacity 0 writes nothing.
-char* TextCopyBounded(char* destination, DWORD capacity, const char* source);
-// Appends source to the terminated text in destination.  Null and no change
-// when destination holds no terminator within capacity; otherwise as
-// TextCopyBounded with the remaining capacity.
-char* TextAppendBounded(char* destination, DWORD capacity, const char* source);

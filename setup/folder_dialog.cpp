@@ -9,6 +9,7 @@
 #include "package/package_table.h"
 #include "setup/resource.h"
 #include "setup/setup.h"
+#include "text/bounded_text.h"
 
 namespace {
 
@@ -109,11 +110,7 @@ INT_PTR CALLBACK FolderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 int ChooseInstallFolder(HWND owner, HINSTANCE instance, char* path) {
     char local[kPathSize];
-    const std::uint32_t length = BoundedTextLength(path, kPathSize - 1);
-    for (std::uint32_t i = 0; i < length; ++i) {
-        local[i] = path[i];
-    }
-    local[length] = '\0';
+    CopyWithin(local, kPathSize, path);
     int chosen = 0;
 
     OPENFILENAMEA request = {};
@@ -130,13 +127,7 @@ int ChooseInstallFolder(HWND owner, HINSTANCE instance, char* path) {
     request.lpTemplateName = "FILEOPENORD2";
     const BOOL saved = GetSaveFileNameA(&request);
 
-    local[kPathSize - 1] = '\0';
-    for (std::uint32_t i = 0; i < kPathSize; ++i) {
-        path[i] = local[i];
-        if (local[i] == '\0') {
-            break;
-        }
-    }
+    CopyWithin(path, kPathSize, local);
     return saved | chosen;
 }
 

@@ -2,6 +2,8 @@
 #include "errors/error_codes.h"
 #include "errors/error_record.h"
 #include "setup/setup.h"
+#include "text/bounded_text.h"
+#include "text/code_page_text.h"
 
 namespace {
 
@@ -18,10 +20,8 @@ bool IsSeparator(char c) {
 // Appends count bytes of text to work (length in *used); the caller keeps
 // the total within kPathSize - 1.
 void AppendBytes(char* work, std::uint32_t* used, const char* text, std::uint32_t count) {
-    for (std::uint32_t i = 0; i < count; ++i) {
-        work[(*used)++] = text[i];
-    }
-    work[*used] = '\0';
+    CopyPart(work + *used, text, count);
+    *used += count;
 }
 
 void RecordLevelFailure(ErrorRecord* record, DWORD error, const char* path) {
@@ -35,7 +35,7 @@ void RecordLevelFailure(ErrorRecord* record, DWORD error, const char* path) {
 std::uint32_t CreateDirectoryChain(ErrorRecord* record, const char* path) {
     record->code = 0;
     record->hresult = 0;
-    const std::uint32_t length = BoundedTextLength(path, kPathSize);
+    const std::uint32_t length = static_cast<std::uint32_t>(LengthWithin(path, kPathSize));
     if (length == kPathSize) {
         RecordLevelFailure(record, ERROR_FILENAME_EXCED_RANGE, "");
         PushTrail(record, MODULE_FILE_IO32, kLineChainExit);
@@ -88,11 +88,8 @@ std::uint32_t CreateFolderTree(ErrorRecord* record, const char* path) {
     record->code = 0;
     record->hresult = 0;
     char folder[kPathSize];
-    const std::uint32_t length = BoundedTextLength(path, kPathSize - 1);
-    for (std::uint32_t i = 0; i < length; ++i) {
-        folder[i] = path[i];
-    }
-    folder[length] = '\0';
+    CopyWithin(folder, kPathSize, path);
+    const std::uint32_t length = static_cast<std::uint32_t>(LengthWithin(folder, kPathSize));
     if (!EndsWithBackslash(folder)) {
         if (length + 1 >= kPathSize) {
             RecordLevelFailure(record, ERROR_FILENAME_EXCED_RANGE, folder);

@@ -14,6 +14,7 @@
 #include "registry/registry.h"
 #include "setup/resource.h"
 #include "setup/setup.h"
+#include "text/code_page_text.h"
 
 namespace {
 
@@ -30,7 +31,6 @@ enum : std::uint32_t {
     kLineExit = 311,
     kDigestSize = 16,
     kMessageSize = 500,
-    kLargestBuffer = 0x7FFFFFFF, // the expansion takes signed 32-bit lengths
 };
 
 const char kErrorTitle[] = "Bramblequist Setup Error";
@@ -163,7 +163,7 @@ void InstallFile(ErrorRecord* record, const AttemptPaths& paths, std::int32_t i,
         }
     }
     ShowStatus("Decompressing Data", nullptr);
-    if (expanded <= kLargestBuffer) {
+    if (expanded <= kMaxStreamLength) {
         held->buffer = static_cast<std::uint8_t*>(
             HeapAlloc(GetProcessHeap(), 0, expanded != 0 ? expanded : 1));
     }

@@ -5,22 +5,17 @@
 #include <commctrl.h>
 
 #include "package/package_table.h"
+#include "registry/client_keys.h"
 #include "registry/registry.h"
 #include "setup/resource.h"
 #include "setup/setup.h"
+#include "text/bounded_text.h"
+#include "text/code_page_text.h"
 
 namespace {
 
 const char kMainClass[] = "BramblequistSetupWClassV2";
 const char kMainTitle[] = "Bramblequist Setup";
-const char kCurrentVersionKey[] = "Software\\Quintar\\Bramblequist\\CurrentVersion";
-
-void CopyFolderArgument(char* folder, const unsigned char* token, std::uint32_t length) {
-    for (std::uint32_t i = 0; i < length; ++i) {
-        folder[i] = static_cast<char>(token[i]);
-    }
-    folder[length] = '\0';
-}
 
 // The folder of an installation whose scheduler is running replaces the
 // package's or the command line's folder and fixes it.
@@ -96,10 +91,10 @@ void ParseCommandLine(char* text, char* folder) {
             // Kept as its first 259 bytes: a folder of that length leaves no
             // room for a file name, so an install attempt refuses it as a
             // folder that cannot be created, and the user sees it.
-            CopyFolderArgument(folder, token, kPathSize - 1);
+            CopyPart(folder, reinterpret_cast<const char*>(token), kPathSize - 1);
             folderCut = true;
         } else {
-            CopyFolderArgument(folder, token, length);
+            CopyPart(folder, reinterpret_cast<const char*>(token), length);
             if (EndsWithBackslash(folder)) {
                 folder[length - 1] = '\0';
             }

@@ -60,10 +60,3 @@ int CloseBrowserWindows();
 int SendBrowserExit();
 HDDEDATA CALLBACK DdeCallbackProc(UINT type, UINT format, HCONV conversation, HSZ topic, HSZ item,
                                   HDDEDATA data, ULONG_PTR value1, ULONG_PTR value2);
-
-// Multibyte text helpers of the installer (characters of the current code
-// page, never split).
-// 1 when the text's last character is a backslash.
-int EndsWithBackslash(const char* text);
-// Length of text within capacity, or capacity when no terminator lies in it.
-std::uint32_t BoundedTextLength(const char* text, std::uint32_t capacity);

@@ -15,19 +15,3 @@ HWND MainWindow = nullptr;
 std::uint32_t ProgressRangeKb = 0;
 char* PickerPathBuffer = nullptr;
 int* PickerChosenFlag = nullptr;
-
-int EndsWithBackslash(const char* text) {
-    const char* last = nullptr;
-    for (const char* p = text; *p != '\0'; p = CharNextA(p)) {
-        last = p;
-    }
-    return last != nullptr && *last == '\\' ? 1 : 0;
-}
-
-std::uint32_t BoundedTextLength(const char* text, std::uint32_t capacity) {
-    std::uint32_t length = 0;
-    while (length < capacity && text[length] != '\0') {
-        ++length;
-    }
-    return length;
-}

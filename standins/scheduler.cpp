@@ -8,15 +8,13 @@
 namespace {
 
 const WORD kSchedulerExit = 13201;
-const char* Log;
-int Hang;
 
 LRESULT CALLBACK SchedulerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_COMMAND) {
         char line[64];
         snprintf(line, sizeof line, "command %u", unsigned(LOWORD(wParam)));
-        LogLine(Log, line);
-        if (LOWORD(wParam) == kSchedulerExit && !Hang)
+        LogLine(StandinLog, line);
+        if (LOWORD(wParam) == kSchedulerExit && !StandinHangs)
             DestroyWindow(hwnd);
         return 0;
     }
@@ -26,10 +24,5 @@ LRESULT CALLBACK SchedulerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    Log = LogArg();
-    Hang = HasFlag("--hang");
-    if (!CreateStandinWindow("ScheduleWClassV2", SchedulerProc))
-        return 1;
-    LogLine(Log, "ready");
-    return PumpMessages();
+    return RunWindowStandin("ScheduleWClassV2", SchedulerProc);
 }

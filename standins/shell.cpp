@@ -5,13 +5,11 @@
 namespace {
 
 const UINT kShellExit = 13210;
-const char* Log;
-int Hang;
 
 LRESULT CALLBACK ShellProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kShellExit) {
-        LogLine(Log, "message 13210");
-        if (!Hang)
+        LogLine(StandinLog, "message 13210");
+        if (!StandinHangs)
             DestroyWindow(hwnd);
         return 0;
     }
@@ -21,10 +19,5 @@ LRESULT CALLBACK ShellProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    Log = LogArg();
-    Hang = HasFlag("--hang");
-    if (!CreateStandinWindow("ClientShellWClassV2", ShellProc))
-        return 1;
-    LogLine(Log, "ready");
-    return PumpMessages();
+    return RunWindowStandin("ClientShellWClassV2", ShellProc);
 }

@@ -92,3 +92,15 @@ int PumpMessages() {
     }
     return int(msg.wParam);
 }
+
+const char* StandinLog;
+int StandinHangs;
+
+int RunWindowStandin(const char* className, WNDPROC proc) {
+    StandinLog = LogArg();
+    StandinHangs = HasFlag("--hang");
+    if (!CreateStandinWindow(className, proc))
+        return 1;
+    LogLine(StandinLog, "ready");
+    return PumpMessages();
+}

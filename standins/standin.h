@@ -22,3 +22,11 @@ HWND CreateStandinWindow(const char* className, WNDPROC proc);
 LRESULT CALLBACK StandinDefProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Runs the message loop until WM_QUIT; returns its wParam.
 int PumpMessages();
+
+// A stand-in that owns one window and ends when asked, unless --hang is
+// given: its log (--log FILE, or null) and whether it hangs.
+extern const char* StandinLog;
+extern int StandinHangs;
+// Reads --log and --hang, creates the window, logs "ready" and runs the
+// message loop; returns 1 when the window cannot be made.
+int RunWindowStandin(const char* className, WNDPROC proc);

@@ -3,6 +3,7 @@
 #include "errors/error_codes.h"
 #include "errors/error_record.h"
 #include "errors/format.h"
+#include "text/bounded_text.h"
 
 #include <gtest/gtest.h>
 
@@ -240,47 +241,6 @@ TEST(ErrorText, LiteralModes) {
     char out[20];
     GetDisplayText(&longer, out, sizeof out, false);
     EXPECT_STREQ(out, "LW5: xxxxxxxxxxxxxx");
-}
-
-TEST(TextOps, BoundedLength) {
-    EXPECT_EQ(BoundedLength("abc", 4), 3u);
-    EXPECT_EQ(BoundedLength("abc", 3), kUnterminatedLength);
-    EXPECT_EQ(BoundedLength("", 1), 0u);
-    EXPECT_EQ(BoundedLength("abc", 100), 3u);
-}
-
-TEST(TextOps, AppendBounded) {
-    struct Case {
-        const char* start;
-        std::size_t capacity;
-        const char* src;
-        std::size_t limit;
-        const char* result;
-        bool whole;
-    };
-    const Case cases[] = {
-        {"ab", 8, "cd", 8, "abcd", true},
-        {"ab", 5, "cd", 8, "abcd", true},
-        {"ab", 4, "cd", 8, "abc", false},
-        {"ab", 3, "cd", 8, "ab", false},
-        {"ab", 8, "cdef", 2, "abcd", false},
-        {"", 1, "x", 1, "", false},
-        {"", 4, "", 4, "", true},
-    };
-    for (const Case& c : cases) {
-        char buffer[16];
-        std::memset(buffer, '#', sizeof buffer);
-        std::strcpy(buffer + 1, c.start);
-        char* got = AppendBounded(buffer + 1, c.capacity, c.src, c.limit);
-        EXPECT_EQ(got != nullptr, c.whole) << c.start << "+" << c.src << " cap " << c.capacity;
-        EXPECT_STREQ(buffer + 1, c.result);
-        EXPECT_EQ(buffer[0], '#');
-        EXPECT_EQ(buffer[1 + c.capacity], '#');
-    }
-    // A destination without NUL inside its capacity is left alone.
-    char full[4] = {'a', 'b', 'c', 'd'};
-    EXPECT_EQ(AppendBounded(full, 4, "x", 4), nullptr);
-    EXPECT_EQ(std::memcmp(full, "abcd", 4), 0);
 }
 
 TEST(TextOps, ReplaceAll) {

@@ -193,32 +193,4 @@ TEST(ErrorRecord, ClearingCodeKeepsParameters) {
     EXPECT_EQ(r.trailCount, 1);
 }
 
-TEST(CopyBounded, CutsAndFills) {
-    struct Case {
-        const char* src;
-        std::size_t capacity;
-        const char* result;
-        bool cut;
-    };
-    const Case cases[] = {
-        {"abc", 4, "abc", false}, {"abcd", 4, "abc", true}, {"", 1, "", false},
-        {"a", 1, "", true},       {nullptr, 3, "", false},  {"ab", 8, "ab", false},
-    };
-    for (const Case& c : cases) {
-        char buffer[12];
-        std::memset(buffer, '#', sizeof buffer);
-        char* got = CopyBounded(buffer + 1, c.capacity, c.src);
-        EXPECT_EQ(got == nullptr, c.cut) << c.capacity;
-        EXPECT_STREQ(buffer + 1, c.result);
-        for (std::size_t i = std::strlen(c.result); i < c.capacity; ++i) {
-            EXPECT_EQ(buffer[1 + i], '\0') << "byte " << i << " not filled";
-        }
-        EXPECT_EQ(buffer[0], '#');
-        EXPECT_EQ(buffer[1 + c.capacity], '#');
-    }
-    char one = '#';
-    EXPECT_EQ(CopyBounded(&one, 0, "abc"), nullptr);
-    EXPECT_EQ(one, '#');
-}
-
 } // namespace

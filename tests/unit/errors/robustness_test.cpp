@@ -4,6 +4,7 @@
 #include "errors/error_codes.h"
 #include "errors/error_record.h"
 #include "errors/format.h"
+#include "text/bounded_text.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 #include "credstamp/credentials.h"
 #include "credstamp/web_launch.h"
 #include "digest/md5.h"
+#include "registry/client_keys.h"
 #include "tests/driver/driver.h"
 
 #include <gtest/gtest.h>

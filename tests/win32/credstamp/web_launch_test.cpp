@@ -3,6 +3,7 @@
 // error record holds afterwards.
 #include "credstamp/credentials.h"
 #include "credstamp/web_launch.h"
+#include "registry/client_keys.h"
 #include "tests/driver/driver.h"
 
 #include <gtest/gtest.h>
