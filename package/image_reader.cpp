@@ -27,7 +27,7 @@ TextResult ReadText(const PeImage& image, std::uint64_t va, std::string* text) {
     if (!s)
         return TextResult::Outside;
     const std::uint8_t* p = image.data + s->rawOffset + at;
-    const std::size_t room = std::min<std::size_t>(MappedSize(*s) - at, kImageTextMax + 1);
+    const std::size_t room = std::min<std::size_t>(MappedSize(*s) - at, kTableTextMax + 1);
     const void* nul = std::memchr(p, 0, room);
     if (!nul)
         return TextResult::Unterminated;

@@ -23,11 +23,10 @@
 #include "package/pe_image.h"
 
 enum : std::uint32_t {
-    kImageTextMax = 259, // texts of the table: 260-byte buffers in setup
     kBlobDigestBytes = 16,
 };
 
-// Reads a NUL-terminated text of at most kImageTextMax bytes at va.
+// Reads a NUL-terminated text of at most kTableTextMax bytes at va.
 bool ReadImageText(const PeImage& image, std::uint64_t va, std::string* text);
 
 struct PackageFileEntry {

@@ -132,6 +132,10 @@ constexpr AnchorLayout MakeAnchorLayout(std::uint32_t pointerBytes) {
                         (end + pointerBytes - 1) / pointerBytes * pointerBytes};
 }
 
+// The table's texts are read into the installer's 260-byte buffers: at most
+// 259 bytes and the NUL.
+enum : std::uint32_t { kTableTextMax = 259 };
+
 // The configuration template: a fixed region with no alignment between its
 // fields, found by its marker.
 inline constexpr char kConfigMarker[] = "YYYinzYYY"; // and its NUL: 10 bytes
@@ -141,6 +145,7 @@ enum : std::uint32_t {
     kConfigSourceOffset = 14, // 260 bytes: the template's source file name, NUL-padded
     kConfigTextOffset = 274,  // 4096 bytes: the text, zero beyond its length
     kConfigTemplateBytes = 4370,
+    kConfigSourceNameMax = kConfigTextOffset - kConfigSourceOffset - 1, // and its NUL
 };
 
 // The marker in front of each blob of the package: "XXX", the file's name,

@@ -8,16 +8,13 @@
 #include "package/little_endian.h"
 #include "package/package_layout.h"
 #include "package/package_seal.h"
+#include "package/package_table.h"
 #include "package/pe_image.h"
 
 namespace {
 
 enum : std::uint32_t {
     kBlobSectionFlags = 0x40000040, // initialised data, readable
-    kTextMax = 259,                 // the installer's 260-byte buffers
-    kMaxFiles = 6,
-    kConfigTextMax = 4096,
-    kSourceNameMax = 259,
 };
 
 struct Stub {
@@ -155,12 +152,12 @@ bool CheckPackage(const StubPackage& p, std::string* error) {
         *error = what + " is longer than " + std::to_string(most) + " bytes or holds a NUL";
         return true;
     };
-    if (p.files.size() > kMaxFiles) {
+    if (p.files.size() > kMaxPackageFiles) {
         *error = "more than 6 files";
         return false;
     }
     for (const StubFile& f : p.files) {
-        if (tooLong("file name \"" + f.name + "\"", f.name, kTextMax))
+        if (tooLong("file name \"" + f.name + "\"", f.name, kTableTextMax))
             return false;
         const std::uint64_t end = std::uint64_t{f.dataOffset} + 16 + f.storedSize;
         if (end > p.regionSize) {
@@ -170,13 +167,13 @@ bool CheckPackage(const StubPackage& p, std::string* error) {
     }
     const PackageSettings& s = p.settings;
     for (const PackageSetting& setting : kPackageSettings)
-        if (setting.text && tooLong("a setting", s.*setting.text, kTextMax))
+        if (setting.text && tooLong("a setting", s.*setting.text, kTableTextMax))
             return false;
-    if (p.configText.size() > kConfigTextMax) {
+    if (p.configText.size() > kConfigTextSize) {
         *error = "the configuration text is longer than 4096 bytes";
         return false;
     }
-    return !tooLong("the template's source name", p.configSourceName, kSourceNameMax);
+    return !tooLong("the template's source name", p.configSourceName, kConfigSourceNameMax);
 }
 
 } // namespace
@@ -219,7 +216,7 @@ bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const Stub
     // The table's values, and its texts as they are placed.
     std::vector<std::pair<std::uint32_t, std::uint64_t>> pointers; // table offset, value
     std::vector<std::pair<std::uint32_t, std::uint32_t>> numbers;
-    for (std::uint32_t i = 0; i < kMaxFiles; ++i) {
+    for (std::uint32_t i = 0; i < kMaxPackageFiles; ++i) {
         const bool used = i < package.files.size();
         const StubFile* f = used ? &package.files[i] : nullptr;
         pointers.push_back({layout.At(kFieldFileNames, i), used ? base + addText(f->name) : 0});

@@ -229,7 +229,7 @@ std::string Absolute(const std::string& folder) {
 // list of character constants.
 std::string ConfigTextInitializer(const std::string& text) {
     std::string s;
-    if (text.size() < kConfigTextMax) {
+    if (text.size() < kConfigTextSize) {
         std::string piece;
         for (std::size_t i = 0; i < text.size(); ++i) {
             piece += text[i];
@@ -289,7 +289,7 @@ std::string EscapeText(const std::string& text) {
 
 std::string TableSource(const Manifest& m, const PackageLayout& layout,
                         const std::string& configText) {
-    const std::size_t slots = kManifestMaxFiles;
+    const std::size_t slots = kMaxPackageFiles;
     // The file slots' four arrays, by table field.
     std::string slotLists[kTableFieldCount];
     for (std::size_t i = 0; i < slots; ++i) {
@@ -376,7 +376,7 @@ bq_package_blob:
 bool ReadConfigText(const Manifest& manifest, std::string* text, std::string* error) {
     std::vector<std::uint8_t> bytes;
     std::string why;
-    if (!ReadWholeFile(manifest.config, kConfigTextMax, &bytes, &why)) {
+    if (!ReadWholeFile(manifest.config, kConfigTextSize, &bytes, &why)) {
         *error = At(manifest, manifest.configLine) + manifest.config + ": " + why;
         return false;
     }

@@ -146,7 +146,7 @@ bool CheckName(Parser& p, int line, const std::string& name, const char* what) {
     std::string why;
     if (!CheckFileName(name, &why))
         return p.Fail(line, std::string(what) + " \"" + name + "\" is refused: " + why);
-    if (name.size() > kManifestTextMax && !p.options->allowBroken)
+    if (name.size() > kTableTextMax && !p.options->allowBroken)
         return p.Fail(line, std::string(what) + " is " + std::to_string(name.size()) +
                                 " bytes long; the installer takes at most 259");
     return true;
@@ -154,7 +154,7 @@ bool CheckName(Parser& p, int line, const std::string& name, const char* what) {
 
 bool SetText(Parser& p, int line, const std::string& key, const std::string& value,
              std::string* field) {
-    if (value.size() > kManifestTextMax && !p.options->allowBroken)
+    if (value.size() > kTableTextMax && !p.options->allowBroken)
         return p.Fail(line, key + " is " + std::to_string(value.size()) +
                                 " bytes long; the installer takes at most 259");
     *field = value;
@@ -181,7 +181,7 @@ bool SetFlag(Parser& p, int line, const std::string& key, const std::string& val
 // `file = NAME SOURCEPATH`; NAME may be in double quotes when it holds blanks.
 bool AddFile(Parser& p, int line, const std::string& value) {
     Manifest& m = *p.manifest;
-    if (m.files.size() >= kManifestMaxFiles)
+    if (m.files.size() >= kMaxPackageFiles)
         return p.Fail(line, "more than 6 files; a package holds at most 6");
     std::string name, rest;
     if (!value.empty() && value[0] == '"') {
@@ -233,7 +233,7 @@ bool SetKey(Parser& p, int line, const std::string& key, const std::string& raw)
         return true;
     }
     if (key == "config-source-name") {
-        if (value.size() > kSourceNameMax)
+        if (value.size() > kConfigSourceNameMax)
             return p.Fail(line, "config-source-name is " + std::to_string(value.size()) +
                                     " bytes long; the template holds at most 259");
         m.configSourceName = value;
@@ -258,7 +258,7 @@ bool SetKey(Parser& p, int line, const std::string& key, const std::string& raw)
                                       "--allow-broken");
         std::uint64_t v;
         if (key == "broken-file-count") {
-            if (!ParseUnsigned(value, kManifestMaxFiles, &v))
+            if (!ParseUnsigned(value, kMaxPackageFiles, &v))
                 return p.Fail(line, "broken-file-count must be 0 to 6");
             m.broken.fileCountSet = true;
             m.broken.fileCount = std::int32_t(v);
@@ -306,7 +306,7 @@ bool Finish(Parser& p) {
         return p.Fail(0, "no configuration template (add \"config = PATH\")");
     if (m.configSourceName.empty()) {
         m.configSourceName = BaseName(m.config);
-        if (m.configSourceName.size() > kSourceNameMax)
+        if (m.configSourceName.size() > kConfigSourceNameMax)
             return p.Fail(m.configLine, "the template's file name is longer than 259 bytes; "
                                         "set config-source-name");
     }
@@ -324,7 +324,7 @@ bool Finish(Parser& p) {
                 longest = f.name.size();
                 line = f.line;
             }
-        if (m.settings.defaultFolder.size() + 1 + longest > kManifestTextMax) {
+        if (m.settings.defaultFolder.size() + 1 + longest > kTableTextMax) {
             auto it = p.seen.find("default-folder");
             return p.Fail(line ? line : (it != p.seen.end() ? it->second : 0),
                           "default-folder with a file name appended is longer than 259 bytes");

@@ -4,18 +4,12 @@
 // value; docs/manifest.md describes the format for users.
 #pragma once
 #include "package/package_settings.h"
+#include "package/package_table.h"
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
-
-enum : std::size_t {
-    kManifestTextMax = 259, // texts of the table: 260-byte buffers in setup
-    kManifestMaxFiles = 6,  // slots of the package table
-    kConfigTextMax = 4096,  // the template's text region
-    kSourceNameMax = 259,   // the template's 260-byte source name field
-};
 
 struct ManifestFile {
     std::string name;   // file name in the install folder
