@@ -32,6 +32,7 @@
 #include "package/dcl_encode.h"
 
 #include "package/dcl_codes.h"
+#include "package/little_endian.h"
 
 #include <algorithm>
 #include <cstring>
@@ -98,15 +99,18 @@ int Lane(std::uint32_t mode, std::uint32_t dictBits) {
     return int(mode * 3 + dictBits - 4);
 }
 
-// Length code index of every match length 2..518 and the cost of the
-// length part of a match item (flag, length code, extra bits).
+// Length code index of every match length 2..518, the cost of the length
+// part of a match item (flag, length code, extra bits) and those bits
+// themselves, first bit in bit 0 (at most 16).
 struct LengthTable {
     std::uint8_t index[kMaxMatch + 1];
     std::uint16_t last[16]; // longest length of each code
     std::int32_t cost[kMaxMatch + 1];
+    std::uint16_t bits[kMaxMatch + 1];
     LengthTable() {
         std::memset(index, 0, sizeof index);
         std::memset(cost, 0, sizeof cost);
+        std::memset(bits, 0, sizeof bits);
         for (std::uint32_t i = 0; i < 16; ++i) {
             const DclLengthCode& c = kDclLengthCodes[i];
             std::uint32_t first = c.base + 2;
@@ -114,6 +118,7 @@ struct LengthTable {
             for (std::uint32_t len = first; len < end; ++len) {
                 index[len] = std::uint8_t(i);
                 cost[len] = 1 + c.bits + c.extraBits;
+                bits[len] = std::uint16_t(1 | c.code << 1 | (len - first) << (1 + c.bits));
             }
             last[i] = std::uint16_t(end - 1);
         }
@@ -580,13 +585,13 @@ struct BitWriter {
         out->resize(at + bits / 8 + 8);
         data = out->data();
     }
-    // At most 16 bits at once, so that 3 bytes take what is pending.
+    // At most 16 bits at once, so that 4 bytes take what is pending (one
+    // store; the bytes past the pending bits are written again later or
+    // cut off).
     void Put(std::uint32_t value, std::uint32_t bits) {
         buffer |= std::uint64_t(value & ((1u << bits) - 1)) << count;
         count += bits;
-        data[at] = std::uint8_t(buffer);
-        data[at + 1] = std::uint8_t(buffer >> 8);
-        data[at + 2] = std::uint8_t(buffer >> 16);
+        Write32(data + at, std::uint32_t(buffer));
         at += count >> 3;
         buffer >>= count & ~7u;
         count &= 7;
@@ -611,11 +616,11 @@ void EmitBlock(const std::uint8_t* in, const Matches& m, const Parse& p, const L
         // Sums modulo 2^16 of costs close together: equal only when equal.
         const std::uint16_t target = cost[i][lane];
         if (std::uint16_t(c.literal[in[i]][lane] + cost[i + 1][lane]) == target) {
-            w->Put(0, 1);
+            // Flag 0, then the byte's code.
             if (mode == DCL_LITERALS_ASCII)
-                w->Put(kDclAsciiCodes[in[i]], kDclAsciiBits[in[i]]);
+                w->Put(std::uint32_t(kDclAsciiCodes[in[i]]) << 1, 1 + kDclAsciiBits[in[i]]);
             else
-                w->Put(in[i], 8);
+                w->Put(std::uint32_t(in[i]) << 1, 9);
             ++i;
             continue;
         }
@@ -623,9 +628,16 @@ void EmitBlock(const std::uint8_t* in, const Matches& m, const Parse& p, const L
         const Near near = m.near[i];
         for (std::uint32_t l = kMinMatch; len == 0 && l < kFirstLong; ++l) {
             const std::uint32_t dist = near[l - kMinMatch];
+            // A length of 3 or more without a match has no longer one
+            // either; length 2 may lack one (beyond 256) while 3 has one.
+            if (dist == 0) {
+                if (l == kMinMatch)
+                    continue;
+                break;
+            }
             const std::int32_t item = l == kMinMatch ? c.shortItem[dist][0]
                                                      : c.distance[dist][lane] + c.shortLength[l][0];
-            if (dist != 0 && std::uint16_t(cost[i + l][lane] + item) == target) {
+            if (std::uint16_t(cost[i + l][lane] + item) == target) {
                 len = l;
                 d = dist;
             }
@@ -640,15 +652,13 @@ void EmitBlock(const std::uint8_t* in, const Matches& m, const Parse& p, const L
                                      }
                                  }
                              });
-        const DclLengthCode& lc = kDclLengthCodes[kLength.index[len]];
-        w->Put(1, 1);
-        w->Put(lc.code, lc.bits);
-        if (lc.extraBits > 0)
-            w->Put(len - 2 - lc.base, lc.extraBits);
+        // Flag, length code and extra bits; then distance code and low
+        // bits.
+        w->Put(kLength.bits[len], std::uint32_t(kLength.cost[len]));
         const std::uint32_t low = len == kMinMatch ? 2 : dictBits;
         const std::uint32_t code = (d - 1) >> low;
-        w->Put(kDclDistanceCodes[code], kDclDistanceBits[code]);
-        w->Put(d - 1, low);
+        w->Put(kDclDistanceCodes[code] | ((d - 1) & ((1u << low) - 1)) << kDclDistanceBits[code],
+               kDclDistanceBits[code] + low);
         i += len;
     }
 }
