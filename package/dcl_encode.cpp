@@ -330,6 +330,16 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
             nearOut[cur - begin] = near;
             continue; // too close to the end to start or to be a match
         }
+        if (size - cur >= 5) {
+            // The next position's table entries, fetched while this one
+            // is searched: they are spread over a few hundred KiB.
+            const std::uint8_t* next = in + cur + 1;
+            __builtin_prefetch(&pairHead[std::uint32_t(next[0]) | std::uint32_t(next[1]) << 8]);
+            __builtin_prefetch(&tripleHead[Hash3(next)]);
+            std::uint32_t nextFour;
+            std::memcpy(&nextFour, next, 4);
+            __builtin_prefetch(&head[Hash4(nextFour)]);
+        }
         const std::uint32_t lenLimit = std::min(kMaxMatch, size - cur);
         const std::uint32_t reportLimit = std::min(kMaxMatch, end - cur);
         const std::uint32_t at = base + cur; // as the tables store it
@@ -351,8 +361,16 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
         std::uint32_t near3 = tripleHead[key3];
         tripleHead[key3] = at;
         tripleChain[at & (kTreeSlots - 1)] = near3;
-        while (at - near3 <= kWindow && std::memcmp(in + (near3 - base), pc, 3) != 0)
-            near3 = tripleChain[near3 & (kTreeSlots - 1)];
+        if (size - cur >= 4) {
+            // The three bytes as the low ones of a 32-bit read: a
+            // candidate is older, so its fourth byte is inside the input.
+            const std::uint32_t three = Read32(pc) & 0xFFFFFF;
+            while (at - near3 <= kWindow && (Read32(in + (near3 - base)) & 0xFFFFFF) != three)
+                near3 = tripleChain[near3 & (kTreeSlots - 1)];
+        } else {
+            while (at - near3 <= kWindow && std::memcmp(in + (near3 - base), pc, 3) != 0)
+                near3 = tripleChain[near3 & (kTreeSlots - 1)];
+        }
         const std::uint32_t d3 = at - near3;
         const std::uint32_t tripleOk = (d3 <= kWindow) & (reportLimit >= 3);
         near[1] = std::uint16_t(d3 & (0 - tripleOk));
