@@ -265,6 +265,15 @@ inline std::uint32_t Hash4(std::uint32_t four) {
     return (four * 2654435761u) >> (32 - kHashBits);
 }
 
+// Every lane set to d (below 2^16).  Made from two copies in 32 bits: GCC
+// makes a vector of one 16-bit variable by storing it and loading it back
+// wider, a load the store cannot forward, which stalls each tree step.
+inline Near SplatNear(std::uint32_t d) {
+    typedef std::uint32_t Quad __attribute__((vector_size(16)));
+    const std::uint32_t two = d | d << 16;
+    return Near(Quad{two, two, two, two});
+}
+
 // What the search has found so far at one position: the short lengths'
 // distances, the best length and the count of long pairs.
 struct Found {
@@ -280,10 +289,9 @@ inline void Record(Found* found, std::uint32_t len, std::uint32_t d, std::uint32
     const std::uint32_t reach = std::min(len, reportLimit);
     if (reach <= found->best)
         return;
-    const std::uint16_t d16 = std::uint16_t(d);
     const Near mask =
         upTo[std::min(reach, kFirstLong - 1)] & ~upTo[std::min(found->best, kFirstLong - 1)];
-    found->near = (found->near & ~mask) | (Near{d16, d16, d16, d16, d16, d16, d16, d16} & mask);
+    found->near = (found->near & ~mask) | (SplatNear(d) & mask);
     if (reach >= kFirstLong)
         longs[found->count++] = reach << 16 | d;
     found->best = reach;
@@ -449,11 +457,11 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
             // match turns up about every other step).
             const std::uint32_t longer = (len > best) & (best < reportLimit);
             const std::uint32_t reach = std::min(len, reportLimit);
-            const std::uint16_t d = std::uint16_t(at - cand);
+            const std::uint32_t d = at - cand;
             const std::uint32_t low = std::min(best, kFirstLong - 1);
             const std::uint32_t high = longer ? std::min(reach, kFirstLong - 1) : low;
             const Near mask = upTo[high] & ~upTo[low];
-            near = (near & ~mask) | (Near{d, d, d, d, d, d, d, d} & mask);
+            near = (near & ~mask) | (SplatNear(d) & mask);
             longs[count] = reach << 16 | d;
             count += longer & (reach >= kFirstLong);
             best = longer ? len : best;
