@@ -194,8 +194,7 @@ std::uint32_t DecodeItems(BitReader* r) {
             return DCL_ABORT;
         }
         if (kind == 0) {
-            const std::int32_t value =
-                w->literalMode == 0 ? Take(r, 8) : TakeSymbol(r, kLiterals);
+            const std::int32_t value = w->literalMode == 0 ? Take(r, 8) : TakeSymbol(r, kLiterals);
             if (value < 0 || !Have(r, kLookAheadBits)) {
                 return DCL_ABORT;
             }
@@ -225,8 +224,8 @@ std::uint32_t DecodeItems(BitReader* r) {
         }
         // Byte by byte: a distance shorter than the length repeats the last
         // bytes.  At most 4096 back, never before the window's start.
-        const std::uint32_t distance = (static_cast<std::uint32_t>(high) << lowBits) +
-                                       static_cast<std::uint32_t>(low) + 1;
+        const std::uint32_t distance =
+            (static_cast<std::uint32_t>(high) << lowBits) + static_cast<std::uint32_t>(low) + 1;
         for (; length != 0; --length) {
             Put(w, w->window[w->outputPosition - distance]);
         }
