@@ -15,7 +15,6 @@ namespace {
 enum : std::uint32_t {
     kMaxChunkExpanded = 65535,
     kExpandScratchBytes = 65536,
-    kMaxExpandedFile = 0x7FFFFFFF, // ExpandStream takes signed 32-bit sizes
 };
 
 } // namespace
@@ -108,7 +107,7 @@ bool CheckPackageFile(const PackageImage& package, const PackageFileEntry& file,
     } else if (total != file.expandedSize) {
         problems.push_back("sizes disagree: the table says " + Num(file.expandedSize) +
                            " bytes, the chunks give " + Num(total));
-    } else if (file.storedSize > kMaxExpandedFile || file.expandedSize > kMaxExpandedFile) {
+    } else if (file.storedSize > kMaxStreamLength || file.expandedSize > kMaxStreamLength) {
         problems.push_back("too large for the installer (" + Num(file.expandedSize) +
                            " bytes from " + Num(file.storedSize) + ")");
     } else {

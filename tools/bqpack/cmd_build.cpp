@@ -23,6 +23,7 @@
 #include "tools/bqpack/cmd_build.h"
 #include "tools/bqpack/exit_status.h"
 #include "tools/bqpack/generate.h"
+#include "tools/bqpack/input_file.h"
 #include "tools/bqpack/manifest.h"
 #include "tools/bqpack/output_file.h"
 
@@ -145,17 +146,17 @@ bool WriteDepfile(const std::string& path, const std::string& target,
 }
 
 bool ReadFile(const std::string& path, std::vector<std::uint8_t>* bytes, std::string* why) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *why = std::strerror(errno);
+    int error = 0;
+    switch (ReadInputFile(path.c_str(), UINT64_MAX, bytes, &error)) {
+    case InputRead::Ok:
+        return true;
+    case InputRead::CannotOpen:
+        *why = std::strerror(error);
         return false;
-    }
-    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
+    default:
         *why = "read error";
         return false;
     }
-    return true;
 }
 
 // The package of the manifest as the stub writer takes it.

@@ -20,6 +20,7 @@
 #include "package/message_text.h"
 #include "package/package_check.h"
 #include "tools/bqpack/file_names.h"
+#include "tools/bqpack/input_file.h"
 #include "tools/bqpack/json_text.h"
 #include "tools/bqpack/output_file.h"
 
@@ -84,32 +85,20 @@ int Fail(const Output& o, const std::string& file, const std::string& problem, i
 
 // Reads the whole file, refusing anything larger than an image can be.
 bool LoadFile(const std::string& path, std::vector<std::uint8_t>* bytes, std::string* error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        *error = std::string("cannot open: ") + std::strerror(errno);
+    int why = 0;
+    switch (ReadInputFile(path.c_str(), kMaxImageFile, bytes, &why)) {
+    case InputRead::Ok:
+        return true;
+    case InputRead::CannotOpen:
+        *error = std::string("cannot open: ") + std::strerror(why);
+        return false;
+    case InputRead::TooLarge:
+        *error = "too large to be an installer (more than 2 GiB)";
+        return false;
+    default:
+        *error = std::string("cannot read: ") + std::strerror(why);
         return false;
     }
-    bytes->clear();
-    std::vector<std::uint8_t> buffer(1 << 20);
-    bool ok = true;
-    for (;;) {
-        const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file);
-        if (bytes->size() + n > kMaxImageFile) {
-            *error = "too large to be an installer (more than 2 GiB)";
-            ok = false;
-            break;
-        }
-        bytes->insert(bytes->end(), buffer.begin(), buffer.begin() + n);
-        if (n < buffer.size()) {
-            if (std::ferror(file)) {
-                *error = std::string("cannot read: ") + std::strerror(errno);
-                ok = false;
-            }
-            break;
-        }
-    }
-    std::fclose(file);
-    return ok;
 }
 
 // Parsed command line of one command.

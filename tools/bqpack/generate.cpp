@@ -13,6 +13,7 @@
 
 #include "digest/md5.h"
 #include "package/chunk_stream.h"
+#include "tools/bqpack/input_file.h"
 #include "tools/bqpack/package_table_text.h"
 
 const char* const kGeneratedTableSource = "package_table.cpp";
@@ -23,7 +24,7 @@ const char* const kGeneratedBlobData = "package_blob.bin";
 namespace {
 
 enum : std::uint64_t {
-    kMaxFileSize = 0x7FFFFFFF, // the installer's expansion capacity is signed 32-bit
+    kMaxFileSize = kMaxStreamLength, // the most the installer expands
     kSlicesPerReport = 128,    // chunks compressed between two progress reports
 };
 
@@ -48,29 +49,17 @@ struct Output {
 
 bool ReadWholeFile(const std::string& path, std::uint64_t limit, std::vector<std::uint8_t>* bytes,
                    std::string* why) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        *why = std::string("cannot read: ") + std::strerror(errno);
+    int error = 0;
+    switch (ReadInputFile(path.c_str(), limit, bytes, &error)) {
+    case InputRead::Ok:
+        return true;
+    case InputRead::TooLarge:
+        *why = "larger than " + std::to_string(limit) + " bytes, the most a package takes";
+        return false;
+    default:
+        *why = std::string("cannot read: ") + std::strerror(error);
         return false;
     }
-    bytes->clear();
-    std::uint8_t buffer[1 << 16];
-    std::size_t n;
-    bool ok = true;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        if (bytes->size() + n > limit) {
-            *why = "larger than " + std::to_string(limit) + " bytes, the most a package takes";
-            ok = false;
-            break;
-        }
-        bytes->insert(bytes->end(), buffer, buffer + n);
-    }
-    if (ok && std::ferror(f)) {
-        *why = std::string("cannot read: ") + std::strerror(errno);
-        ok = false;
-    }
-    std::fclose(f);
-    return ok;
 }
 
 std::string At(const Manifest& manifest, int line) {

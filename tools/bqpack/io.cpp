@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "tools/bqpack/input_file.h"
 #include "tools/bqpack/output_file.h"
 
 void Complain(const char* format, ...) {
@@ -18,27 +19,17 @@ void Complain(const char* format, ...) {
 }
 
 bool ReadWholeFile(const char* path, std::vector<std::uint8_t>* data) {
-    data->clear();
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f) {
-        Complain("cannot open %s: %s", path, std::strerror(errno));
+    int error = 0;
+    switch (ReadInputFile(path, UINT64_MAX, data, &error)) {
+    case InputRead::Ok:
+        return true;
+    case InputRead::CannotOpen:
+        Complain("cannot open %s: %s", path, std::strerror(error));
         return false;
-    }
-    std::uint8_t buffer[65536];
-    for (;;) {
-        const std::size_t n = std::fread(buffer, 1, sizeof buffer, f);
-        data->insert(data->end(), buffer, buffer + n);
-        if (n < sizeof buffer)
-            break;
-    }
-    const bool failed = std::ferror(f) != 0;
-    const int error = errno;
-    std::fclose(f);
-    if (failed) {
+    default:
         Complain("cannot read %s: %s", path, std::strerror(error));
         return false;
     }
-    return true;
 }
 
 bool WriteWholeFile(const char* path, const std::uint8_t* data, std::size_t size) {

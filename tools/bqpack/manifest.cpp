@@ -6,11 +6,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 
 #include "tools/bqpack/file_names.h"
+#include "tools/bqpack/input_file.h"
 
 namespace {
 
@@ -389,16 +388,17 @@ bool ReadManifest(const std::string& path, const ManifestOptions& options, Manif
         *error = path + ": not a manifest file (it is a folder or a device)";
         return false;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *error = path + ": cannot open the manifest: " + std::strerror(errno);
+    std::vector<std::uint8_t> bytes;
+    int why = 0;
+    switch (ReadInputFile(path.c_str(), UINT64_MAX, &bytes, &why)) {
+    case InputRead::Ok:
+        break;
+    case InputRead::CannotOpen:
+        *error = path + ": cannot open the manifest: " + std::strerror(why);
         return false;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
+    default:
         *error = path + ": cannot read the manifest";
         return false;
     }
-    return ParseManifest(text.str(), path, options, manifest, error);
+    return ParseManifest(std::string(bytes.begin(), bytes.end()), path, options, manifest, error);
 }
