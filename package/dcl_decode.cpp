@@ -96,6 +96,19 @@ void BuildMatchLookups(DclState* w) {
     }
 }
 
+// The code lookups are the same for every stream: built once, on first use
+// (an initialisation the language makes safe between threads), and read by
+// every run instead of being built again in each caller's work area.
+const DclState& Lookups() {
+    static const DclState* const built = [] {
+        static DclState lookups;
+        BuildAsciiLookups(&lookups);
+        BuildMatchLookups(&lookups);
+        return &lookups;
+    }();
+    return *built;
+}
+
 inline std::uint64_t LoadLittle64(const std::uint8_t* p) {
     return static_cast<std::uint64_t>(p[0]) | static_cast<std::uint64_t>(p[1]) << 8 |
            static_cast<std::uint64_t>(p[2]) << 16 | static_cast<std::uint64_t>(p[3]) << 24 |
@@ -179,6 +192,7 @@ template <bool kAsciiLiterals> std::uint32_t MainLoop(DclState* w) {
     std::uint8_t* const window = w->window;
     const std::uint8_t* const input = w->input;
     const std::uint32_t dictionaryBits = w->dictionaryBits;
+    const DclState& t = Lookups();
 
     Reader r;
     r.buffer = w->bitBuffer;
@@ -200,7 +214,7 @@ template <bool kAsciiLiterals> std::uint32_t MainLoop(DclState* w) {
         const std::uint64_t bits = r.buffer;
         std::uint32_t used; // stream bits this item takes
         if (bits & 1) {
-            const std::uint32_t code = w->lengthDecode[(bits >> 1) & 0xFF];
+            const std::uint32_t code = t.lengthDecode[(bits >> 1) & 0xFF];
             used = 1 + (code & 0xFF);
             if (used + kLookAheadBits > r.avail) {
                 break;
@@ -216,7 +230,7 @@ template <bool kAsciiLiterals> std::uint32_t MainLoop(DclState* w) {
                 result = DCL_OK;
                 break;
             }
-            const std::uint32_t dcode = w->distanceDecode[(bits >> used) & 0xFF];
+            const std::uint32_t dcode = t.distanceDecode[(bits >> used) & 0xFF];
             used += dcode & 0xFF;
             const std::uint32_t lowBits = len == 2 ? 2 : dictionaryBits;
             const std::uint32_t distance =
@@ -238,21 +252,21 @@ template <bool kAsciiLiterals> std::uint32_t MainLoop(DclState* w) {
                 const std::uint32_t code = static_cast<std::uint32_t>(bits >> 1);
                 used = 1;
                 if ((code & 0xFF) != 0) {
-                    value = w->asciiLookup1[code & 0xFF];
+                    value = t.asciiLookup1[code & 0xFF];
                     if (value == 0xFF) {
                         if ((code & 0x3F) != 0) {
                             used += 4;
-                            value = w->asciiLookup2[(code >> 4) & 0xFF];
+                            value = t.asciiLookup2[(code >> 4) & 0xFF];
                         } else {
                             used += 6;
-                            value = w->asciiLookup3[(code >> 6) & 0x7F];
+                            value = t.asciiLookup3[(code >> 6) & 0x7F];
                         }
                     }
                 } else {
                     used += 8;
-                    value = w->asciiLookup4[(code >> 8) & 0xFF];
+                    value = t.asciiLookup4[(code >> 8) & 0xFF];
                 }
-                used += w->asciiBits[value];
+                used += t.asciiBits[value];
             }
             if (used + kLookAheadBits > r.avail) {
                 break;
@@ -310,9 +324,7 @@ std::uint32_t DclDecode(DclReadFn read, DclWriteFn write, DclState* work, void* 
         if (work->literalMode != 1) {
             return DCL_BAD_MODE;
         }
-        BuildAsciiLookups(work);
     }
-    BuildMatchLookups(work);
 
     // The history before the first byte reads as zeros, so a distance that
     // reaches before the start never brings out stale bytes.
