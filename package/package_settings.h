@@ -12,24 +12,25 @@
 #include <cstdint>
 #include <string>
 
+#include "package/client_release.h"
 #include "package/package_layout.h"
 
 struct PackageSettings {
-    std::string buildFolder = "c:\\ReleaseBuild\\";
-    std::string engineProgram = "Bramblequist.exe";
-    std::string initVerb = "INITIALIZE";
-    std::string initVerbDR = "INITIALIZEDR";
-    std::string initVerbAutoUp = "INITIALIZEAUTOUP";
-    std::string schedulerClass = "ScheduleWClassV2";
-    std::uint32_t schedulerCommand = 13201;
-    std::string shellClass = "ClientShellWClassV2";
-    std::string engineClass = "BackupRestoreEngineWClassV2";
-    std::uint32_t shellMessage = 13210;
-    std::string configFileName = "Bramblequist.inz";
-    std::int32_t passSetupPath = 1;
-    std::int32_t verifyDigests = 1;
-    std::string defaultFolder = "C:\\Program Files\\Bramblequist";
-    std::int32_t askForFolder = 1;
+    std::string buildFolder = kReleaseBuildFolder;
+    std::string engineProgram = kReleaseEngineProgram;
+    std::string initVerb = kReleaseInitVerb;
+    std::string initVerbDR = kReleaseInitVerbDR;
+    std::string initVerbAutoUp = kReleaseInitVerbAutoUp;
+    std::string schedulerClass = kReleaseSchedulerClass;
+    std::uint32_t schedulerCommand = kReleaseSchedulerCommand;
+    std::string shellClass = kReleaseShellClass;
+    std::string engineClass = kReleaseEngineClass;
+    std::uint32_t shellMessage = kReleaseShellMessage;
+    std::string configFileName = kReleaseConfigFileName;
+    std::int32_t passSetupPath = kReleasePassSetupPath;
+    std::int32_t verifyDigests = kReleaseVerifyDigests;
+    std::string defaultFolder = kReleaseDefaultFolder;
+    std::int32_t askForFolder = kReleaseAskForFolder;
 };
 
 struct PackageSetting {

@@ -8,6 +8,7 @@
 // the tool writes the package's own addresses into those fields and keeps
 // the relocations of the ones it uses (and turns the others off), so the
 // installer keeps its dynamic base.
+#include "package/client_release.h"
 #include "package/package_layout.h"
 #include "package/package_table.h"
 
@@ -24,23 +25,10 @@ __attribute__((section(".bqpkg$b"))) PackageTable Package = {
     {kUnused, kUnused, kUnused, kUnused, kUnused, kUnused},
     {0, 0, 0, 0, 0, 0},
     {0, 0, 0, 0, 0, 0},
-    "c:\\ReleaseBuild\\",
+    kReleaseBuildFolder,
     {kNoBlob, kNoBlob, kNoBlob, kNoBlob, kNoBlob, kNoBlob},
     0,
-    "Bramblequist.exe",
-    "INITIALIZE",
-    "INITIALIZEDR",
-    "INITIALIZEAUTOUP",
-    "ScheduleWClassV2",
-    13201,
-    "ClientShellWClassV2",
-    "BackupRestoreEngineWClassV2",
-    13210,
-    "Bramblequist.inz",
-    1,
-    1,
-    "C:\\Program Files\\Bramblequist",
-    1,
+    BQ_RELEASE_TABLE_SETTINGS,
 };
 
 __attribute__((section(".bqpkg$c"))) extern const ConfigTemplate Configuration = {

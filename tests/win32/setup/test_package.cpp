@@ -3,6 +3,7 @@
 // length field is BQ_TEST_CONFIG_LENGTH (4096 unless the build says).
 // With BQ_TEST_EMPTY_PACKAGE the package has no files.
 // The table is writable so that tests can change its settings.
+#include "package/client_release.h"
 #include "package/package_table.h"
 
 #include <cstddef>
@@ -62,20 +63,7 @@ PackageTable Package = {
     {AlphaBlob, BetaBlob.bytes, nullptr, nullptr, nullptr, nullptr},
     2,
 #endif
-    "Bramblequist.exe",
-    "INITIALIZE",
-    "INITIALIZEDR",
-    "INITIALIZEAUTOUP",
-    "ScheduleWClassV2",
-    13201,
-    "ClientShellWClassV2",
-    "BackupRestoreEngineWClassV2",
-    13210,
-    "Bramblequist.inz",
-    1,
-    1,
-    "C:\\Program Files\\Bramblequist",
-    1,
+    BQ_RELEASE_TABLE_SETTINGS,
 };
 
 extern const ConfigTemplate Configuration = {
