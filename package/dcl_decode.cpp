@@ -24,90 +24,79 @@ enum : std::uint32_t {
     kRefillBelow = 56,     // the buffer is topped up to 56..63 valid bits (never 64)
 };
 
+// The code lookups: constants of the decoder, worked out from the shared
+// code tables while compiling, so a run builds nothing and every run reads
+// the same tables.  For the next 8 stream bits: the length code's bits,
+// extra bits and (base + 2), and the distance code's bits and index.  Mode
+// 1's literal codes of more than 8 bits are split: literal1 marks them with
+// 0xFF, and the rest of the code is resolved after dropping 4, 6 or 8 bits,
+// with its bit count (literalBits) lowered to match.
+struct Lookups {
+    std::uint32_t lengthDecode[256];
+    std::uint16_t distanceDecode[256];
+    std::uint8_t literal1[256];
+    std::uint8_t literal2[256];
+    std::uint8_t literal3[128];
+    std::uint8_t literal4[256];
+    std::uint8_t literalBits[256];
+};
+
 // Stores value at index, index + 2^bits, index + 2 * 2^bits, ... below limit.
-void Spread(std::uint8_t* table, std::uint32_t limit, std::uint32_t index, std::uint32_t bits,
-            std::uint8_t value) {
+constexpr void Spread(std::uint8_t* table, std::uint32_t limit, std::uint32_t index,
+                      std::uint32_t bits, std::uint8_t value) {
     for (std::uint32_t i = index; i < limit; i += 1u << bits) {
         table[i] = value;
     }
 }
 
-// Lookup from the next 8 stream bits to the code index, for codes of at most
-// 8 bits.  Lower indexes are stored last and so win any overlap.
-void BuildLookup(std::uint8_t* table, std::uint32_t count, const std::uint8_t* bits,
-                 const std::uint8_t* codes) {
-    for (std::uint32_t i = count; i-- > 0;) {
-        Spread(table, 256, codes[i], bits[i], static_cast<std::uint8_t>(i));
+constexpr Lookups MakeLookups() {
+    Lookups t{};
+    // Code index for each 8-bit key; lower indexes are stored last and so
+    // win any overlap.
+    std::uint8_t length[256] = {};
+    for (std::uint32_t i = 16; i-- > 0;) {
+        Spread(length, 256, kDclLengthCodes[i].code, kDclLengthCodes[i].bits,
+               static_cast<std::uint8_t>(i));
     }
-}
-
-// The four literal lookups of mode 1.  Codes of more than 8 bits are split:
-// lookup 1 marks them with 0xFF, and the rest of the code is resolved after
-// dropping 4, 6 or 8 bits, with the working bit count lowered to match.
-void BuildAsciiLookups(DclState* w) {
-    std::memcpy(w->asciiBits, kDclAsciiBits, sizeof w->asciiBits);
-    std::memset(w->asciiLookup1, 0, sizeof w->asciiLookup1);
-    std::memset(w->asciiLookup2, 0, sizeof w->asciiLookup2);
-    std::memset(w->asciiLookup3, 0, sizeof w->asciiLookup3);
-    std::memset(w->asciiLookup4, 0, sizeof w->asciiLookup4);
+    std::uint8_t distance[256] = {};
+    for (std::uint32_t i = 64; i-- > 0;) {
+        Spread(distance, 256, kDclDistanceCodes[i], kDclDistanceBits[i],
+               static_cast<std::uint8_t>(i));
+    }
+    // Codes without extra bits have base = index, so base + 2 is their
+    // length; the end code is the only one reaching 519.
+    for (std::uint32_t k = 0; k < 256; ++k) {
+        const DclLengthCode& c = kDclLengthCodes[length[k]];
+        t.lengthDecode[k] =
+            c.bits | std::uint32_t{c.extraBits} << 8 | (std::uint32_t{c.base} + 2) << 16;
+        const std::uint32_t j = distance[k];
+        t.distanceDecode[k] = static_cast<std::uint16_t>(kDclDistanceBits[j] | j << 8);
+    }
     for (std::uint32_t s = 256; s-- > 0;) {
         const std::uint8_t value = static_cast<std::uint8_t>(s);
         const std::uint32_t code = kDclAsciiCodes[s];
-        std::uint8_t& bits = w->asciiBits[s];
+        std::uint32_t bits = kDclAsciiBits[s];
         if (bits <= 8) {
-            Spread(w->asciiLookup1, 256, code, bits, value);
+            Spread(t.literal1, 256, code, bits, value);
         } else if ((code & 0xFF) != 0) {
-            w->asciiLookup1[code & 0xFF] = 0xFF;
+            t.literal1[code & 0xFF] = 0xFF;
             if ((code & 0x3F) != 0) {
-                bits = static_cast<std::uint8_t>(bits - 4);
-                Spread(w->asciiLookup2, 256, code >> 4, bits, value);
+                bits -= 4;
+                Spread(t.literal2, 256, code >> 4, bits, value);
             } else {
-                bits = static_cast<std::uint8_t>(bits - 6);
-                Spread(w->asciiLookup3, 128, code >> 6, bits, value);
+                bits -= 6;
+                Spread(t.literal3, 128, code >> 6, bits, value);
             }
         } else {
-            bits = static_cast<std::uint8_t>(bits - 8);
-            Spread(w->asciiLookup4, 256, code >> 8, bits, value);
+            bits -= 8;
+            Spread(t.literal4, 256, code >> 8, bits, value);
         }
+        t.literalBits[s] = static_cast<std::uint8_t>(bits);
     }
+    return t;
 }
 
-void BuildMatchLookups(DclState* w) {
-    std::uint8_t lengthCodes[16];
-    for (std::uint32_t i = 0; i < 16; ++i) {
-        w->lengthBits[i] = kDclLengthCodes[i].bits;
-        w->lengthExtraBits[i] = kDclLengthCodes[i].extraBits;
-        w->lengthBase[i] = kDclLengthCodes[i].base;
-        lengthCodes[i] = kDclLengthCodes[i].code;
-    }
-    BuildLookup(w->lengthLookup, 16, w->lengthBits, lengthCodes);
-    std::memcpy(w->distanceBits, kDclDistanceBits, sizeof w->distanceBits);
-    BuildLookup(w->distanceLookup, 64, w->distanceBits, kDclDistanceCodes);
-
-    // One entry per 8-bit key, so the main loop resolves each code with a
-    // single load.  Codes without extra bits have base = index, so base + 2
-    // is their length; the end code is the only one reaching 519.
-    for (std::uint32_t k = 0; k < 256; ++k) {
-        const std::uint32_t i = w->lengthLookup[k];
-        w->lengthDecode[k] = w->lengthBits[i] | std::uint32_t{w->lengthExtraBits[i]} << 8 |
-                             (std::uint32_t{w->lengthBase[i]} + 2) << 16;
-        const std::uint32_t j = w->distanceLookup[k];
-        w->distanceDecode[k] = static_cast<std::uint16_t>(w->distanceBits[j] | j << 8);
-    }
-}
-
-// The code lookups are the same for every stream: built once, on first use
-// (an initialisation the language makes safe between threads), and read by
-// every run instead of being built again in each caller's work area.
-const DclState& Lookups() {
-    static const DclState* const built = [] {
-        static DclState lookups;
-        BuildAsciiLookups(&lookups);
-        BuildMatchLookups(&lookups);
-        return &lookups;
-    }();
-    return *built;
-}
+constexpr Lookups kLookups = MakeLookups();
 
 inline std::uint64_t LoadLittle64(const std::uint8_t* p) {
     return static_cast<std::uint64_t>(p[0]) | static_cast<std::uint64_t>(p[1]) << 8 |
@@ -192,7 +181,7 @@ template <bool kAsciiLiterals> std::uint32_t MainLoop(DclState* w) {
     std::uint8_t* const window = w->window;
     const std::uint8_t* const input = w->input;
     const std::uint32_t dictionaryBits = w->dictionaryBits;
-    const DclState& t = Lookups();
+    const Lookups& t = kLookups;
 
     Reader r;
     r.buffer = w->bitBuffer;
@@ -252,21 +241,21 @@ template <bool kAsciiLiterals> std::uint32_t MainLoop(DclState* w) {
                 const std::uint32_t code = static_cast<std::uint32_t>(bits >> 1);
                 used = 1;
                 if ((code & 0xFF) != 0) {
-                    value = t.asciiLookup1[code & 0xFF];
+                    value = t.literal1[code & 0xFF];
                     if (value == 0xFF) {
                         if ((code & 0x3F) != 0) {
                             used += 4;
-                            value = t.asciiLookup2[(code >> 4) & 0xFF];
+                            value = t.literal2[(code >> 4) & 0xFF];
                         } else {
                             used += 6;
-                            value = t.asciiLookup3[(code >> 6) & 0x7F];
+                            value = t.literal3[(code >> 6) & 0x7F];
                         }
                     }
                 } else {
                     used += 8;
-                    value = t.asciiLookup4[(code >> 8) & 0xFF];
+                    value = t.literal4[(code >> 8) & 0xFF];
                 }
-                used += t.asciiBits[value];
+                used += t.literalBits[value];
             }
             if (used + kLookAheadBits > r.avail) {
                 break;

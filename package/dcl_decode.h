@@ -1,8 +1,9 @@
 // Decoder of the DCL implode format: a two-byte header (literal mode,
 // dictionary bits) and a bit stream of literals and back-references with
 // fixed prefix codes.  Input arrives through a read callback, output leaves
-// through a write callback; all state lives in a caller-supplied work area,
-// so the decoder never allocates.
+// through a write callback; the state of a run lives in a caller-supplied
+// work area and the code lookups are constants, so the decoder never
+// allocates and runs may go on side by side with separate work areas.
 #pragma once
 #include <cstdint>
 
@@ -42,22 +43,6 @@ struct DclState {
     DclWriteFn write;
     std::uint8_t window[DCL_WINDOW_SIZE];
     std::uint8_t input[DCL_INPUT_SIZE];
-    std::uint8_t distanceLookup[256];
-    std::uint8_t lengthLookup[256];
-    std::uint8_t asciiLookup1[256];
-    std::uint8_t asciiLookup2[256];
-    std::uint8_t asciiLookup3[128];
-    std::uint8_t asciiLookup4[256];
-    std::uint8_t asciiBits[256];
-    std::uint8_t distanceBits[64];
-    std::uint8_t lengthBits[16];
-    std::uint8_t lengthExtraBits[16];
-    std::uint16_t lengthBase[16];
-    // Derived at each start from the lookups above, so that each code is
-    // resolved with one load: for the next 8 stream bits, the length code's
-    // bits, extra bits and (base + 2); the distance code's bits and index.
-    std::uint32_t lengthDecode[256];
-    std::uint16_t distanceDecode[256];
 };
 
 // Expands one stream.  Every field of work is set afresh, and the history

@@ -48,12 +48,29 @@ constexpr CanonicalCode<N> MakeCanonicalCode(BitsOf bitsOf) {
     return c;
 }
 
-constexpr CanonicalCode<16> kLengths =
-    MakeCanonicalCode<16>([](std::uint32_t s) { return std::uint32_t{kDclLengthCodes[s].bits}; });
-constexpr CanonicalCode<64> kDistances =
-    MakeCanonicalCode<64>([](std::uint32_t s) { return std::uint32_t{kDclDistanceBits[s]}; });
-constexpr CanonicalCode<256> kLiterals =
-    MakeCanonicalCode<256>([](std::uint32_t s) { return std::uint32_t{kDclAsciiBits[s]}; });
+// Bit counts and codes of the three prefix codes, by symbol.
+constexpr std::uint32_t LengthBits(std::uint32_t s) {
+    return kDclLengthCodes[s].bits;
+}
+constexpr std::uint32_t LengthCode(std::uint32_t s) {
+    return kDclLengthCodes[s].code;
+}
+constexpr std::uint32_t DistanceBits(std::uint32_t s) {
+    return kDclDistanceBits[s];
+}
+constexpr std::uint32_t DistanceCode(std::uint32_t s) {
+    return kDclDistanceCodes[s];
+}
+constexpr std::uint32_t LiteralBits(std::uint32_t s) {
+    return kDclAsciiBits[s];
+}
+constexpr std::uint32_t LiteralCode(std::uint32_t s) {
+    return kDclAsciiCodes[s];
+}
+
+constexpr CanonicalCode<16> kLengths = MakeCanonicalCode<16>(LengthBits);
+constexpr CanonicalCode<64> kDistances = MakeCanonicalCode<64>(DistanceBits);
+constexpr CanonicalCode<256> kLiterals = MakeCanonicalCode<256>(LiteralBits);
 
 // The canonical codes give back the shared tables' codes: bit-reversed and
 // inverted, each is its predecessor plus one, shifted where the count grows.
@@ -76,17 +93,11 @@ constexpr bool GivesTheTableCodes(const CanonicalCode<N>& c, BitsOf bitsOf, Code
     }
     return index == N;
 }
-static_assert(GivesTheTableCodes(
-                  kLengths, [](std::uint32_t s) { return std::uint32_t{kDclLengthCodes[s].bits}; },
-                  [](std::uint32_t s) { return std::uint32_t{kDclLengthCodes[s].code}; }),
+static_assert(GivesTheTableCodes(kLengths, LengthBits, LengthCode),
               "length codes are not canonical");
-static_assert(GivesTheTableCodes(
-                  kDistances, [](std::uint32_t s) { return std::uint32_t{kDclDistanceBits[s]}; },
-                  [](std::uint32_t s) { return std::uint32_t{kDclDistanceCodes[s]}; }),
+static_assert(GivesTheTableCodes(kDistances, DistanceBits, DistanceCode),
               "distance codes are not canonical");
-static_assert(GivesTheTableCodes(
-                  kLiterals, [](std::uint32_t s) { return std::uint32_t{kDclAsciiBits[s]}; },
-                  [](std::uint32_t s) { return std::uint32_t{kDclAsciiCodes[s]}; }),
+static_assert(GivesTheTableCodes(kLiterals, LiteralBits, LiteralCode),
               "literal codes are not canonical");
 
 // Length codes 8 to 15 carry 1 to 8 extra bits; their bases follow from that.
