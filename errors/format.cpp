@@ -57,21 +57,6 @@ void PutHex(Writer& w, std::uint32_t value) {
     }
 }
 
-// Length of a text held in a record field, never reading past the field.
-std::size_t FieldLength(const char* field, std::size_t fieldSize) {
-    const void* end = std::memchr(field, '\0', fieldSize);
-    return end != nullptr ? static_cast<std::size_t>(static_cast<const char*>(end) - field)
-                          : fieldSize;
-}
-
-// CopyBounded with a source of known length.
-void CopyBoundedN(char* dst, std::size_t capacity, const char* src, std::size_t srcLength) {
-    const std::size_t n = srcLength < capacity ? srcLength : capacity;
-    std::memcpy(dst, src, n);
-    std::memset(dst + n, 0, capacity - n);
-    dst[capacity - 1] = '\0';
-}
-
 // ReplaceAll with a value of known length.
 char* ReplaceAllN(char* text, std::size_t capacity, const char* value, std::size_t valueLength,
                   const char* placeholder) {
@@ -211,8 +196,9 @@ char* FormatText(ErrorRecord* record, char* out, std::int32_t size, int origin, 
 
     if (record->mode == 1) {
         if (capacity > 0) {
+            // A record's text is never read past its field.
             CopyBoundedN(out, capacity, record->literalText,
-                         FieldLength(record->literalText, kLiteralTextSize));
+                         LengthWithin(record->literalText, kLiteralTextSize));
         }
         return out;
     }
@@ -280,7 +266,7 @@ char* FormatText(ErrorRecord* record, char* out, std::int32_t size, int origin, 
     }
     for (int n = 0; n < 4; ++n) {
         const char* value = Param(record, n + 1);
-        ReplaceAllN(text, textCapacity, value, FieldLength(value, kParamSize), kPlaceholders[n]);
+        ReplaceAllN(text, textCapacity, value, LengthWithin(value, kParamSize), kPlaceholders[n]);
     }
     return out;
 }

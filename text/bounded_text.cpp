@@ -36,14 +36,20 @@ char* CopyBounded(char* dst, std::size_t capacity, const char* src) {
     if (src == nullptr) {
         src = "";
     }
+    return CopyBoundedN(dst, capacity, src, LengthWithin(src, capacity));
+}
+
+char* CopyBoundedN(char* dst, std::size_t capacity, const char* src, std::size_t srcLength) {
+    if (dst == nullptr || capacity == 0) {
+        return nullptr;
+    }
     // A source of capacity or more characters fills every byte but the last.
-    const std::size_t length = LengthWithin(src, capacity);
-    const std::size_t kept = length < capacity ? length : capacity - 1;
+    const std::size_t kept = srcLength < capacity ? srcLength : capacity - 1;
     CopyPart(dst, src, kept);
     for (std::size_t i = kept + 1; i < capacity; ++i) {
         dst[i] = '\0';
     }
-    return length < capacity ? dst : nullptr;
+    return srcLength < capacity ? dst : nullptr;
 }
 
 char* AppendBounded(char* dst, std::size_t capacity, const char* src, std::size_t srcLimit) {

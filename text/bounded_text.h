@@ -30,6 +30,9 @@ void CopyWithin(char* destination, std::size_t capacity, const char* source);
 // or null when src had to be cut (it had capacity or more characters).
 // A null src copies as the empty text; capacity 0 writes nothing.
 char* CopyBounded(char* dst, std::size_t capacity, const char* src);
+// CopyBounded with a source of srcLength characters, which is read no
+// further (it need not be terminated).
+char* CopyBoundedN(char* dst, std::size_t capacity, const char* src, std::size_t srcLength);
 // Appends at most srcLimit characters of src to the text in dst.  Returns
 // dst, or null when dst has no NUL inside the capacity (nothing written) or
 // src was cut.

@@ -114,6 +114,21 @@ TEST(BoundedText, CopyBoundedCutsAndFills) {
     EXPECT_EQ(one, '#');
 }
 
+TEST(BoundedText, CopyBoundedNReadsNoFurtherThanItsLength) {
+    // An unterminated field: only its stated length is read.
+    const char field[4] = {'w', 'x', 'y', 'z'};
+    char buffer[10];
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(CopyBoundedN(buffer + 1, 8, field, 4), buffer + 1);
+    EXPECT_STREQ(buffer + 1, "wxyz");
+    for (int i = 5; i < 9; ++i) {
+        EXPECT_EQ(buffer[i], '\0') << i;
+    }
+    EXPECT_EQ(buffer[9], '#');
+    EXPECT_EQ(CopyBoundedN(buffer + 1, 3, field, 4), nullptr);
+    EXPECT_STREQ(buffer + 1, "wx");
+}
+
 TEST(BoundedText, DecimalNarrowAndWide) {
     const struct {
         std::uint32_t value;
