@@ -2,7 +2,9 @@
 //
 // The stream is read through a 64-bit bit buffer that is refilled a whole
 // word at a time while the input buffer holds at least 8 more bytes, so every
-// item is decoded with one or two 8-bit table look-ups and no per-bit work.
+// item is decoded with a few table look-ups and no per-bit work.  In mode 1
+// one look-up at the next 12 bits resolves most items whole: one or two
+// literals, or a match's length; the rest go through 8-bit look-ups per code.
 // The format's look-ahead rule is kept exactly: an item is accepted only when
 // at least 8 stream bits follow it, except the end code, which is accepted as
 // soon as its own 16 bits are present.  That is what a decoder holding 8
@@ -30,7 +32,12 @@ enum : std::uint32_t {
 // extra bits and (base + 2), and the distance code's bits and index.  Mode
 // 1's literal codes of more than 8 bits are split: literal1 marks them with
 // 0xFF, and the rest of the code is resolved after dropping 4, 6 or 8 bits,
-// with its bit count (literalBits) lowered to match.
+// with its bit count (literalBits) lowered to match.  asciiItems holds mode
+// 1's items at the next 12 bits, flag bit first (see kItemBits).
+enum : std::uint32_t {
+    kItemKeyBits = 12,
+    kItemKeys = 1u << kItemKeyBits,
+};
 struct Lookups {
     std::uint32_t lengthDecode[256];
     std::uint16_t distanceDecode[256];
@@ -39,6 +46,20 @@ struct Lookups {
     std::uint8_t literal3[128];
     std::uint8_t literal4[256];
     std::uint8_t literalBits[256];
+    std::uint32_t asciiItems[kItemKeys];
+};
+
+// An asciiItems entry: the stream bits its items take, flags, and in the
+// upper half the literal values (first in bits 16..23) or the match length.
+// A match entry stops after the length's extra bits; its distance is read
+// as usual.  Long literal codes, matches whose flag, length code and extra
+// bits take more than 12 bits, and the end code are kItemSlow: the per-code
+// look-ups decode them.
+enum : std::uint32_t {
+    kItemBits = 0xFF,
+    kItemMatch = 0x100,
+    kItemSlow = 0x200,
+    kItemPair = 0x400, // two literals
 };
 
 // Stores value at index, index + 2^bits, index + 2 * 2^bits, ... below limit.
@@ -47,6 +68,34 @@ constexpr void Spread(std::uint8_t* table, std::uint32_t limit, std::uint32_t in
     for (std::uint32_t i = index; i < limit; i += 1u << bits) {
         table[i] = value;
     }
+}
+
+// The mode 1 literal at the start of key, flag bit first, read with the
+// per-code look-ups already in t: its stream bits, flag included, or 0 when
+// key starts with a match or the literal takes more than room bits.  Bits
+// of key past room may be anything: a prefix code read within room bits is
+// the same whatever follows.
+constexpr std::uint32_t AsciiLiteralAt(const Lookups& t, std::uint32_t key, std::uint32_t room,
+                                       std::uint32_t* value) {
+    if (key & 1) {
+        return 0;
+    }
+    const std::uint32_t code = key >> 1;
+    std::uint32_t used = 1;
+    std::uint32_t v = t.literal1[code & 0xFF];
+    if ((code & 0xFF) == 0) {
+        used += 8;
+        v = t.literal4[(code >> 8) & 0xFF];
+    } else if (v == 0xFF) {
+        used += (code & 0x3F) != 0 ? 4 : 6;
+        v = (code & 0x3F) != 0 ? t.literal2[(code >> 4) & 0xFF] : t.literal3[(code >> 6) & 0x7F];
+    }
+    used += t.literalBits[v];
+    if (used > room) {
+        return 0;
+    }
+    *value = v;
+    return used;
 }
 
 constexpr Lookups MakeLookups() {
@@ -92,6 +141,28 @@ constexpr Lookups MakeLookups() {
             Spread(t.literal4, 256, code >> 8, bits, value);
         }
         t.literalBits[s] = static_cast<std::uint8_t>(bits);
+    }
+    for (std::uint32_t key = 0; key < kItemKeys; ++key) {
+        std::uint32_t value = 0;
+        std::uint32_t first = 0;
+        if (key & 1) {
+            const std::uint32_t code = t.lengthDecode[(key >> 1) & 0xFF];
+            first = 1 + (code & 0xFF) + ((code >> 8) & 0xFF);
+            value =
+                (code >> 16) + ((key >> (1 + (code & 0xFF))) & ((1u << ((code >> 8) & 0xFF)) - 1));
+            t.asciiItems[key] =
+                first <= kItemKeyBits ? first | kItemMatch | value << 16 : kItemSlow;
+            continue;
+        }
+        first = AsciiLiteralAt(t, key, kItemKeyBits, &value);
+        if (first == 0) {
+            t.asciiItems[key] = kItemSlow;
+            continue;
+        }
+        std::uint32_t second = 0;
+        const std::uint32_t next = AsciiLiteralAt(t, key >> first, kItemKeyBits - first, &second);
+        t.asciiItems[key] = next == 0 ? first | value << 16
+                                      : (first + next) | kItemPair | value << 16 | second << 24;
     }
     return t;
 }
@@ -151,17 +222,19 @@ inline void CopyMatch(std::uint8_t* window, std::uint32_t out, std::uint32_t dis
     const std::uint8_t* src = dst - distance;
     if (distance >= 8) {
         // 8-byte steps read only bytes already in place, since the source
-        // lags by at least 8.  A step may write up to 7 bytes past the match;
-        // later output overwrites them before anything reads them.  The
-        // first step always fits: out is at most 8191.
+        // lags by at least 8.  A step may write past the match; later output
+        // overwrites those bytes before anything reads them.  The first two
+        // steps always fit (out is at most 8191) and cover most matches
+        // without a loop.
         std::memcpy(dst, src, 8);
-        if (len > 8) {
+        std::memcpy(dst + 8, src + 8, 8);
+        if (len > 16) {
             if (out + len + 7 <= DCL_WINDOW_SIZE) {
-                for (std::uint32_t n = 8; n < len; n += 8) {
+                for (std::uint32_t n = 16; n < len; n += 8) {
                     std::memcpy(dst + n, src + n, 8);
                 }
             } else {
-                for (std::uint32_t n = 8; n < len; ++n) {
+                for (std::uint32_t n = 16; n < len; ++n) {
                     dst[n] = src[n];
                 }
             }
@@ -173,6 +246,19 @@ inline void CopyMatch(std::uint8_t* window, std::uint32_t out, std::uint32_t dis
             dst[i] = src[i];
         }
     }
+}
+
+// Reads the distance code and low bits that follow a match length at bit
+// *used of bits, advancing *used past them; returns the distance.  A length
+// of 2 carries 2 low bits, any other the dictionary's bits.
+inline std::uint32_t ReadDistance(std::uint64_t bits, std::uint32_t* used, std::uint32_t len,
+                                  std::uint32_t dictionaryBits) {
+    const std::uint32_t dcode = kLookups.distanceDecode[(bits >> *used) & 0xFF];
+    *used += dcode & 0xFF;
+    const std::uint32_t lowBits = len == 2 ? 2 : dictionaryBits;
+    const std::uint32_t low = static_cast<std::uint32_t>(bits >> *used) & ((1u << lowBits) - 1);
+    *used += lowBits;
+    return ((dcode >> 8) << lowBits | low) + 1;
 }
 
 // Decodes items until the end code or until the input runs out; returns
@@ -202,7 +288,26 @@ template <bool kAsciiLiterals> std::uint32_t MainLoop(DclState* w) {
         }
         const std::uint64_t bits = r.buffer;
         std::uint32_t used; // stream bits this item takes
-        if (bits & 1) {
+        const std::uint32_t item =
+            kAsciiLiterals ? t.asciiItems[bits & (kItemKeys - 1)] : kItemSlow;
+        if ((item & kItemSlow) == 0 && (item & kItemBits) + kLookAheadBits <= r.avail) {
+            // Resolved by one look-up.
+            used = item & kItemBits;
+            if (item & kItemMatch) {
+                const std::uint32_t len = item >> 16;
+                const std::uint32_t distance = ReadDistance(bits, &used, len, dictionaryBits);
+                if (used + kLookAheadBits > r.avail) {
+                    break;
+                }
+                CopyMatch(window, out, distance, len);
+                out += len;
+            } else {
+                // The window has room for the second byte even when unused.
+                window[out] = static_cast<std::uint8_t>(item >> 16);
+                window[out + 1] = static_cast<std::uint8_t>(item >> 24);
+                out += item & kItemPair ? 2 : 1;
+            }
+        } else if (bits & 1) {
             const std::uint32_t code = t.lengthDecode[(bits >> 1) & 0xFF];
             used = 1 + (code & 0xFF);
             if (used + kLookAheadBits > r.avail) {
@@ -219,14 +324,7 @@ template <bool kAsciiLiterals> std::uint32_t MainLoop(DclState* w) {
                 result = DCL_OK;
                 break;
             }
-            const std::uint32_t dcode = t.distanceDecode[(bits >> used) & 0xFF];
-            used += dcode & 0xFF;
-            const std::uint32_t lowBits = len == 2 ? 2 : dictionaryBits;
-            const std::uint32_t distance =
-                ((dcode >> 8) << lowBits |
-                 (static_cast<std::uint32_t>(bits >> used) & ((1u << lowBits) - 1))) +
-                1;
-            used += lowBits;
+            const std::uint32_t distance = ReadDistance(bits, &used, len, dictionaryBits);
             if (used + kLookAheadBits > r.avail) {
                 break;
             }

@@ -234,6 +234,22 @@ TEST(DclDecode, EveryAsciiLiteral) {
     }
 }
 
+// Every ordered pair of mode 1 literals, each pair after a match, so that a
+// decoder reading two literals at once meets every pair at its start.
+TEST(DclDecode, EveryPairOfAsciiLiterals) {
+    DclBitWriter w(1, 4);
+    w.Literal(0);
+    for (std::uint32_t first = 0; first < 256; ++first) {
+        for (std::uint32_t second = 0; second < 256; ++second) {
+            w.Match(2, 1);
+            w.Literal(static_cast<std::uint8_t>(first));
+            w.Literal(static_cast<std::uint8_t>(second));
+        }
+    }
+    w.End();
+    ExpectDecodes(w);
+}
+
 TEST(DclDecode, MatchesThatOverlapTheirOutput) {
     DclBitWriter w(0, 6);
     const char* seed = "0123456789abcdef";
@@ -357,6 +373,23 @@ DclBitWriter RandomStream(std::uint32_t seed, std::uint32_t mode, std::uint32_t 
     return w;
 }
 
+// A stream like text in mode 1: letters with short codes and short matches,
+// most of them resolved by one look-up of several codes.
+DclBitWriter TextStream(std::uint32_t seed, std::size_t items) {
+    static const char kLetters[] = " etaoinshrdlu\n,.";
+    std::mt19937 rng(seed);
+    DclBitWriter w(1, 5);
+    for (std::size_t i = 0; i < items; ++i) {
+        if (i < 4 || rng() % 2 == 0) {
+            w.Literal(static_cast<std::uint8_t>(kLetters[rng() % (sizeof kLetters - 1)]));
+        } else {
+            w.Match(2 + rng() % 20, 1 + rng() % 64);
+        }
+    }
+    w.End();
+    return w;
+}
+
 TEST(DclDecode, RandomStreamsWithEveryReadPattern) {
     const std::vector<std::vector<std::uint32_t>> patterns = {
         {0}, {5, 1}, {7, 3, 1, 2048}, {2047, 1}, {100, 9}, {5, 2000, 13, 700},
@@ -369,6 +402,10 @@ TEST(DclDecode, RandomStreamsWithEveryReadPattern) {
                 ExpectDecodes(w, p);
             }
         }
+    }
+    const DclBitWriter text = TextStream(seed, 20000);
+    for (const std::vector<std::uint32_t>& p : patterns) {
+        ExpectDecodes(text, p);
     }
 }
 
@@ -400,8 +437,9 @@ TEST(DclDecode, ReadClaimingMoreThanAskedIsHeldToTheBuffer) {
 
 // Every cut of a stream: what a decoder with 8 look-ahead bits yields.
 TEST(DclDecode, EveryTruncationOfAStream) {
-    for (std::uint32_t mode : {0u, 1u}) {
-        const DclBitWriter w = RandomStream(11 + mode, mode, 5, 60);
+    for (std::uint32_t kind : {0u, 1u, 2u}) {
+        const DclBitWriter w =
+            kind == 2 ? TextStream(13, 150) : RandomStream(11 + kind, kind, 5, 60);
         for (std::size_t cut = 0; cut <= w.bytes.size(); ++cut) {
             const std::vector<std::uint8_t> stream(w.bytes.begin(), w.bytes.begin() + cut);
             for (const std::vector<std::uint32_t>& p :
