@@ -290,39 +290,36 @@ template <bool kAsciiLiterals> std::uint32_t MainLoop(DclState* w) {
         std::uint32_t used; // stream bits this item takes
         const std::uint32_t item =
             kAsciiLiterals ? t.asciiItems[bits & (kItemKeys - 1)] : kItemSlow;
-        if ((item & kItemSlow) == 0 && (item & kItemBits) + kLookAheadBits <= r.avail) {
-            // Resolved by one look-up.
+        // Resolved by one look-up: the entry's items are taken whole.
+        const bool resolved =
+            (item & kItemSlow) == 0 && (item & kItemBits) + kLookAheadBits <= r.avail;
+        if (resolved && (item & kItemMatch) == 0) {
+            // The window has room for the second byte even when unused.
             used = item & kItemBits;
-            if (item & kItemMatch) {
-                const std::uint32_t len = item >> 16;
-                const std::uint32_t distance = ReadDistance(bits, &used, len, dictionaryBits);
+            window[out] = static_cast<std::uint8_t>(item >> 16);
+            window[out + 1] = static_cast<std::uint8_t>(item >> 24);
+            out += item & kItemPair ? 2 : 1;
+        } else if (bits & 1) {
+            std::uint32_t len;
+            if (resolved) {
+                used = item & kItemBits;
+                len = item >> 16;
+            } else {
+                const std::uint32_t code = t.lengthDecode[(bits >> 1) & 0xFF];
+                used = 1 + (code & 0xFF);
                 if (used + kLookAheadBits > r.avail) {
                     break;
                 }
-                CopyMatch(window, out, distance, len);
-                out += len;
-            } else {
-                // The window has room for the second byte even when unused.
-                window[out] = static_cast<std::uint8_t>(item >> 16);
-                window[out + 1] = static_cast<std::uint8_t>(item >> 24);
-                out += item & kItemPair ? 2 : 1;
-            }
-        } else if (bits & 1) {
-            const std::uint32_t code = t.lengthDecode[(bits >> 1) & 0xFF];
-            used = 1 + (code & 0xFF);
-            if (used + kLookAheadBits > r.avail) {
-                break;
-            }
-            const std::uint32_t x = (code >> 8) & 0xFF;
-            const std::uint32_t len =
-                (code >> 16) + (static_cast<std::uint32_t>(bits >> used) & ((1u << x) - 1));
-            used += x;
-            if (len == kEndCodeLength) {
-                // Accepted even when no look-ahead bits follow it.
-                r.buffer >>= used;
-                r.avail = r.avail > used ? r.avail - used : 0;
-                result = DCL_OK;
-                break;
+                const std::uint32_t x = (code >> 8) & 0xFF;
+                len = (code >> 16) + (static_cast<std::uint32_t>(bits >> used) & ((1u << x) - 1));
+                used += x;
+                if (len == kEndCodeLength) {
+                    // Accepted even when no look-ahead bits follow it.
+                    r.buffer >>= used;
+                    r.avail = r.avail > used ? r.avail - used : 0;
+                    result = DCL_OK;
+                    break;
+                }
             }
             const std::uint32_t distance = ReadDistance(bits, &used, len, dictionaryBits);
             if (used + kLookAheadBits > r.avail) {
