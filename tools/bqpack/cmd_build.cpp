@@ -27,14 +27,6 @@
 #include "tools/bqpack/manifest.h"
 #include "tools/bqpack/output_file.h"
 
-// The stubs of the build trees of the source this bqpack was built from.
-#ifndef BQPACK_BUILD_STUB_X86
-#define BQPACK_BUILD_STUB_X86 ""
-#endif
-#ifndef BQPACK_BUILD_STUB_X64
-#define BQPACK_BUILD_STUB_X64 ""
-#endif
-
 namespace {
 
 const char kUsage[] =
@@ -44,7 +36,7 @@ const char kUsage[] =
     "  --arch x86|x64       the installer's architecture (default x86, the product)\n"
     "  --stub FILE          the installer stub to write the package into (default:\n"
     "                       setup-stub-ARCH.exe beside bqpack, in ../share/bqpack,\n"
-    "                       or in the build tree bqpack came from)\n"
+    "                       or in a folder of $BQPACK_STUB_PATH)\n"
     "  --sources-only DIR   only write the package as sources into DIR\n"
     "  -D NAME=VALUE        value of ${NAME} in the manifest (also --define)\n"
     "  --chunk-size N       bytes per chunk, 1 to 65535 (default 32768)\n"
@@ -106,19 +98,50 @@ std::string ProgramFolder() {
 #endif
 }
 
-// The stub of an architecture: beside bqpack (a folder unpacked as it is),
-// in ../share/bqpack (installed), else in the build tree bqpack came from.
-std::string FindStub(const std::string& arch) {
-    const std::string name = "setup-stub-" + arch + ".exe";
-    const std::string folder = ProgramFolder();
-    if (!folder.empty()) {
-        for (const std::string& candidate :
-             {folder + "/" + name, folder + "/../share/bqpack/" + name})
-            if (IsFile(candidate))
-                return candidate;
+#ifdef _WIN32
+const char kListSeparator = ';', kPathSeparator = '\\';
+#else
+const char kListSeparator = ':', kPathSeparator = '/';
+#endif
+
+// Folders of a search list such as $BQPACK_STUB_PATH, separated as in PATH.
+std::vector<std::string> SearchFolders(const char* list) {
+    std::vector<std::string> folders;
+    std::string rest = list ? list : "";
+    while (!rest.empty()) {
+        const std::size_t end = rest.find(kListSeparator);
+        if (end != 0)
+            folders.push_back(rest.substr(0, end));
+        rest = end == std::string::npos ? std::string() : rest.substr(end + 1);
     }
-    const std::string built = arch == "x64" ? BQPACK_BUILD_STUB_X64 : BQPACK_BUILD_STUB_X86;
-    return !built.empty() && IsFile(built) ? built : std::string();
+    return folders;
+}
+
+// The stub of an architecture: beside bqpack (a folder unpacked as it is),
+// in ../share/bqpack (installed), else in a folder of $BQPACK_STUB_PATH (a
+// source tree's build, whose scripts name the Windows trees there).  When
+// there is none, *looked says where it looked.
+std::string FindStub(const std::string& arch, std::string* looked) {
+    const std::string name = "setup-stub-" + arch + ".exe";
+    std::vector<std::string> folders;
+    const std::string self = ProgramFolder();
+    if (!self.empty()) {
+        folders.push_back(self);
+        folders.push_back(self + kPathSeparator + ".." + kPathSeparator + "share" + kPathSeparator +
+                          "bqpack");
+    }
+    const char* list = std::getenv("BQPACK_STUB_PATH");
+    for (const std::string& folder : SearchFolders(list))
+        folders.push_back(folder);
+    for (const std::string& folder : folders)
+        if (IsFile(folder + kPathSeparator + name))
+            return folder + kPathSeparator + name;
+    *looked = "";
+    for (const std::string& folder : folders)
+        *looked += (looked->empty() ? "" : ", ") + folder;
+    if (!list || !*list)
+        *looked += std::string(looked->empty() ? "" : ", ") + "$BQPACK_STUB_PATH (not set)";
+    return std::string();
 }
 
 // Make-style dependency list: the output depends on every input read.
@@ -264,9 +287,11 @@ int CmdBuild(int argc, char** argv) {
         if (!MayReplace(output, &why))
             return Fail(output + ": " + why, kExitOutput);
         if (stubPath.empty()) {
-            stubPath = FindStub(arch.empty() ? "x86" : arch);
+            const std::string want = arch.empty() ? "x86" : arch;
+            std::string looked;
+            stubPath = FindStub(want, &looked);
             if (stubPath.empty())
-                return Fail("no installer stub for " + (arch.empty() ? "x86" : arch) +
+                return Fail("no installer stub setup-stub-" + want + ".exe: looked in " + looked +
                                 " (give --stub FILE)",
                             kExitInput);
         }

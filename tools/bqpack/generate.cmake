@@ -18,10 +18,3 @@ add_library(bqpack_build STATIC
 target_include_directories(bqpack_build PUBLIC ${PROJECT_SOURCE_DIR}
   PRIVATE ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(bqpack_build PUBLIC package_encode package_image digest bqpack_common)
-if(NOT WIN32)
-  # Where `bqpack build` looks for the installer stubs last, when none lies
-  # beside it or in ../share/bqpack: the Windows trees that scripts/build
-  # makes beside this one.
-  target_compile_definitions(bqpack_build PRIVATE
-    BQPACK_BUILD_STUB_X86="$CACHE{BQ_STUB_X86}" BQPACK_BUILD_STUB_X64="$CACHE{BQ_STUB_X64}")
-endif()

@@ -159,4 +159,30 @@ $")
   if(EXISTS ${WORK}/failed.exe)
     message(FATAL_ERROR "a refused stub left an output file")
   endif()
+
+  # Where a bare copy of bqpack looks for its stub: beside itself, in
+  # ../share/bqpack, then in the folders of $BQPACK_STUB_PATH, and nowhere
+  # else (no path of the tree it was built in); it says where it looked.
+  set(bare ${WORK}/bare)
+  file(REMOVE_RECURSE ${bare})
+  file(MAKE_DIRECTORY ${bare}/bin ${bare}/stubs)
+  file(COPY_FILE ${BQPACK} ${bare}/bin/bqpack)
+  file(COPY_FILE ${STUB} ${bare}/stubs/setup-stub-${ARCH}.exe)
+  execute_process(COMMAND env -u BQPACK_STUB_PATH ${bare}/bin/bqpack build ${DATA}/full.bqm
+      --arch ${ARCH} -o ${WORK}/failed.exe --quiet
+    RESULT_VARIABLE status ERROR_VARIABLE err)
+  if(NOT status EQUAL 2)
+    message(FATAL_ERROR "a bare bqpack with no stub ended with ${status}: ${err}")
+  endif()
+  expect_message("^bqpack: no installer stub setup-stub-${ARCH}\\.exe: looked in ${bare}/bin, ${bare}/bin/\\.\\./share/bqpack, \\$BQPACK_STUB_PATH \\(not set\\) \\(give --stub FILE\\)\n$")
+  execute_process(COMMAND env BQPACK_STUB_PATH=${bare}/none::${bare}/stubs ${bare}/bin/bqpack
+      build ${DATA}/full.bqm --arch ${ARCH} -o ${WORK}/bare/setup.exe --jobs 1
+    RESULT_VARIABLE status ERROR_VARIABLE err)
+  if(NOT status EQUAL 0 OR NOT err MATCHES "bqpack: stub ${bare}/stubs/setup-stub-${ARCH}\\.exe \\(${ARCH}\\)\n")
+    message(FATAL_ERROR "bqpack did not take the stub of BQPACK_STUB_PATH: ${status} ${err}")
+  endif()
+  expect_same(${WORK}/one/setup.exe ${WORK}/bare/setup.exe)
+  if(EXISTS ${WORK}/failed.exe)
+    message(FATAL_ERROR "a build without a stub left an output file")
+  endif()
 endif()

@@ -37,7 +37,7 @@ echo "== the installed bqpack, moved, with no compiler on PATH"
 cmake --install "$native" --prefix "$work/prefix" >"$work/install.log" 2>&1 ||
     fail "cmake --install: $(cat "$work/install.log")"
 for f in bin/bqpack "share/bqpack/setup-stub-$arch.exe" share/man/man1/bqpack.1 \
-    share/doc/bqpack/manifest.md; do
+    share/man/man5/bqpack-manifest.5 share/doc/bqpack/docs/manifest.md share/doc/bqpack/copyright; do
     [ -f "$work/prefix/$f" ] || fail "not installed: $f"
 done
 cp -a "$work/prefix" "$work/moved" && rm -rf "$work/prefix"
