@@ -19,6 +19,7 @@
 #include "package/little_endian.h"
 #include "package/message_text.h"
 #include "package/package_check.h"
+#include "package/pe_hardening.h"
 #include "tools/bqpack/file_names.h"
 #include "tools/bqpack/input_file.h"
 #include "tools/bqpack/json_text.h"
@@ -40,8 +41,8 @@ const char kInfoUsage[] =
     "usage: bqpack info SETUP.EXE [--json]\n"
     "  Shows the package settings of an installer: default folder, flags,\n"
     "  engine program and verbs, the client's window classes and messages,\n"
-    "  configuration file name, build folder and file count.\n" BQPACK_JSON_HELP
-    "\n" BQPACK_EXIT_STATUS_HELP;
+    "  configuration file name, build folder and file count; and the protections\n"
+    "  the image asks the loader for (Hardening).\n" BQPACK_JSON_HELP "\n" BQPACK_EXIT_STATUS_HELP;
 const char kListUsage[] =
     "usage: bqpack list SETUP.EXE [--json]\n"
     "  Lists the packaged files and the configuration file: name, expanded and\n"
@@ -339,6 +340,22 @@ std::string JsonList(const std::vector<std::string>& texts) {
     return json + "]";
 }
 
+// The facts of info's Hardening line as one JSON object: highEntropyAslr
+// is null for a PE32 image, executionLevel null without one.
+std::string HardeningJson(const PeImage& pe, const ImageHardening& h) {
+    auto flag = [](bool value) { return std::string(value ? "true" : "false"); };
+    std::vector<std::string> sections;
+    for (const std::string& name : h.writableExecutable)
+        sections.push_back(Printable(name));
+    return "{\"dynamicBase\": " + flag(h.dynamicBase) + ", \"dep\": " + flag(h.dep) +
+           ", \"highEntropyAslr\": " + (pe.pointerBytes == 8 ? flag(h.highEntropyAslr) : "null") +
+           ", \"terminalServerAware\": " + flag(h.terminalServerAware) +
+           ", \"relocations\": " + flag(h.relocations) +
+           ", \"writableExecutableSections\": " + JsonList(sections) +
+           ", \"manifest\": " + flag(h.manifest) + ", \"executionLevel\": " +
+           (h.executionLevel.empty() ? "null" : JsonString(Printable(h.executionLevel))) + "}";
+}
+
 } // namespace
 
 int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
@@ -350,6 +367,7 @@ int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::st
     if (status != kGoOn)
         return status;
     const PackageSettings& s = p.settings;
+    const ImageHardening hardening = ReadImageHardening(p.pe);
     if (args.json) {
         std::string json;
         for (const PackageSetting& setting : kPackageSettings) {
@@ -363,7 +381,8 @@ int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::st
                 ",\n \"foundBy\": " + JsonString(p.anchored ? "anchor" : "search") +
                 ",\n \"sealed\": " + (p.sealState == kSealPresent ? "true" : "false") +
                 ",\n \"signed\": " + (p.signature ? "true" : "false") +
-                ",\n \"checksum\": " + JsonString(ChecksumText(p)) + "}\n";
+                ",\n \"checksum\": " + JsonString(ChecksumText(p)) +
+                ",\n \"hardening\": " + HardeningJson(p.pe, hardening) + "}\n";
         return kExitOk;
     }
     auto line = [out](const char* label, const std::string& value) {
@@ -382,6 +401,7 @@ int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::st
     line("Seal:", p.sealState == kSealPresent ? "sealed" : "not sealed");
     line("Signature:", p.signature ? "present" : "none");
     line("Checksum:", ChecksumText(p));
+    line("Hardening:", HardeningText(p.pe, hardening));
     return kExitOk;
 }
 

@@ -196,7 +196,10 @@ TEST_F(Inspect, InfoShowsTheSettings) {
                      "Seal:               not sealed\n"
                      "Signature:          none\n"
                      "Checksum:           none (the image's is " +
-                         Hex32(PeChecksum(image.bytes.data(), image.bytes.size(), 0xD8)) + ")\n");
+                         Hex32(PeChecksum(image.bytes.data(), image.bytes.size(), 0xD8)) +
+                         ")\n"
+                         "Hardening:          dynamic base no, DEP no, terminal-server aware no, "
+                         "relocations no, writable and executable sections none, manifest none\n");
 }
 
 // MD5 of bytes, as md5sum shows it.
@@ -306,7 +309,10 @@ TEST_F(Inspect, JsonGivesTextsAsBytesAndAsWindows1252) {
           "\n \"shellMessage\": 13210,", "\n \"configLength\": 33,", "\n \"fileCount\": 2,",
           "\n \"architecture\": \"x86\",\n \"foundBy\": \"search\",\n \"sealed\": false,\n "
           "\"signed\": false,",
-          "\n \"engineClass\": {\"text\": \"BackupRestoreEngineWClassV2\", \"hex\": "})
+          "\n \"engineClass\": {\"text\": \"BackupRestoreEngineWClassV2\", \"hex\": ",
+          "\n \"hardening\": {\"dynamicBase\": false, \"dep\": false, \"highEntropyAslr\": null, "
+          "\"terminalServerAware\": false, \"relocations\": false, "
+          "\"writableExecutableSections\": [], \"manifest\": false, \"executionLevel\": null}}\n"})
         EXPECT_NE(r.out.find(field), std::string::npos) << field << " in " << r.out;
 
     for (unsigned byte : {0x81u, 0x8Du, 0x8Fu, 0x90u, 0x9Du})

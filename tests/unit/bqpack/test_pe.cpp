@@ -45,6 +45,8 @@ std::vector<std::uint8_t> WriteTestPe(const TestPeHeaders& h,
     Write16(&b[opt + 70], h.dllCharacteristics);
     const std::size_t directories = opt + (wide ? 112 : 96);
     Write32(&b[directories - 4], 16);
+    Write32(&b[directories + 8 * 2], h.resourceRva);
+    Write32(&b[directories + 8 * 2 + 4], h.resourceSize);
     Write32(&b[directories + 8 * 5], h.relocRva);
     Write32(&b[directories + 8 * 5 + 4], h.relocSize);
     std::size_t header = opt + optionalBytes;

@@ -35,6 +35,8 @@ struct TestPeHeaders {
     std::uint32_t sizeOfImage = 0;
     std::uint32_t relocRva = 0; // the base relocation directory, when there is one
     std::uint32_t relocSize = 0;
+    std::uint32_t resourceRva = 0; // the resource directory, when there is one
+    std::uint32_t resourceSize = 0;
     bool checksum = false; // the loader's checksum, else 0
 };
 
