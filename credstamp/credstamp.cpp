@@ -4,6 +4,7 @@
 #include "credstamp/credentials.h"
 #include "credstamp/resource.h"
 #include "credstamp/web_launch.h"
+#include "hardening/system_dlls.h"
 #include "registry/client_keys.h"
 #include "registry/registry.h"
 
@@ -142,6 +143,7 @@ int CreateToolWindow(HINSTANCE instance, int showCommand) {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showCommand) {
+    RestrictDllSearch();
     if (!previous && !RegisterToolClass(instance))
         return 0;
     if (!CreateToolWindow(instance, showCommand))

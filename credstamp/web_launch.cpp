@@ -1,11 +1,10 @@
 #include "credstamp/web_launch.h"
 
 #include "credstamp/text_wide.h"
+#include "hardening/system_dlls.h"
 #include "registry/client_keys.h"
 #include "registry/registry.h"
 #include "text/code_page_text.h"
-
-#include <shellapi.h>
 
 namespace {
 
@@ -38,9 +37,17 @@ void AppendMachineId(ErrorRecordW* record, char* address, char* query, std::int3
     AppendQuery(record, address, query, line);
 }
 
-// Hands the address to the shell's default handler for web addresses.
+// Hands the address to the shell's default handler for web addresses.  The
+// shell is loaded from the system folder at this first use; a shell that
+// cannot be loaded counts as the shell's failure 0 (out of resources).
 void OpenAddress(ErrorRecordW* record, HWND owner, const char* address, std::uint32_t line) {
-    HINSTANCE result = ShellExecuteA(owner, nullptr, address, nullptr, nullptr, SW_SHOWNORMAL);
+    typedef HINSTANCE(WINAPI * ShellExecuteProc)(HWND, const char*, const char*, const char*,
+                                                 const char*, INT);
+    const ShellExecuteProc shellExecute = reinterpret_cast<ShellExecuteProc>(
+        reinterpret_cast<void*>(SystemFunction("shell32.dll", "ShellExecuteA")));
+    HINSTANCE result = shellExecute != nullptr
+                           ? shellExecute(owner, nullptr, address, nullptr, nullptr, SW_SHOWNORMAL)
+                           : nullptr;
     const UINT_PTR value = reinterpret_cast<UINT_PTR>(result);
     if (value <= 32) {
         SetError(record, kWebLaunch, line, ERR_UNABLE_TO_VIEW);

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include "hardening/system_dlls.h"
 #include "package/package_table.h"
 #include "setup/resource.h"
 #include "setup/setup.h"
@@ -125,7 +126,10 @@ int ChooseInstallFolder(HWND owner, HINSTANCE instance, char* path) {
     request.lCustData = reinterpret_cast<LPARAM>(&chosen);
     request.lpfnHook = PickerHookProc;
     request.lpTemplateName = "FILEOPENORD2";
-    const BOOL saved = GetSaveFileNameA(&request);
+    typedef BOOL(WINAPI * GetSaveFileNameProc)(OPENFILENAMEA*);
+    const GetSaveFileNameProc getSaveFileName = reinterpret_cast<GetSaveFileNameProc>(
+        reinterpret_cast<void*>(SystemFunction("comdlg32.dll", "GetSaveFileNameA")));
+    const BOOL saved = getSaveFileName != nullptr ? getSaveFileName(&request) : FALSE;
 
     CopyWithin(path, kPathSize, local);
     return saved | chosen;

@@ -2,8 +2,7 @@
 // install folder dialog and runs install attempts.
 #include <windows.h>
 
-#include <commctrl.h>
-
+#include "hardening/system_dlls.h"
 #include "package/package_table.h"
 #include "registry/client_keys.h"
 #include "registry/registry.h"
@@ -31,6 +30,16 @@ void TakeRegistryFolder() {
         size > 1) {
         TextCopyBounded(InstallFolder, kPathSize, value);
         Package.AskForFolder = 0;
+    }
+}
+
+// Loads the common controls, which register the progress bar's class.
+void InitCommonControlsFromSystem() {
+    typedef void(WINAPI * InitProc)();
+    const InitProc init = reinterpret_cast<InitProc>(
+        reinterpret_cast<void*>(SystemFunction("comctl32.dll", "InitCommonControls")));
+    if (init != nullptr) {
+        init();
     }
 }
 
@@ -139,7 +148,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case CMD_OPEN_DIALOG:
-            InitCommonControls();
+            InitCommonControlsFromSystem();
             FolderDialog = CreateDialogParamA(InstanceHandle, MAKEINTRESOURCEA(IDD_FOLDER), window,
                                               FolderDialogProc, reinterpret_cast<LPARAM>(window));
             if (FolderDialog == nullptr) {

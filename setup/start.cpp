@@ -4,9 +4,11 @@
 // relocation support would cost about a third of the program.  This entry
 // hands WinMain what that start-up would: the module, no previous instance,
 // the command line after the program's name and the show command that the
-// starting process asked for.
+// starting process asked for, once the DLL search is restricted to the
+// system folder (hardening/system_dlls.h).
 #include <windows.h>
 
+#include "hardening/system_dlls.h"
 #include "setup/setup.h"
 
 // The text of the command line after the program's name (quoted or not)
@@ -29,6 +31,7 @@ char* CommandLineArguments(char* commandLine) {
 }
 
 extern "C" void SetupStart() {
+    RestrictDllSearch();
     STARTUPINFOA startup;
     startup.cb = sizeof(startup);
     GetStartupInfoA(&startup);
