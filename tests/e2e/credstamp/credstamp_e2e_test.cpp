@@ -1,11 +1,15 @@
 // Credstamp.exe driven through its dialog under Wine, with the stand-in
 // scheduler recording the commands it gets and a capturing handler of web
-// addresses.  Registry values are read back here with RegQueryValueExA.
+// addresses, also with a DLL planted beside it.  Registry values are read
+// back here with RegQueryValueExA.
 #include "digest/md5.h"
 #include "tests/driver/driver.h"
+#include "tests/e2e/planted/planted.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -59,10 +63,16 @@ struct Tool {
     driver::Process process;
     HWND dialog = nullptr;
 
-    bool Start() {
-        static const std::string exe =
+    // The program run: one copy for every run, unless a test gives its own.
+    std::string exe = SharedCopy();
+
+    static std::string SharedCopy() {
+        static const std::string shared =
             driver::FreshCopy(driver::Built("credstamp\\Credstamp.exe"), "Credstamp.exe");
-        if (exe.empty() || !driver::Start(&process, exe, ""))
+        return shared;
+    }
+    bool Start(const std::vector<std::string>& env = {}) {
+        if (exe.empty() || !driver::Start(&process, exe, "", env))
             return false;
         dialog = driver::WaitWindow("#32770", kDialogTitle, process.info.dwProcessId);
         return dialog != nullptr && IsWindowVisible(dialog);
@@ -415,6 +425,55 @@ TEST_F(CredstampTest, FailedWriteIsShownAndTheToolStillEnds) {
     }
     EXPECT_FALSE(PersistentKeyExists());
     EXPECT_EQ(SchedulerLog(), (std::vector<std::string>{"ready"}));
+}
+
+// The tool's paths in one run: the dialog, the sign-up page, and a save.
+// look() is called at each step while the tool runs.
+void ToolPaths(Tool& tool, const std::vector<std::string>& env, const std::function<void()>& look) {
+    const std::string opened = CaptureWebAddresses();
+    ASSERT_TRUE(tool.Start(env));
+    look();
+    driver::Command(tool.dialog, kSignUpCmd);
+    ASSERT_TRUE(driver::WaitFileLines(opened, 1));
+    EXPECT_EQ(driver::ReadLines(opened),
+              std::vector<std::string>{std::string("open ") + kBuiltInAddress});
+    look();
+    driver::TypeText(tool.dialog, kMachineIdBox, "4711");
+    driver::TypeText(tool.dialog, kPasswordBox, "planted");
+    look();
+    ASSERT_TRUE(driver::Click(tool.dialog, kOk));
+    ASSERT_TRUE(tool.Ended());
+    DWORD type = 0;
+    std::string data;
+    ASSERT_TRUE(driver::RegGet(kPersistentKey, "AccessToken", &type, &data));
+    EXPECT_EQ(Md5Of("planted"), data);
+}
+
+// Each name of the list planted beside the tool and in its current folder:
+// none of them is loaded on the tool's paths.
+class CredstampPlantedDll : public CredstampTest,
+                            public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(CredstampPlantedDll, NoneIsLoaded) {
+    Tool tool;
+    tool.exe = driver::FreshCopy(driver::Built("credstamp\\Credstamp.exe"), "Credstamp.exe");
+    planted::Plant plant(tool.exe, GetParam());
+    ASSERT_TRUE(plant.Ready());
+    ToolPaths(tool, {plant.Env()}, [&] { plant.Look(tool.Pid()); });
+    EXPECT_TRUE(Notified(1));
+    EXPECT_EQ(std::vector<std::string>(), plant.Loads());
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, CredstampPlantedDll, ::testing::ValuesIn(planted::Names()),
+                         planted::TestName);
+
+// The list holds every DLL the tool has loaded at any step of its paths.
+TEST_F(CredstampTest, PlantedNamesCoverEveryDllThePathsLoad) {
+    std::set<std::string> loaded;
+    Tool tool;
+    ToolPaths(tool, {}, [&] { planted::AddModuleNames(tool.Pid(), &loaded); });
+    ASSERT_FALSE(loaded.empty());
+    EXPECT_EQ(std::vector<std::string>(), planted::Unplanted(loaded));
 }
 
 } // namespace

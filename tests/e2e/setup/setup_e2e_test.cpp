@@ -1,10 +1,14 @@
 // setup.exe driven through its windows under Wine: installers built from
 // data/main.bqm and data/broken.bqm, the stand-in engine recording its
-// command line, and the stand-in scheduler and browser.
+// command line, and the stand-in scheduler and browser; and the same paths
+// with a DLL planted beside the installer.
 #include "tests/driver/driver.h"
+#include "tests/e2e/planted/planted.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -61,8 +65,12 @@ struct Installer {
         folder = driver::FreshFolder("target") + "\\Client";
         engineLog = driver::FreshFolder("log") + "\\engine.log";
     }
-    bool Start(const std::string& args) {
-        return !exe.empty() && driver::Start(&process, exe, args, {"BQ_ENGINE_LOG=" + engineLog});
+    bool Start(const std::string& args, const std::string& moreEnv = "") {
+        std::vector<std::string> env = {"BQ_ENGINE_LOG=" + engineLog};
+        if (!moreEnv.empty()) {
+            env.push_back(moreEnv);
+        }
+        return !exe.empty() && driver::Start(&process, exe, args, env);
     }
     DWORD Pid() const { return process.info.dwProcessId; }
     bool WaitDialog() {
@@ -182,32 +190,52 @@ TEST(SetupE2e, CloseAsksFirstAndEscapeDoesNothing) {
     EXPECT_FALSE(driver::FileExists(setup.folder));
 }
 
+// A folder that cannot be created (it lies below a plain file), and a
+// stand-in browser that serves its DDE service and logs what it is asked.
+struct UncreatableFolder {
+    std::string path;
+    driver::Process browser;
+    std::string browserLog;
+
+    bool Prepare() {
+        const std::string plain = driver::FreshFolder("plain") + "\\file";
+        HANDLE file = CreateFileA(plain.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            return false;
+        }
+        CloseHandle(file);
+        path = plain + "\\sub";
+        browserLog = driver::FreshFolder("browser") + "\\browser.log";
+        return driver::Start(
+                   &browser,
+                   driver::FreshCopy(driver::Built("standins\\browser.exe"), "browser.exe"),
+                   "--log " + browserLog) &&
+               driver::WaitFileLines(browserLog, 1); // serving
+    }
+    // True once the browser was asked to exit.
+    bool AskedToExit() {
+        return driver::WaitFileLines(browserLog, 2) &&
+               driver::ReadLines(browserLog).back() == "execute WWW_Exit";
+    }
+};
+
 // A folder below a plain file cannot be created: the fixed message, the
 // browser asked to exit, the dialog open for a corrected folder.
 TEST(SetupE2e, FolderThatCannotBeCreatedThenAnotherAttempt) {
     Installer setup;
-    const std::string plain = driver::FreshFolder("plain") + "\\file";
-    HANDLE file = CreateFileA(plain.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    CloseHandle(file);
-    driver::Process browser;
-    const std::string browserLog = driver::FreshFolder("browser") + "\\browser.log";
-    ASSERT_TRUE(driver::Start(
-        &browser, driver::FreshCopy(driver::Built("standins\\browser.exe"), "browser.exe"),
-        "--log " + browserLog));
-    ASSERT_TRUE(driver::WaitFileLines(browserLog, 1)); // serving
+    UncreatableFolder target;
+    ASSERT_TRUE(target.Prepare());
 
-    ASSERT_TRUE(setup.Start(plain + "\\sub"));
+    ASSERT_TRUE(setup.Start(target.path));
     ASSERT_TRUE(setup.WaitDialog());
     ASSERT_TRUE(driver::Click(setup.dialog, kNext));
     HWND box = ErrorBox(setup.Pid());
     ASSERT_NE(nullptr, box);
     EXPECT_EQ(kFolderMessage, driver::MessageBoxText(box));
     EXPECT_TRUE(Dismiss(box, IDOK));
-    ASSERT_TRUE(driver::WaitFileLines(browserLog, 2));
-    EXPECT_EQ("execute WWW_Exit", driver::ReadLines(browserLog).back());
-    EXPECT_TRUE(browser.WaitExit(driver::kWaitMs));
+    EXPECT_TRUE(target.AskedToExit());
+    EXPECT_TRUE(target.browser.WaitExit(driver::kWaitMs));
 
     EXPECT_TRUE(setup.process.Running());
     driver::TypeText(setup.dialog, kFolderEdit, setup.folder);
@@ -487,6 +515,71 @@ TEST(SetupE2e, PickerNotificationsChooseTheCurrentFolder) {
     ASSERT_TRUE(driver::Click(setup.dialog, kNext));
     ASSERT_TRUE(setup.Ended());
     setup.ExpectInstalled();
+}
+
+// The installer's interactive paths in one run: the dialog, the folder
+// picker (cancelled), Next into a folder that cannot be created (its message
+// box, and the browser asked to exit), and Next into a good folder.  look()
+// is called at each step while the installer runs; moreEnv goes into its
+// environment.
+void DialogPaths(Installer& setup, const std::string& moreEnv, const std::function<void()>& look) {
+    UncreatableFolder target;
+    ASSERT_TRUE(target.Prepare());
+    ASSERT_TRUE(setup.Start(target.path, moreEnv));
+    ASSERT_TRUE(setup.WaitDialog());
+    look();
+    ASSERT_TRUE(driver::Click(setup.dialog, kBrowse));
+    HWND picker = driver::WaitWindow("#32770", "Install Directory", setup.Pid());
+    ASSERT_NE(nullptr, picker);
+    look();
+    PostMessageA(picker, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(driver::WaitNoWindow("#32770", "Install Directory", setup.Pid()));
+    ASSERT_TRUE(driver::Click(setup.dialog, kNext));
+    HWND box = ErrorBox(setup.Pid());
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ(kFolderMessage, driver::MessageBoxText(box));
+    look();
+    EXPECT_TRUE(Dismiss(box, IDOK));
+    EXPECT_TRUE(target.AskedToExit());
+    look();
+    driver::TypeText(setup.dialog, kFolderEdit, setup.folder);
+    ASSERT_TRUE(driver::Click(setup.dialog, kNext));
+    ASSERT_TRUE(setup.Ended());
+    setup.ExpectInstalled();
+}
+
+// Each name of the list planted beside the installer and in its current
+// folder: a silent install, and the interactive paths, load none of them.
+class SetupPlantedDll : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(SetupPlantedDll, NoneIsLoaded) {
+    {
+        Installer setup;
+        planted::Plant plant(setup.exe, GetParam());
+        ASSERT_TRUE(plant.Ready());
+        ASSERT_TRUE(setup.Start("/S " + setup.folder, plant.Env()));
+        ASSERT_TRUE(setup.Ended());
+        setup.ExpectInstalled();
+        EXPECT_EQ(std::vector<std::string>(), plant.Loads()) << "silent install";
+    }
+    Installer setup;
+    planted::Plant plant(setup.exe, GetParam());
+    ASSERT_TRUE(plant.Ready());
+    DialogPaths(setup, plant.Env(), [&] { plant.Look(setup.Pid()); });
+    EXPECT_EQ(std::vector<std::string>(), plant.Loads()) << "dialog, picker, failed attempt";
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, SetupPlantedDll, ::testing::ValuesIn(planted::Names()),
+                         planted::TestName);
+
+// The list holds every DLL the installer has loaded at any step of its
+// paths, so that a DLL the system starts to load is planted too.
+TEST(SetupE2e, PlantedNamesCoverEveryDllThePathsLoad) {
+    std::set<std::string> loaded;
+    Installer setup;
+    DialogPaths(setup, "", [&] { planted::AddModuleNames(setup.Pid(), &loaded); });
+    ASSERT_FALSE(loaded.empty());
+    EXPECT_EQ(std::vector<std::string>(), planted::Unplanted(loaded));
 }
 
 } // namespace
