@@ -22,6 +22,7 @@
 #include "package/stub_writer.h"
 #include "tools/bqpack/cmd_build.h"
 #include "tools/bqpack/exit_status.h"
+#include "tools/bqpack/file_identity.h"
 #include "tools/bqpack/generate.h"
 #include "tools/bqpack/input_file.h"
 #include "tools/bqpack/manifest.h"
@@ -44,8 +45,7 @@ const char kUsage[] =
     "  --depfile FILE       write the inputs read as a make dependency file\n"
     "  --quiet              no progress on stderr\n"
     "  --allow-broken       for tests only: accept broken-* manifest keys\n"
-    "\n" BQPACK_EXIT_STATUS_HELP
-    "A bad manifest or stub is a damaged input (2).\n";
+    "\n" BQPACK_EXIT_STATUS_HELP "A bad manifest or stub is a damaged input (2).\n";
 
 int Fail(const std::string& message, int status) {
     std::fprintf(stderr, "bqpack: %s\n", message.c_str());
@@ -198,6 +198,26 @@ StubPackage PackageOf(const Manifest& m, const PackageLayout& layout,
     return p;
 }
 
+// The build's outputs must not be any of its inputs (nor one another):
+// checked after the manifest is read, before anything is compressed or
+// written.  Returns the message of the first that is, or an empty text.
+std::string OutputOverInput(const Manifest& m, const std::string& stubPath,
+                            const std::vector<std::string>& outputs) {
+    std::vector<CommandInput> inputs = {{m.path, "the manifest"},
+                                        {m.config, "the configuration template"}};
+    for (const ManifestFile& f : m.files)
+        inputs.push_back({f.source, "the source of packed file " + f.name + " (line " +
+                                        std::to_string(f.line) + ")"});
+    if (!stubPath.empty())
+        inputs.push_back({stubPath, "the installer stub"});
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        if (const CommandInput* in = InputAt(outputs[i], inputs))
+            return OutputIsInputMessage(outputs[i], *in);
+        inputs.push_back({outputs[i], "another output"});
+    }
+    return "";
+}
+
 } // namespace
 
 int CmdBuild(int argc, char** argv) {
@@ -309,6 +329,19 @@ int CmdBuild(int argc, char** argv) {
     Manifest manifest;
     if (!ReadManifest(manifestPath, manifestOptions, &manifest, &error))
         return Fail(error, kExitInput);
+    std::vector<std::string> outputs;
+    if (!sourcesDir.empty()) {
+        for (const char* name : {kGeneratedTableSource, kGeneratedTableHeader,
+                                 kGeneratedBlobAssembly, kGeneratedBlobData})
+            outputs.push_back(sourcesDir + "/" + name);
+    } else {
+        outputs.push_back(output);
+    }
+    if (!depfile.empty())
+        outputs.push_back(depfile);
+    const std::string overInput = OutputOverInput(manifest, stubPath, outputs);
+    if (!overInput.empty())
+        return UsageError(overInput);
 
     std::vector<std::string> inputs;
     if (!sourcesDir.empty()) {

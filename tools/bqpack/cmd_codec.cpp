@@ -4,6 +4,7 @@
 #include "package/dcl_encode.h"
 #include "tools/bqpack/commands.h"
 #include "tools/bqpack/exit_status.h"
+#include "tools/bqpack/file_identity.h"
 #include "tools/bqpack/io.h"
 #include "tools/bqpack/output_file.h"
 
@@ -128,6 +129,9 @@ int OpenInput(const char* usage, const char* const files[2], int fileCount,
         return Usage(usage, "expects IN and OUT", "");
     if (!CheckTarget(files[1]))
         return kExitOutput;
+    const std::vector<CommandInput> inputs = {{files[0], "IN"}};
+    if (const CommandInput* same = InputAt(files[1], inputs))
+        return Usage(usage, OutputIsInputMessage(files[1], *same).c_str(), "");
     if (!ReadWholeFile(files[0], in))
         return kExitInput;
     return kExitOk;

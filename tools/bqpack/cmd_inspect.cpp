@@ -20,6 +20,7 @@
 #include "package/message_text.h"
 #include "package/package_check.h"
 #include "package/pe_hardening.h"
+#include "tools/bqpack/file_identity.h"
 #include "tools/bqpack/file_names.h"
 #include "tools/bqpack/input_file.h"
 #include "tools/bqpack/json_text.h"
@@ -610,10 +611,13 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
     if (prefix.back() != '/' && prefix.back() != kSeparator)
         prefix += kSeparator;
     std::vector<std::string> paths;
+    const std::vector<CommandInput> inputs = {{args.image, "the installer"}};
     for (const std::string& name : names) {
         const std::string path = prefix + name;
         if (!MayReplace(path, &error))
             return Fail(o, Printable(path), error, kExitOutput);
+        if (const CommandInput* same = InputAt(path, inputs))
+            return Usage(o, "extract", OutputIsInputMessage(Printable(path), *same));
         if (KindOf(path, false) != EntryKind::None && !args.force)
             return Fail(o, Printable(path), "exists (use --force to overwrite)", kExitOutput);
         paths.push_back(path);

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# bqpack's promises from the command line, on installers written into a
+# test stub: no command writes over one of its inputs, whatever the path
+# that names it; inputs that are no regular files or are too large are
+# refused from their stat, before anything is read; a failed write to
+# standard output ends with status 3; verify covers every byte of the image
+# and takes a signed copy.
+# Usage: safety_cli_test.sh PATH-TO-BQPACK PATH-TO-WRITE_TEST_STUB DATA-FOLDER
+set -u
+bqpack=$1
+write_stub=$2
+data=$3
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+failures=0
+
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+# expect STATUS PATTERN COMMAND...: the exit status, and one line on stderr
+# matching the extended regular expression PATTERN.
+expect() {
+    local want=$1 pattern=$2
+    shift 2
+    local status
+    "$@" >"$dir/out" 2>"$dir/err"
+    status=$?
+    [ "$status" -eq "$want" ] || fail "$* exited $status, not $want: $(cat "$dir/err")"
+    [ -z "$pattern" ] || grep -Eq -- "$pattern" "$dir/err" || fail "$* said '$(cat "$dir/err")', expected /$pattern/"
+    [ "$(wc -l <"$dir/err")" -le 1 ] || fail "$* wrote more than one line: $(cat "$dir/err")"
+}
+
+# same_bytes FILE COPY: FILE still has the bytes it had.
+same_bytes() {
+    cmp -s "$1" "$2" || fail "$1 was changed"
+}
+
+"$write_stub" x86 "$dir/stub.exe" || exit 1
+cp "$data"/mixed.bin "$data"/one.bin "$data"/short.inz "$dir"/
+cat >"$dir/app.bqm" <<MANIFEST
+file = Mixed.bin mixed.bin
+file = One.bin one.bin
+config = short.inz
+MANIFEST
+mkdir "$dir/keep"
+cp "$dir"/app.bqm "$dir"/mixed.bin "$dir"/short.inz "$dir"/stub.exe "$dir/keep/"
+b() { "$bqpack" build "$@" --stub "$dir/stub.exe" --quiet; }
+expect 0 "" b "$dir/app.bqm" -o "$dir/setup.exe"
+cp "$dir/setup.exe" "$dir/keep/"
+
+echo "== no command writes over its own input"
+ln -s app.bqm "$dir/link.bqm"
+ln "$dir/mixed.bin" "$dir/hard.bin"
+for target in app.bqm link.bqm short.inz mixed.bin hard.bin stub.exe; do
+    expect 1 "is (the manifest|the configuration template|the source of packed file Mixed.bin \(line 1\)|the installer stub) .*refusing to write over it" \
+        b "$dir/app.bqm" -o "$dir/$target"
+done
+mkdir "$dir/src"
+printf 'file = x %s/src/package_blob.bin\nconfig = short.inz\n' "$dir" >"$dir/gen.bqm"
+cp "$dir/mixed.bin" "$dir/src/package_blob.bin"
+expect 1 "package_blob.bin: is the source of packed file x .*refusing" \
+    "$bqpack" build "$dir/gen.bqm" --sources-only "$dir/src" --quiet
+same_bytes "$dir/src/package_blob.bin" "$dir/mixed.bin"
+expect 1 "app.bqm: is the manifest" b "$dir/app.bqm" -o "$dir/other.exe" --depfile "$dir/app.bqm"
+[ -e "$dir/other.exe" ] && fail "a refused build wrote its output"
+for f in app.bqm mixed.bin short.inz stub.exe; do same_bytes "$dir/$f" "$dir/keep/$f"; done
+expect 1 "is IN .*refusing" "$bqpack" implode "$dir/mixed.bin" "$dir/hard.bin"
+"$bqpack" implode "$dir/mixed.bin" "$dir/m.dcl" >/dev/null || fail "implode"
+cp "$dir/m.dcl" "$dir/keep/m.dcl"
+expect 1 "is IN .*refusing" "$bqpack" explode "$dir/m.dcl" "$dir/./m.dcl"
+same_bytes "$dir/m.dcl" "$dir/keep/m.dcl"
+same_bytes "$dir/mixed.bin" "$dir/keep/mixed.bin"
+mkdir "$dir/x"
+cp "$dir/setup.exe" "$dir/x/Mixed.bin"
+expect 1 "Mixed.bin: is the installer .*refusing" "$bqpack" extract "$dir/x/Mixed.bin" -d "$dir/x" --force
+same_bytes "$dir/x/Mixed.bin" "$dir/setup.exe"
+
+if [ "$failures" != 0 ]; then
+    echo "$failures failures"
+    exit 1
+fi
+echo "all checks passed"
