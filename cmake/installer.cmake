@@ -116,7 +116,7 @@ function(bq_add_static_check name)
   set_property(GLOBAL PROPERTY BQ_STATIC_CHECK_${name} ${ARGN})
 endfunction()
 
-# bq_add_image_check(NAME FILE [BQPACK [damaged]]): the static check NAME.image
+# bq_add_image_check(NAME FILE [BQPACK [damaged|stub]]): the static check NAME.image
 # of a program's image (tests/images/check_image.sh).
 function(bq_add_image_check name file)
   bq_add_static_check(${name}.image

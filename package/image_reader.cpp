@@ -83,6 +83,7 @@ bool ReadAnchor(PackageImage* package, std::string* error) {
     }
     package->sealState = Read32(a + layout.sealState);
     std::memcpy(package->seal, a + layout.seal, kSealDigestBytes);
+    package->sealOffset = section->rawOffset + layout.seal;
     return true;
 }
 

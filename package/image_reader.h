@@ -43,6 +43,7 @@ struct PackageImage {
     bool signature = false; // the image carries a certificate table (is signed)
     std::uint32_t sealState = kSealAbsent;
     std::uint8_t seal[16] = {};
+    std::size_t sealOffset = 0; // its file offset, in the anchor
     std::uint64_t tableVa = 0;
     std::int32_t fileCount = 0;
     std::vector<PackageFileEntry> files; // fileCount entries, table order

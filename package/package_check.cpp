@@ -7,6 +7,7 @@
 #include "digest/md5.h"
 #include "errors/error_record.h"
 #include "package/chunk_stream.h"
+#include "package/little_endian.h"
 #include "package/message_text.h"
 #include "package/package_seal.h"
 
@@ -143,18 +144,85 @@ bool CheckConfigLength(const PackageImage& package, std::string* problem) {
 }
 
 SealCheck CheckSeal(const PackageImage& package, std::uint8_t computed[16]) {
-    SealInput input;
-    input.settings = &package.settings;
-    input.fileCount = package.fileCount;
-    for (const PackageFileEntry& f : package.files)
-        input.files.push_back({&f.name, f.expandedSize, f.storedSize, StoredDigest(package, f)});
-    input.configLength = package.configLength;
-    input.configSourceName = &package.configSourceName;
-    input.configText = ConfigText(package);
-    ComputeSeal(input, computed);
+    if (package.sealState == kSealImage) {
+        ImageSealPlaces places;
+        places.checksum = package.pe.checksumOffset;
+        places.certEntry = package.pe.certEntryOffset;
+        places.seal = package.sealOffset;
+        places.end = EndOfSectionData(package.pe);
+        ComputeImageSeal(package.pe.data, places, computed);
+    } else {
+        SealInput input;
+        input.settings = &package.settings;
+        input.fileCount = package.fileCount;
+        for (const PackageFileEntry& f : package.files)
+            input.files.push_back(
+                {&f.name, f.expandedSize, f.storedSize, StoredDigest(package, f)});
+        input.configLength = package.configLength;
+        input.configSourceName = &package.configSourceName;
+        input.configText = ConfigText(package);
+        ComputeSeal(input, computed);
+    }
     if (package.sealState == kSealAbsent)
         return SealCheck::Absent;
-    return package.sealState == kSealPresent && std::memcmp(computed, package.seal, 16) == 0
-               ? SealCheck::Intact
-               : SealCheck::Broken;
+    const bool known = package.sealState == kSealPresent || package.sealState == kSealImage;
+    return known && std::memcmp(computed, package.seal, 16) == 0 ? SealCheck::Intact
+                                                                 : SealCheck::Broken;
+}
+
+bool CheckHeaderChecksum(const PackageImage& package, std::string* problem) {
+    const std::uint32_t stored = Read32(package.pe.data + package.pe.checksumOffset);
+    const std::uint32_t computed =
+        PeChecksum(package.pe.data, package.pe.size, package.pe.checksumOffset);
+    // A linker leaves 0 (no checksum); bqpack build always writes one.
+    if (stored == computed || (stored == 0 && package.sealState != kSealImage))
+        return true;
+    *problem = "the header checksum " + HexVa(stored) + " is not the image's " + HexVa(computed);
+    return false;
+}
+
+bool CheckAfterSections(const PackageImage& package, std::string* problem) {
+    const PeImage& pe = package.pe;
+    const std::size_t end = EndOfSectionData(pe);
+    if (pe.certSize == 0) {
+        if (pe.certOffset != 0) {
+            *problem =
+                "the certificate table's entry names offset " + Num(pe.certOffset) + " but no size";
+            return false;
+        }
+        if (pe.size > end) {
+            *problem = Num(pe.size - end) + " bytes follow the image's sections, and it is not "
+                                            "signed (nothing may follow them)";
+            return false;
+        }
+        return true;
+    }
+    // A signature: the certificate table, on an 8-byte boundary right after
+    // the sections, to the end of the file; each entry (WIN_CERTIFICATE) a
+    // length, revision 2.0 and a type, on 8-byte boundaries.
+    const std::size_t start = (end + 7) / 8 * 8;
+    if (pe.certOffset != start || std::uint64_t{pe.certOffset} + pe.certSize != pe.size) {
+        *problem = "the certificate table (" + Num(pe.certSize) + " bytes at offset " +
+                   Num(pe.certOffset) + ") is not what follows the sections (offset " + Num(start) +
+                   " to the end of the file, " + Num(pe.size) + " bytes)";
+        return false;
+    }
+    for (std::size_t i = end; i < start; ++i) {
+        if (pe.data[i] != 0) {
+            *problem = "the padding before the certificate table is not zero";
+            return false;
+        }
+    }
+    for (std::size_t at = start; at < pe.size;) {
+        const std::uint32_t length = pe.size - at >= 8 ? Read32(pe.data + at) : 0;
+        if (length < 8 || length > pe.size - at || Read16(pe.data + at + 4) != 0x0200 ||
+            Read16(pe.data + at + 6) == 0) {
+            *problem = "the certificate table's entry at offset " + Num(at) + " is damaged";
+            return false;
+        }
+        at += (std::size_t{length} + 7) / 8 * 8;
+        if (at > pe.size) // the last entry's padding may be left out
+            break;
+    }
+    return true;
 }

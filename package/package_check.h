@@ -53,10 +53,22 @@ struct FileCheck {
 bool CheckPackageFile(const PackageImage& package, const PackageFileEntry& file, FileCheck* check,
                       std::vector<std::uint8_t>* expanded);
 
-// The package's seal computed again (into computed) and compared with the
-// one the anchor holds: Absent for an image without one (built the old way).
+// The seal computed again (into computed) and compared with the one the
+// anchor holds (package_seal.h): the image seal, or the package seal of an
+// earlier build; Absent for an image without one (a stub, or built the old
+// way), Broken for a seal state this reader does not know.
 enum class SealCheck { Absent, Intact, Broken };
 SealCheck CheckSeal(const PackageImage& package, std::uint8_t computed[16]);
+
+// The header checksum is the image's (or 0, in an image a linker wrote
+// without one; never in one bqpack build sealed).
+bool CheckHeaderChecksum(const PackageImage& package, std::string* problem);
+
+// What follows the sections' data is nothing, or exactly a signature's
+// certificate table: on an 8-byte boundary, to the end of the file, as the
+// directory entry says, each entry with a sound header.  Anything else
+// there is damage (the installer never reads it).
+bool CheckAfterSections(const PackageImage& package, std::string* problem);
 
 // Checks the configuration length (1 to 4096).
 bool CheckConfigLength(const PackageImage& package, std::string* problem);

@@ -108,14 +108,15 @@ enum : std::uint32_t {
     kAnchorVersion = 1,
     kSealDigestBytes = 16,
     kSealAbsent = 0,  // a stub, or a package written without a seal
-    kSealPresent = 1, // the seal holds the package's digest
+    kSealPresent = 1, // the seal holds the package's digest (earlier builds)
+    kSealImage = 2,   // the seal holds the whole image's digest (package_seal.h)
 };
 
 struct AnchorLayout {
     std::uint32_t version;   // the format version, kAnchorVersion
     std::uint32_t table;     // pointer to the package table
     std::uint32_t config;    // pointer to the configuration template
-    std::uint32_t sealState; // kSealAbsent or kSealPresent
+    std::uint32_t sealState; // kSealAbsent, kSealPresent or kSealImage
     std::uint32_t seal;      // kSealDigestBytes
     std::uint32_t size;
 };

@@ -1,7 +1,6 @@
 // The package seal; see package_seal.h.
 #include "package/package_seal.h"
 
-#include "digest/md5.h"
 #include "package/little_endian.h"
 #include "package/package_layout.h"
 #include "package/package_table.h"
@@ -55,4 +54,59 @@ void ComputeSeal(const SealInput& in, std::uint8_t seal[16]) {
     Text(&md5, *in.configSourceName);
     Bytes(&md5, in.configText, kConfigTextSize);
     Md5Final(seal, &md5);
+}
+
+void ImageSealInit(ImageSealer* sealer, const ImageSealPlaces& places) {
+    Md5Init(&sealer->md5);
+    Md5Update(&sealer->md5, "bqpack image seal 2", 20);
+    sealer->places = places;
+    sealer->at = 0;
+}
+
+void ImageSealUpdate(ImageSealer* sealer, const std::uint8_t* bytes, std::size_t count) {
+    const ImageSealPlaces& places = sealer->places;
+    const struct {
+        std::size_t at, size;
+    } zeroed[] = {{places.checksum, 4},
+                  {places.certEntry, places.certEntry ? 8u : 0u},
+                  {places.seal, kSealDigestBytes}};
+    if (sealer->at >= places.end)
+        return;
+    if (count > places.end - sealer->at)
+        count = places.end - sealer->at;
+    // Byte by byte only where a zeroed place meets this piece.
+    while (count > 0) {
+        std::size_t plain = count;
+        bool inPlace = false;
+        for (const auto& z : zeroed) {
+            if (z.size == 0)
+                continue;
+            if (sealer->at >= z.at && sealer->at < z.at + z.size)
+                inPlace = true;
+            else if (z.at > sealer->at && z.at - sealer->at < plain)
+                plain = z.at - sealer->at;
+        }
+        if (inPlace) {
+            static const std::uint8_t zero = 0;
+            Md5Update(&sealer->md5, &zero, 1);
+            plain = 1;
+        } else {
+            Bytes(&sealer->md5, bytes, plain);
+        }
+        bytes += plain;
+        count -= plain;
+        sealer->at += plain;
+    }
+}
+
+void ImageSealFinal(ImageSealer* sealer, std::uint8_t seal[16]) {
+    Md5Final(seal, &sealer->md5);
+}
+
+void ComputeImageSeal(const std::uint8_t* data, const ImageSealPlaces& places,
+                      std::uint8_t seal[16]) {
+    ImageSealer sealer;
+    ImageSealInit(&sealer, places);
+    ImageSealUpdate(&sealer, data, places.end);
+    ImageSealFinal(&sealer, seal);
 }

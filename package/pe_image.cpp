@@ -138,6 +138,8 @@ bool ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage* image, st
         }
     };
     directory(4, &image->certOffset, &image->certSize);
+    if (directoriesAt + 8 * 5 <= optionalBytes)
+        image->certEntryOffset = image->optionalOffset + directoriesAt + 8 * 4;
     directory(5, &image->relocRva, &image->relocSize);
     if (sectionCount == 0 || sectionCount > kMaxImageSections) {
         *error = "unsupported section count " + Num(sectionCount);

@@ -48,6 +48,9 @@ struct PeImage {
     std::size_t checksumOffset = 0;
     std::uint32_t relocRva = 0, relocSize = 0;  // the base relocation directory
     std::uint32_t certOffset = 0, certSize = 0; // the certificate table (a file offset)
+    // The file offset of the certificate table's directory entry, which
+    // signing fills; 0 when the optional header has no room for it.
+    std::size_t certEntryOffset = 0;
 };
 
 // Parses the headers of a PE32 image for x86 or a PE32+ image for x64.  On

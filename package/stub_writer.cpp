@@ -293,20 +293,16 @@ bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const Stub
     std::memset(config + kConfigTextOffset, 0, kConfigTemplateBytes - kConfigTextOffset);
     std::memcpy(config + kConfigTextOffset, package.configText.data(), package.configText.size());
 
-    // The seal over the package as the installer reads it, in the anchor.
+    // The seal over the whole image, in the anchor; then the header
+    // checksum, which covers the seal.
     const AnchorLayout anchor = MakeAnchorLayout(pe.pointerBytes);
-    SealInput seal;
-    seal.settings = &package.settings;
-    seal.fileCount = package.fileCount;
-    for (const StubFile& f : package.files)
-        seal.files.push_back(
-            {&f.name, f.expandedSize, f.storedSize, package.region + f.dataOffset});
-    seal.configLength = package.configLength;
-    seal.configSourceName = &package.configSourceName;
-    seal.configText = config + kConfigTextOffset;
-    Write32(out + stub.anchorOffset + anchor.sealState, kSealPresent);
-    ComputeSeal(seal, out + stub.anchorOffset + anchor.seal);
-
+    Write32(out + stub.anchorOffset + anchor.sealState, kSealImage);
+    ImageSealPlaces places;
+    places.checksum = pe.checksumOffset;
+    places.certEntry = pe.certEntryOffset;
+    places.seal = stub.anchorOffset + anchor.seal;
+    places.end = image->size();
+    ComputeImageSeal(out, places, out + places.seal);
     Write32(out + pe.checksumOffset, PeChecksum(out, image->size(), pe.checksumOffset));
     return true;
 }

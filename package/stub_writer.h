@@ -5,8 +5,9 @@
 // image holding the blob region and the table's texts, fills the table and
 // the template in place with the package's values and addresses, keeps the
 // base relocation of every pointer field it fills (and turns off those of
-// null fields), and brings the headers up to date: section count, sizes,
-// SizeOfImage and the checksum.  The stub's security flags (dynamic base,
+// null fields), brings the headers up to date (section count, sizes,
+// SizeOfImage), seals the whole image (package_seal.h) and then writes the
+// header checksum.  The stub's security flags (dynamic base,
 // DEP) are kept as they are.  The same stub and package give the same bytes.
 // Portable: no platform headers.
 #pragma once

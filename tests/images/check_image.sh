@@ -10,8 +10,9 @@
 # For an installer or the stub (BQPACK given), bqpack info, list and verify
 # read its package: info's Hardening line says the same, the header
 # checksum is right, and verify finds the package sound, or with "damaged"
-# last, finds the damage (status 2).
-# usage: check_image.sh ARCH OBJDUMP IMAGE [BQPACK [damaged]]
+# last, finds the damage (status 2), or with "stub" last, says that the stub
+# holds no package (status 2).
+# usage: check_image.sh ARCH OBJDUMP IMAGE [BQPACK [damaged|stub]]
 set -uo pipefail
 arch=$1 objdump=$2 image=$3 bqpack=${4:-} expect=${5:-sound}
 failures=0
@@ -98,6 +99,9 @@ if [ -n "$bqpack" ]; then
     status=$?
     if [ "$expect" = damaged ]; then
         [ "$status" = 2 ] || fail "bqpack verify of a damaged installer: status $status, not 2: $out"
+    elif [ "$expect" = stub ]; then
+        [ "$status" = 2 ] && grep -q "holds no package" <<<"$out" ||
+            fail "bqpack verify of the stub: status $status, not 2 and \"holds no package\": $out"
     else
         [ "$status" = 0 ] || fail "bqpack verify: status $status: $out"
     fi

@@ -20,6 +20,7 @@
 #include "package/message_text.h"
 #include "package/package_check.h"
 #include "package/pe_hardening.h"
+#include "package/stub_writer.h"
 #include "tools/bqpack/file_identity.h"
 #include "tools/bqpack/file_names.h"
 #include "tools/bqpack/input_file.h"
@@ -304,6 +305,21 @@ std::string ChecksumText(const PackageImage& p) {
     return text;
 }
 
+// The header checksum for --json: as stored, as computed, and whether the
+// stored one is correct.
+std::string JsonChecksum(const PackageImage& p) {
+    const std::uint32_t stored = Read32(p.pe.data + p.pe.checksumOffset);
+    const std::uint32_t computed = PeChecksum(p.pe.data, p.pe.size, p.pe.checksumOffset);
+    return "{\"stored\": " + Num(stored) + ", \"computed\": " + Num(computed) +
+           ", \"correct\": " + (stored == computed ? "true" : "false") + "}";
+}
+
+// An installer stub as it is shipped: its anchor, but no package written
+// into it (no blob section, no seal).
+bool HoldsNoPackage(const PackageImage& p) {
+    return p.anchored && p.sealState == kSealAbsent && !FindSectionNamed(p.pe, kBlobSection);
+}
+
 // The installer's architecture, as its image says.
 std::string Architecture(const PackageImage& p) {
     return p.pe.pointerBytes == 8 ? "x64" : "x86";
@@ -480,6 +496,14 @@ int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::
         return Fail(o, args.image, error, kExitInput);
     }
 
+    if (HoldsNoPackage(p)) {
+        error = "holds no package (it is an installer stub; bqpack build writes one into it)";
+        if (args.json)
+            *out += "{\"ok\": false, \"files\": [], \"config\": null, \"problems\": " +
+                    JsonList({error}) + "}\n";
+        return Fail(o, args.image, error, kExitInput);
+    }
+
     // Everything extract checks before it writes: the names by the file
     // name rule, each file's digest and expansion, the template.
     const std::vector<std::string> names = OutputNames(p, true);
@@ -535,26 +559,44 @@ int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::
                     ", \"problems\": " + JsonList(found) + "}";
         }
     }
-    // The seal: whether what the installer reads is what was built.
+    // The image as a whole: what follows its sections, the seal, which
+    // covers every byte of an image bqpack build wrote, and the header
+    // checksum.
+    std::string problem;
+    if (!CheckAfterSections(p, &problem)) {
+        text += "Image end: DAMAGED: " + problem + "\n";
+        problems.push_back("image end: " + problem);
+    }
     std::uint8_t computed[16];
     const SealCheck seal = CheckSeal(p, computed);
     const char* sealState = "absent";
     if (seal == SealCheck::Broken) {
         sealState = "broken";
-        const std::string why = "the package is not what was sealed (sealed " + DigestHex(p.seal) +
-                                ", computed " + DigestHex(computed) + ")";
+        const std::string why =
+            std::string(p.sealState == kSealPresent ? "the package" : "the image") +
+            " is not what was sealed (sealed " + DigestHex(p.seal) + ", computed " +
+            DigestHex(computed) + ")";
         text += "Seal: DAMAGED: " + why + "\n";
         problems.push_back("seal: " + why);
     } else if (seal == SealCheck::Intact) {
         sealState = "intact";
         text += "Seal: ok (sealed " + DigestHex(p.seal) + ")\n";
+    } else if (p.anchored) {
+        // Built from the stub, yet no seal: the anchor is damaged.
+        text += "Seal: DAMAGED: missing\n";
+        problems.push_back("seal: missing");
     } else {
         text += "Seal: not sealed\n";
+    }
+    if (!CheckHeaderChecksum(p, &problem)) {
+        text += "Checksum: DAMAGED: " + problem + "\n";
+        problems.push_back("checksum: " + problem);
     }
     if (args.json) {
         *out += std::string("{\"ok\": ") + (problems.empty() ? "true" : "false") +
                 ",\n \"files\": [" + json + ",\n \"seal\": " + JsonString(sealState) +
-                ",\n \"problems\": " + JsonList(problems) + "}\n";
+                ",\n \"checksum\": " + JsonChecksum(p) + ",\n \"problems\": " + JsonList(problems) +
+                "}\n";
     } else {
         *out += text;
     }

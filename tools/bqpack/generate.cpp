@@ -25,7 +25,7 @@ namespace {
 
 enum : std::uint64_t {
     kMaxFileSize = kMaxStreamLength, // the most the installer expands
-    kSlicesPerReport = 128,    // chunks compressed between two progress reports
+    kSlicesPerReport = 128,          // chunks compressed between two progress reports
 };
 
 // The blob region as it is written: to a file, or kept in memory.

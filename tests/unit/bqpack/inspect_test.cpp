@@ -433,7 +433,8 @@ TEST_F(Inspect, VerifyReportsEveryFile) {
         << r.out;
     EXPECT_NE(r.out.find("],\n \"config\": {\"name\": {\"text\": \"Bramblequist.inz\", \"hex\": "
                          "\"4272616d626c6571756973742e696e7a\"}, \"length\": 33, \"ok\": true, "
-                         "\"problems\": []},\n \"seal\": \"absent\",\n \"problems\": []}\n"),
+                         "\"problems\": []},\n \"seal\": \"absent\",\n \"checksum\": {\"stored\": "
+                         "0, \"computed\": "),
               std::string::npos)
         << r.out;
 

@@ -77,6 +77,37 @@ cp "$dir/setup.exe" "$dir/x/Mixed.bin"
 expect 1 "Mixed.bin: is the installer .*refusing" "$bqpack" extract "$dir/x/Mixed.bin" -d "$dir/x" --force
 same_bytes "$dir/x/Mixed.bin" "$dir/setup.exe"
 
+echo "== verify covers the whole installer, before and after signing"
+# flip FILE OFFSET: a copy of FILE with the byte at OFFSET inverted, as FILE.flipped.
+flip() {
+    cp "$1" "$1.flipped"
+    local byte
+    byte=$(od -An -tu1 -j "$2" -N1 "$1" | tr -d ' ')
+    printf "\\$(printf %03o $((byte ^ 255)))" |
+        dd of="$1.flipped" bs=1 seek="$2" conv=notrunc status=none
+}
+expect 0 "" "$bqpack" verify "$dir/setup.exe"
+flip "$dir/setup.exe" 1030 # in .text, the stub's program code
+expect 2 "damaged: .*the image is not what was sealed" "$bqpack" verify "$dir/setup.exe.flipped"
+cp "$dir/setup.exe" "$dir/appended.exe"
+head -c 5000 /dev/zero >>"$dir/appended.exe"
+expect 2 "5000 bytes follow the image's sections" "$bqpack" verify "$dir/appended.exe"
+expect 2 "holds no package \(it is an installer stub" "$bqpack" verify "$dir/stub.exe"
+(cd "$dir" && openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 \
+    -subj "/CN=bqpack test signer" >openssl.log 2>&1) || fail "openssl: $(cat "$dir/openssl.log")"
+osslsigncode sign -certs "$dir/cert.pem" -key "$dir/key.pem" -in "$dir/setup.exe" \
+    -out "$dir/signed.exe" >"$dir/sign.log" 2>&1 || fail "osslsigncode: $(cat "$dir/sign.log")"
+expect 0 "" "$bqpack" verify "$dir/signed.exe"
+"$bqpack" info "$dir/signed.exe" | grep -qx "Signature: *present" || fail "info sees no signature"
+flip "$dir/signed.exe" 1030
+expect 2 "the image is not what was sealed" "$bqpack" verify "$dir/signed.exe.flipped"
+size=$(stat -c %s "$dir/setup.exe")
+flip "$dir/signed.exe" $((size - 100)) # in the package section appended by build
+expect 2 "the image is not what was sealed" "$bqpack" verify "$dir/signed.exe.flipped"
+cp "$dir/signed.exe" "$dir/signed-appended.exe"
+printf 'more' >>"$dir/signed-appended.exe"
+expect 2 "image end: the certificate table" "$bqpack" verify "$dir/signed-appended.exe"
+
 if [ "$failures" != 0 ]; then
     echo "$failures failures"
     exit 1
