@@ -7,8 +7,13 @@
 #include "tools/bqpack/io.h"
 #include "tools/bqpack/output_file.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -37,10 +42,43 @@ void PrintHelp(std::FILE* to) {
                to);
 }
 
-} // namespace
+// A standard stream the caller closed is opened on /dev/null the wrong way
+// round, so that no file of the command takes its number and every read or
+// write through it fails (and is reported) as on the closed stream.
+void KeepStandardNumbersTaken() {
+#ifndef _WIN32
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            const int opened = open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
+            if (opened >= 0 && opened != fd)
+                close(opened);
+        }
+    }
+#endif
+}
 
-int main(int argc, char** argv) {
-    RemoveOutputsWhenInterrupted();
+// Every byte the command printed must have reached standard output and
+// standard error: a failed or short write, or a failed close, ends the
+// command with kExitOutput whatever it would have ended with.
+int CloseStandardStreams(int status) {
+    bool failed = false;
+    int error = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        failed = true;
+        error = errno;
+    }
+    if (std::fclose(stdout) != 0 && !failed) {
+        failed = true;
+        error = errno;
+    }
+    if (failed)
+        Complain("standard output: cannot write: %s", std::strerror(error ? error : EIO));
+    if (std::fflush(stderr) != 0 || std::ferror(stderr) || std::fclose(stderr) != 0)
+        failed = true;
+    return failed ? kExitOutput : status;
+}
+
+int Run(int argc, char** argv) {
     // --version anywhere among the arguments, for every command.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
@@ -62,4 +100,12 @@ int main(int argc, char** argv) {
             return c.run(argc - 2, argv + 2);
     Complain("unknown command '%s' (see bqpack --help)", argv[1]);
     return kExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    KeepStandardNumbersTaken();
+    RemoveOutputsWhenInterrupted();
+    return CloseStandardStreams(Run(argc, argv));
 }

@@ -108,6 +108,29 @@ cp "$dir/signed.exe" "$dir/signed-appended.exe"
 printf 'more' >>"$dir/signed-appended.exe"
 expect 2 "image end: the certificate table" "$bqpack" verify "$dir/signed-appended.exe"
 
+echo "== every write to standard output and standard error is checked"
+if [ -w /dev/full ]; then
+    for args in "list --json $dir/setup.exe" "info $dir/setup.exe" "verify $dir/setup.exe" \
+        "--help" "--version" "build --help" "implode $dir/one.bin $dir/one.dcl"; do
+        # shellcheck disable=SC2086
+        "$bqpack" $args >/dev/full 2>"$dir/err"
+        status=$?
+        [ "$status" = 3 ] || fail "bqpack $args >/dev/full exited $status, not 3"
+        grep -q "standard output: cannot write" "$dir/err" || fail "bqpack $args >/dev/full said $(cat "$dir/err")"
+    done
+    status=$("$bqpack" verify "$dir/stub.exe" 2>/dev/full >/dev/null; echo $?)
+    [ "$status" = 3 ] || fail "verify with its message to /dev/full exited $status, not 3"
+else
+    echo "no /dev/full here: its checks are skipped"
+fi
+"$bqpack" info "$dir/setup.exe" >&- 2>"$dir/err"
+status=$?
+[ "$status" = 3 ] || fail "info with standard output closed exited $status, not 3"
+status=$("$bqpack" list "$dir/setup.exe" >/dev/null 2>&-; echo $?)
+[ "$status" = 0 ] || fail "list with nothing to say on a closed standard error exited $status, not 0"
+status=$("$bqpack" list "$dir/mixed.bin" >/dev/null 2>&-; echo $?)
+[ "$status" = 3 ] || fail "list with a message for a closed standard error exited $status, not 3"
+
 if [ "$failures" != 0 ]; then
     echo "$failures failures"
     exit 1
