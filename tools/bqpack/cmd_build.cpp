@@ -168,18 +168,13 @@ bool WriteDepfile(const std::string& path, const std::string& target,
     return bool(out);
 }
 
+// Reads the stub, no larger than an image can be.
 bool ReadFile(const std::string& path, std::vector<std::uint8_t>* bytes, std::string* why) {
+    const std::uint64_t limit = 0x7FFFFFFF;
     int error = 0;
-    switch (ReadInputFile(path.c_str(), UINT64_MAX, bytes, &error)) {
-    case InputRead::Ok:
-        return true;
-    case InputRead::CannotOpen:
-        *why = std::strerror(error);
-        return false;
-    default:
-        *why = "read error";
-        return false;
-    }
+    const InputRead outcome = ReadInputFile(path.c_str(), limit, bytes, &error);
+    *why = InputProblem(outcome, error, limit);
+    return outcome == InputRead::Ok;
 }
 
 // The package of the manifest as the stub writer takes it.
@@ -316,7 +311,7 @@ int CmdBuild(int argc, char** argv) {
                             kExitInput);
         }
         if (!ReadFile(stubPath, &stub, &why))
-            return Fail(stubPath + ": cannot read: " + why, kExitInput);
+            return Fail(stubPath + ": " + why, kExitInput);
         std::string stubArch;
         if (!CheckStub(stub.data(), stub.size(), &stubArch, &why))
             return Fail(stubPath + ": " + why, kExitInput);

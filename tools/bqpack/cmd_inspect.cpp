@@ -89,19 +89,12 @@ int Fail(const Output& o, const std::string& file, const std::string& problem, i
 // Reads the whole file, refusing anything larger than an image can be.
 bool LoadFile(const std::string& path, std::vector<std::uint8_t>* bytes, std::string* error) {
     int why = 0;
-    switch (ReadInputFile(path.c_str(), kMaxImageFile, bytes, &why)) {
-    case InputRead::Ok:
-        return true;
-    case InputRead::CannotOpen:
-        *error = std::string("cannot open: ") + std::strerror(why);
-        return false;
-    case InputRead::TooLarge:
+    const InputRead outcome = ReadInputFile(path.c_str(), kMaxImageFile, bytes, &why);
+    if (outcome == InputRead::TooLarge)
         *error = "too large to be an installer (more than 2 GiB)";
-        return false;
-    default:
-        *error = std::string("cannot read: ") + std::strerror(why);
-        return false;
-    }
+    else
+        *error = InputProblem(outcome, why, kMaxImageFile);
+    return outcome == InputRead::Ok;
 }
 
 // Parsed command line of one command.

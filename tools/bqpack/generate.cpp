@@ -50,16 +50,14 @@ struct Output {
 bool ReadWholeFile(const std::string& path, std::uint64_t limit, std::vector<std::uint8_t>* bytes,
                    std::string* why) {
     int error = 0;
-    switch (ReadInputFile(path.c_str(), limit, bytes, &error)) {
-    case InputRead::Ok:
-        return true;
-    case InputRead::TooLarge:
+    const InputRead outcome = ReadInputFile(path.c_str(), limit, bytes, &error);
+    if (outcome == InputRead::TooLarge)
         *why = "larger than " + std::to_string(limit) + " bytes, the most a package takes";
-        return false;
-    default:
+    else if (outcome == InputRead::CannotOpen)
         *why = std::string("cannot read: ") + std::strerror(error);
-        return false;
-    }
+    else
+        *why = InputProblem(outcome, error, limit);
+    return outcome == InputRead::Ok;
 }
 
 std::string At(const Manifest& manifest, int line) {

@@ -72,5 +72,4 @@ bool GenerateSources(const Manifest& manifest, const GenerateOptions& options,
 // *error holds one line naming the file and what is wrong.
 bool GeneratePackage(const Manifest& manifest, const GenerateOptions& options,
                      std::vector<std::uint8_t>* region, PackageLayout* layout,
-                     std::string* configText, std::vector<std::string>* inputs,
-                     std::string* error);
+                     std::string* configText, std::vector<std::string>* inputs, std::string* error);

@@ -2,11 +2,40 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+
+#include <sys/stat.h>
+
+namespace {
+
+// What stat says of path: NotAFile, TooLarge, CannotOpen (with *error) or Ok.
+InputRead CheckEntry(const char* path, std::uint64_t limit, int* error) {
+#ifdef _WIN32
+    struct _stat64 st;
+    if (_stat64(path, &st) != 0) {
+#else
+    struct stat st;
+    if (stat(path, &st) != 0) {
+#endif
+        *error = errno;
+        return InputRead::CannotOpen;
+    }
+    if (!(st.st_mode & S_IFREG))
+        return InputRead::NotAFile;
+    if (static_cast<std::uint64_t>(st.st_size) > limit)
+        return InputRead::TooLarge;
+    return InputRead::Ok;
+}
+
+} // namespace
 
 InputRead ReadInputFile(const char* path, std::uint64_t limit, std::vector<std::uint8_t>* bytes,
                         int* error) {
     bytes->clear();
     *error = 0;
+    const InputRead entry = CheckEntry(path, limit, error);
+    if (entry != InputRead::Ok)
+        return entry;
     std::FILE* file = std::fopen(path, "rb");
     if (!file) {
         *error = errno;
@@ -31,4 +60,20 @@ InputRead ReadInputFile(const char* path, std::uint64_t limit, std::vector<std::
     }
     std::fclose(file);
     return outcome;
+}
+
+std::string InputProblem(InputRead outcome, int error, std::uint64_t limit) {
+    switch (outcome) {
+    case InputRead::Ok:
+        break;
+    case InputRead::CannotOpen:
+        return std::string("cannot open: ") + std::strerror(error);
+    case InputRead::NotAFile:
+        return "not a regular file (a folder, device or FIFO is never read)";
+    case InputRead::TooLarge:
+        return "larger than " + std::to_string(limit) + " bytes";
+    case InputRead::CannotRead:
+        return std::string("cannot read: ") + std::strerror(error);
+    }
+    return "";
 }

@@ -1,13 +1,22 @@
 // Reading a whole input file for bqpack's commands, with a limit on its
-// size.  Each caller words its own message from the outcome.
+// size.  An input that is not a regular file (a folder, a device, a FIFO)
+// or is larger than the limit is refused from its stat alone, before it is
+// opened: /dev/zero or a FIFO never costs a read or a wait.  Each caller
+// words its own message from the outcome, or takes InputProblem's words.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
-enum class InputRead { Ok, CannotOpen, TooLarge, CannotRead };
+enum class InputRead { Ok, CannotOpen, NotAFile, TooLarge, CannotRead };
 
-// Reads the file at path into *bytes.  Stops with TooLarge as soon as it
-// holds more than limit bytes; *error gets errno when opening or reading
-// fails.
+// Reads the file at path into *bytes.  Refuses what its stat shows is no
+// regular file or larger than limit bytes, and stops with TooLarge as soon
+// as it holds more than limit bytes (a file that grows while it is read);
+// *error gets errno when opening or reading fails.
 InputRead ReadInputFile(const char* path, std::uint64_t limit, std::vector<std::uint8_t>* bytes,
                         int* error);
+
+// The outcome in words, without the file's name: "cannot open: ...", "not a
+// regular file ...", "larger than N bytes", "cannot read: ...".
+std::string InputProblem(InputRead outcome, int error, std::uint64_t limit);

@@ -20,16 +20,14 @@ void Complain(const char* format, ...) {
 
 bool ReadWholeFile(const char* path, std::vector<std::uint8_t>* data) {
     int error = 0;
-    switch (ReadInputFile(path, UINT64_MAX, data, &error)) {
-    case InputRead::Ok:
+    const InputRead outcome = ReadInputFile(path, kMaxCodecInput, data, &error);
+    if (outcome == InputRead::Ok)
         return true;
-    case InputRead::CannotOpen:
+    if (outcome == InputRead::CannotOpen)
         Complain("cannot open %s: %s", path, std::strerror(error));
-        return false;
-    default:
-        Complain("cannot read %s: %s", path, std::strerror(error));
-        return false;
-    }
+    else
+        Complain("%s: %s", path, InputProblem(outcome, error, kMaxCodecInput).c_str());
+    return false;
 }
 
 bool WriteWholeFile(const char* path, const std::uint8_t* data, std::size_t size) {

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
 
 #include "tools/bqpack/file_names.h"
 #include "tools/bqpack/input_file.h"
@@ -383,18 +382,20 @@ bool ParseManifest(const std::string& text, const std::string& path, const Manif
 
 bool ReadManifest(const std::string& path, const ManifestOptions& options, Manifest* manifest,
                   std::string* error) {
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        *error = path + ": not a manifest file (it is a folder or a device)";
-        return false;
-    }
     std::vector<std::uint8_t> bytes;
     int why = 0;
-    switch (ReadInputFile(path.c_str(), UINT64_MAX, &bytes, &why)) {
+    switch (ReadInputFile(path.c_str(), kMaxManifestBytes, &bytes, &why)) {
     case InputRead::Ok:
         break;
     case InputRead::CannotOpen:
         *error = path + ": cannot open the manifest: " + std::strerror(why);
+        return false;
+    case InputRead::NotAFile:
+        *error = path + ": not a manifest file (it is a folder or a device)";
+        return false;
+    case InputRead::TooLarge:
+        *error = path + ": larger than " + std::to_string(kMaxManifestBytes) +
+                 " bytes, too large for a manifest";
         return false;
     default:
         *error = path + ": cannot read the manifest";

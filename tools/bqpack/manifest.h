@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+// A manifest is a few dozen lines; anything larger is refused unread.
+enum : std::uint64_t { kMaxManifestBytes = 1 << 20 };
+
 struct ManifestFile {
     std::string name;   // file name in the install folder
     std::string source; // path of the file to package (resolved)

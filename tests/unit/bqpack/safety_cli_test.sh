@@ -108,6 +108,29 @@ cp "$dir/signed.exe" "$dir/signed-appended.exe"
 printf 'more' >>"$dir/signed-appended.exe"
 expect 2 "image end: the certificate table" "$bqpack" verify "$dir/signed-appended.exe"
 
+echo "== inputs that are no files or too large are refused from their stat"
+mkfifo "$dir/fifo"
+truncate -s 3G "$dir/huge.exe"
+for command in info list verify "extract -d $dir/none"; do
+    for input in /dev/zero "$dir/fifo" "$dir"; do
+        # shellcheck disable=SC2086
+        expect 2 "not a regular file" timeout 10 "$bqpack" $command "$input"
+    done
+    # shellcheck disable=SC2086
+    expect 2 "too large to be an installer" timeout 10 "$bqpack" $command "$dir/huge.exe"
+done
+expect 2 "fifo: not a regular file" timeout 10 "$bqpack" implode "$dir/fifo" "$dir/o.dcl"
+expect 2 "/dev/zero: not a regular file" timeout 10 "$bqpack" explode /dev/zero "$dir/o.bin"
+expect 2 "huge.exe: larger than 2147483647 bytes" timeout 10 "$bqpack" implode "$dir/huge.exe" "$dir/o.dcl"
+expect 2 "fifo: not a regular file" timeout 10 "$bqpack" build "$dir/app.bqm" --stub "$dir/fifo" -o "$dir/o.exe"
+expect 2 "huge.exe: larger than" timeout 10 "$bqpack" build "$dir/app.bqm" --stub "$dir/huge.exe" -o "$dir/o.exe"
+printf 'config = fifo\n' >"$dir/fifo.bqm"
+expect 2 "fifo.bqm:1: .*fifo: not a regular file" timeout 10 "$bqpack" build "$dir/fifo.bqm" --sources-only "$dir/src"
+expect 2 "not a manifest file" timeout 10 "$bqpack" build "$dir/fifo" --sources-only "$dir/src"
+truncate -s 2M "$dir/big.bqm"
+expect 2 "big.bqm: larger than 1048576 bytes, too large for a manifest" "$bqpack" build "$dir/big.bqm" --sources-only "$dir/src"
+rm -f "$dir/huge.exe" "$dir/big.bqm"
+
 echo "== every write to standard output and standard error is checked"
 if [ -w /dev/full ]; then
     for args in "list --json $dir/setup.exe" "info $dir/setup.exe" "verify $dir/setup.exe" \
