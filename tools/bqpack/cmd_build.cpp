@@ -213,6 +213,14 @@ std::string OutputOverInput(const Manifest& m, const std::string& stubPath,
     return "";
 }
 
+// What the manifest allows but is likely a mistake, once the build has
+// succeeded (a failure says one line only).
+void ShowWarnings(const Manifest& manifest, bool quiet) {
+    if (!quiet)
+        for (const std::string& warning : manifest.warnings)
+            std::fprintf(stderr, "bqpack: %s\n", warning.c_str());
+}
+
 } // namespace
 
 int CmdBuild(int argc, char** argv) {
@@ -347,6 +355,7 @@ int CmdBuild(int argc, char** argv) {
         if (!depfile.empty() &&
             !WriteDepfile(depfile, sourcesDir + "/" + kGeneratedTableSource, inputs))
             return Fail(depfile + ": cannot write", kExitOutput);
+        ShowWarnings(manifest, !generate.progress);
         return kExitOk;
     }
 
@@ -365,5 +374,6 @@ int CmdBuild(int argc, char** argv) {
         return Fail(output + ": " + why, kExitOutput);
     if (!depfile.empty() && !WriteDepfile(depfile, output, inputs))
         return Fail(depfile + ": cannot write", kExitOutput);
+    ShowWarnings(manifest, !generate.progress);
     return kExitOk;
 }

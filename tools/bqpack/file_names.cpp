@@ -73,3 +73,28 @@ bool SameFileName(const std::string& a, const std::string& b) {
     }
     return true;
 }
+
+bool CheckInstallFolder(const std::string& folder, std::string* why) {
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    bool absolute = false;
+    if (folder.size() >= 3 && letter(folder[0]) && folder[1] == ':' && folder[2] == '\\') {
+        absolute = true;
+    } else if (folder.compare(0, 2, "\\\\") == 0) {
+        // \\server\share: both named.
+        const std::size_t server = folder.find('\\', 2);
+        absolute = server != std::string::npos && server > 2 && server + 1 < folder.size() &&
+                   folder[server + 1] != '\\';
+    }
+    if (!absolute) {
+        *why = "the folder is not an absolute path (X:\\... or \\\\server\\share\\...)";
+        return false;
+    }
+    for (std::size_t i = 0; i < folder.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(folder[i]);
+        if (c < 0x20 || c == 0x7F || std::strchr("<>\"|?*/", c) || (c == ':' && i != 1)) {
+            *why = "the folder holds a character that paths cannot hold";
+            return false;
+        }
+    }
+    return true;
+}

@@ -16,3 +16,9 @@ bool CheckFileName(const std::string& name, std::string* why);
 // True when a and b name the same file on Windows (ASCII letters compared
 // without case).
 bool SameFileName(const std::string& a, const std::string& b);
+
+// The rule for an install folder the installer is given (default-folder):
+// an absolute path, "X:\..." or "\\server\share\...", with no control or
+// reserved character (< > " | ? * /, a colon but the drive's).  False with
+// *why, a phrase beginning "the folder", when it breaks it.
+bool CheckInstallFolder(const std::string& folder, std::string* why);

@@ -244,9 +244,14 @@ bool SetKey(Parser& p, int line, const std::string& key, const std::string& raw)
             return SetNumber(p, line, key, value, &(m.settings.*setting.number));
         if (setting.flag)
             return SetFlag(p, line, key, value, &(m.settings.*setting.flag));
-        // The configuration file is written into the install folder by this name.
-        if (setting.field == kFieldConfigFileName && !CheckName(p, line, value, setting.key))
+        // The configuration file is written into the install folder by this
+        // name, and the engine program started from it by this one.
+        if ((setting.field == kFieldConfigFileName || setting.field == kFieldEngineProgram) &&
+            !CheckName(p, line, value, setting.key))
             return false;
+        std::string why;
+        if (setting.field == kFieldDefaultFolder && !CheckInstallFolder(value, &why))
+            return p.Fail(line, std::string(setting.key) + " \"" + value + "\" is refused: " + why);
         return SetText(p, line, key, value, &(m.settings.*setting.text));
     }
 
@@ -327,6 +332,18 @@ bool Finish(Parser& p) {
             return p.Fail(line ? line : (it != p.seen.end() ? it->second : 0),
                           "default-folder with a file name appended is longer than 259 bytes");
         }
+    }
+    // The installer starts the engine program from the install folder: it
+    // is normally one of the packaged files (or put there otherwise).
+    bool packaged = false;
+    for (const ManifestFile& f : m.files)
+        packaged = packaged || SameFileName(f.name, m.settings.engineProgram);
+    if (!packaged) {
+        auto it = p.seen.find("engine-program");
+        const int line = it != p.seen.end() ? it->second : 0;
+        m.warnings.push_back(m.path + (line ? ":" + std::to_string(line) : std::string()) +
+                             ": warning: engine-program \"" + m.settings.engineProgram +
+                             "\" is not one of the packaged files");
     }
     if (m.broken.fileCountSet && std::size_t(m.broken.fileCount) > m.files.size())
         return p.Fail(p.fileCountLine, "broken-file-count is larger than the number of files");

@@ -41,6 +41,10 @@ struct Manifest {
     PackageSettings settings;
 
     BrokenPackage broken;
+
+    // What is allowed but likely a mistake, one line each ("FILE:LINE:
+    // warning: ..."), for bqpack build to show.
+    std::vector<std::string> warnings;
 };
 
 struct ManifestOptions {

@@ -74,7 +74,7 @@ TEST(BqpackManifest, EveryKey) {
                        "config-file-name = x.inz\n"
                        "pass-setup-path = 0\n"
                        "verify-digests = 0\n"
-                       "default-folder = \"  D:\\Spaced  \"\n"
+                       "default-folder = \"D:\\Spaced  \"\n"
                        "ask-for-folder = 0";
     Manifest m;
     std::string error;
@@ -102,7 +102,7 @@ TEST(BqpackManifest, EveryKey) {
     EXPECT_EQ(m.settings.configFileName, "x.inz");
     EXPECT_EQ(m.settings.passSetupPath, 0);
     EXPECT_EQ(m.settings.verifyDigests, 0);
-    EXPECT_EQ(m.settings.defaultFolder, "  D:\\Spaced  ");
+    EXPECT_EQ(m.settings.defaultFolder, "D:\\Spaced  ");
     EXPECT_EQ(m.settings.askForFolder, 0);
 }
 
@@ -234,6 +234,38 @@ TEST(BqpackManifest, RefusalsNameFileAndLine) {
         {c + "broken-file-count = 7\n", "/pkg/test.bqm:2: broken-file-count must be 0 to 6", true},
         {c + "broken-digest = Missing\n", "/pkg/test.bqm:2: no packaged file is named \"Missing\"",
          true},
+        {c + "engine-program = CON\n",
+         "/pkg/test.bqm:2: engine-program \"CON\" is refused: the name is a device name", false},
+        {c + "engine-program = ..\\evil.exe\n",
+         "/pkg/test.bqm:2: engine-program \"..\\evil.exe\" is refused: the name holds a path "
+         "separator",
+         false},
+        {c + "engine-program = a*b?.exe\n",
+         "/pkg/test.bqm:2: engine-program \"a*b?.exe\" is refused: the name holds a character "
+         "that file names cannot hold",
+         false},
+        {c + "engine-program = \"\"\n",
+         "/pkg/test.bqm:2: engine-program \"\" is refused: the name is empty", false},
+        {c + "default-folder = \"\"\n",
+         "/pkg/test.bqm:2: default-folder \"\" is refused: the folder is not an absolute path "
+         "(X:\\... or \\\\server\\share\\...)",
+         false},
+        {c + "default-folder = Program Files\\Client\n",
+         "/pkg/test.bqm:2: default-folder \"Program Files\\Client\" is refused: the folder is "
+         "not an absolute path (X:\\... or \\\\server\\share\\...)",
+         false},
+        {c + "default-folder = \\\\server\n",
+         "/pkg/test.bqm:2: default-folder \"\\\\server\" is refused: the folder is not an "
+         "absolute path (X:\\... or \\\\server\\share\\...)",
+         false},
+        {c + "default-folder = C:\\a|b<c>\n",
+         "/pkg/test.bqm:2: default-folder \"C:\\a|b<c>\" is refused: the folder holds a "
+         "character that paths cannot hold",
+         false},
+        {c + "default-folder = C:\\a:b\n",
+         "/pkg/test.bqm:2: default-folder \"C:\\a:b\" is refused: the folder holds a character "
+         "that paths cannot hold",
+         false},
         {c + std::string("engine-program = a\0b\n", 21),
          "/pkg/test.bqm:2: line contains a NUL byte", false},
     };
@@ -243,6 +275,29 @@ TEST(BqpackManifest, RefusalsNameFileAndLine) {
         EXPECT_FALSE(Parse(k.text, &m, &error, k.allowBroken)) << k.text;
         EXPECT_EQ(error, k.error) << k.text;
     }
+}
+
+TEST(BqpackManifest, FoldersAndEngineProgramsTheInstallerTakes) {
+    for (const char* folder : {"C:\\", "d:\\Program Files\\Client\\", "\\\\server\\share",
+                               "\\\\server\\share\\Client"}) {
+        Manifest m;
+        std::string error;
+        EXPECT_TRUE(Parse(std::string("config = c\ndefault-folder = ") + folder + "\n", &m, &error))
+            << folder << ": " << error;
+    }
+    // An engine program that is no packaged file is allowed, with a warning
+    // naming the line; one that is (in any case) gives none.
+    Manifest m;
+    std::string error;
+    ASSERT_TRUE(Parse("config = c\nfile = Eng.EXE e\nengine-program = Other.exe\n", &m, &error))
+        << error;
+    ASSERT_EQ(m.warnings.size(), 1u);
+    EXPECT_EQ(m.warnings[0],
+              "/pkg/test.bqm:3: warning: engine-program \"Other.exe\" is not one of the packaged "
+              "files");
+    ASSERT_TRUE(Parse("config = c\nfile = Eng.EXE e\nengine-program = eng.exe\n", &m, &error))
+        << error;
+    EXPECT_TRUE(m.warnings.empty());
 }
 
 TEST(BqpackManifest, AllowBrokenLiftsTheLengthLimits) {

@@ -108,6 +108,15 @@ cp "$dir/signed.exe" "$dir/signed-appended.exe"
 printf 'more' >>"$dir/signed-appended.exe"
 expect 2 "image end: the certificate table" "$bqpack" verify "$dir/signed-appended.exe"
 
+echo "== settings the installer acts on"
+"$bqpack" build "$dir/app.bqm" --stub "$dir/stub.exe" -o "$dir/warned.exe" 2>"$dir/err" ||
+    fail "a build with an engine program that is no packaged file failed: $(cat "$dir/err")"
+grep -q 'app.bqm: warning: engine-program "Bramblequist.exe" is not one of the packaged files' \
+    "$dir/err" || fail "no warning of an engine program that is no packaged file: $(cat "$dir/err")"
+printf 'config = short.inz\ndefault-folder = Client\n' >"$dir/relative.bqm"
+expect 2 "relative.bqm:2: default-folder \"Client\" is refused: the folder is not an absolute path" \
+    b "$dir/relative.bqm" -o "$dir/o.exe"
+
 echo "== inputs that are no files or too large are refused from their stat"
 mkfifo "$dir/fifo"
 truncate -s 3G "$dir/huge.exe"
