@@ -26,6 +26,7 @@
 #include "tools/bqpack/input_file.h"
 #include "tools/bqpack/json_text.h"
 #include "tools/bqpack/output_file.h"
+#include "tools/bqpack/text_encoding.h"
 
 namespace {
 
@@ -193,10 +194,19 @@ std::string Ratio(std::uint32_t stored, std::uint32_t expanded) {
     return text;
 }
 
+// The columns UTF-8 text takes: one per character.
+std::size_t ShownWidth(const std::string& text) {
+    std::size_t width = 0;
+    for (unsigned char c : text)
+        width += (c & 0xC0) != 0x80;
+    return width;
+}
+
 std::string Padded(const std::string& text, std::size_t width, bool right) {
-    if (text.size() >= width)
+    const std::size_t shown = ShownWidth(text);
+    if (shown >= width)
         return text;
-    const std::string pad(width - text.size(), ' ');
+    const std::string pad(width - shown, ' ');
     return right ? pad + text : text + pad;
 }
 
@@ -322,7 +332,7 @@ std::string Architecture(const PackageImage& p) {
 // a number in decimal.
 std::string ShownValue(const PackageSettings& s, const PackageSetting& setting) {
     if (setting.text)
-        return Printable(s.*setting.text);
+        return ShownImageText(s.*setting.text);
     if (setting.flag)
         return Flag(s.*setting.flag);
     return Num(s.*setting.number);
@@ -452,19 +462,19 @@ int RunList(const std::vector<std::string>& arguments, std::string* out, std::st
     }
     std::size_t width = 16;
     for (const PackageFileEntry& f : p.files)
-        width = std::max(width, Printable(f.name).size());
+        width = std::max(width, ShownWidth(ShownImageText(f.name)));
     *out += Padded("Name", width, false) + "  " + Padded("Expanded", 10, true) + "  " +
             Padded("Stored", 10, true) + "  " + Padded("Ratio", 6, true) + "  " +
             Padded("File MD5", 32, false) + "  Stored stream MD5\n";
     for (std::size_t i = 0; i < p.files.size(); ++i) {
         const PackageFileEntry& f = p.files[i];
-        *out += Padded(Printable(f.name), width, false) + "  " +
+        *out += Padded(ShownImageText(f.name), width, false) + "  " +
                 Padded(Num(f.expandedSize), 10, true) + "  " + Padded(Num(f.storedSize), 10, true) +
                 "  " + Padded(Ratio(f.storedSize, f.expandedSize), 6, true) + "  " +
                 Padded(fileMd5s[i].empty() ? "-" : fileMd5s[i], 32, false) + "  " +
                 DigestHex(StoredDigest(p, f)) + "\n";
     }
-    *out += "Configuration file " + Printable(p.settings.configFileName) + ": " +
+    *out += "Configuration file " + ShownImageText(p.settings.configFileName) + ": " +
             Num(p.configLength) + " bytes\n";
     return kExitOk;
 }
@@ -521,10 +531,10 @@ int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::
         std::string joined;
         for (const std::string& f : found)
             joined += (joined.empty() ? "" : "; ") + f;
-        const std::string shown = Printable(names[i]);
+        const std::string shown = ShownImageText(names[i]);
         if (!found.empty()) {
             text += shown + ": DAMAGED: " + joined + "\n";
-            problems.push_back(shown + ": " + joined);
+            problems.push_back(Printable(names[i]) + ": " + joined);
         } else if (!isConfig) {
             const PackageFileEntry& f = p.files[i];
             text += shown + ": ok (" + Bytes(f.expandedSize) + " from " + Num(f.storedSize) +
@@ -648,7 +658,18 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
     std::vector<std::string> paths;
     const std::vector<CommandInput> inputs = {{args.image, "the installer"}};
     for (const std::string& name : names) {
-        const std::string path = prefix + name;
+#ifdef _WIN32
+        const std::string path = prefix + name; // the system code page's bytes, as setup writes
+#else
+        // Linux file names are UTF-8: the name's characters, not its bytes.
+        std::string utf8;
+        if (!Windows1252ToUtf8(name, &utf8))
+            return Fail(o, args.image,
+                        "refusing to write \"" + Printable(name) +
+                            "\": the name holds a byte that is no Windows-1252 character",
+                        kExitInput);
+        const std::string path = prefix + utf8;
+#endif
         if (!MayReplace(path, &error))
             return Fail(o, Printable(path), error, kExitOutput);
         if (const CommandInput* same = InputAt(path, inputs))
@@ -685,7 +706,7 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
         return Fail(o, Printable(paths[failed]), error + "; nothing was extracted", kExitOutput);
     for (std::size_t i = 0; i < names.size(); ++i) {
         const std::size_t size = i < p.files.size() ? p.files[i].expandedSize : p.configLength;
-        *out += "extracted " + Printable(paths[i]) + " (" + Bytes(size) + ")\n";
+        *out += "extracted " + ShownInputText(paths[i]) + " (" + Bytes(size) + ")\n";
     }
     return kExitOk;
 }

@@ -9,6 +9,7 @@
 
 #include "tools/bqpack/file_names.h"
 #include "tools/bqpack/input_file.h"
+#include "tools/bqpack/text_encoding.h"
 
 namespace {
 
@@ -138,12 +139,27 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// A name or text setting as the installer holds it: the manifest's UTF-8
+// converted to Windows-1252, without control characters.
+bool ToInstallerText(Parser& p, int line, const std::string& what, const std::string& utf8,
+                     std::string* bytes) {
+    std::string why;
+    if (!Utf8ToWindows1252(utf8, bytes, &why))
+        return p.Fail(line, what + " \"" + ShownInputText(utf8) + "\": " + why);
+    for (unsigned char c : *bytes)
+        if (c < 0x20 || c == 0x7F)
+            return p.Fail(line, what + " \"" + ShownInputText(utf8) +
+                                    "\" holds a control character, which no setting may hold");
+    return true;
+}
+
 // A file name the installer can append to its folder, by the rule that
 // extract and verify apply to what they read (file_names.h).
 bool CheckName(Parser& p, int line, const std::string& name, const char* what) {
     std::string why;
     if (!CheckFileName(name, &why))
-        return p.Fail(line, std::string(what) + " \"" + name + "\" is refused: " + why);
+        return p.Fail(line,
+                      std::string(what) + " \"" + ShownImageText(name) + "\" is refused: " + why);
     if (name.size() > kTableTextMax && !p.options->allowBroken)
         return p.Fail(line, std::string(what) + " is " + std::to_string(name.size()) +
                                 " bytes long; the installer takes at most 259");
@@ -198,12 +214,14 @@ bool AddFile(Parser& p, int line, const std::string& value) {
     std::string source = Unquote(Trim(rest));
     if (source.empty())
         return p.Fail(line, "expected \"file = NAME SOURCEPATH\"");
-    if (!CheckName(p, line, name, "file name"))
+    const std::string utf8 = name;
+    if (!ToInstallerText(p, line, "file name", utf8, &name) ||
+        !CheckName(p, line, name, "file name"))
         return false;
     for (const ManifestFile& f : m.files)
         if (SameFileName(f.name, name))
-            return p.Fail(line, "file name \"" + name + "\" is already used on line " +
-                                    std::to_string(f.line));
+            return p.Fail(line, "file name \"" + ShownInputText(utf8) +
+                                    "\" is already used on line " + std::to_string(f.line));
     ManifestFile file;
     file.name = name;
     file.source = ResolvePath(p, source);
@@ -231,6 +249,8 @@ bool SetKey(Parser& p, int line, const std::string& key, const std::string& raw)
         return true;
     }
     if (key == "config-source-name") {
+        if (!ToInstallerText(p, line, key, Unquote(raw), &value))
+            return false;
         if (value.size() > kConfigSourceNameMax)
             return p.Fail(line, "config-source-name is " + std::to_string(value.size()) +
                                     " bytes long; the template holds at most 259");
@@ -244,6 +264,8 @@ bool SetKey(Parser& p, int line, const std::string& key, const std::string& raw)
             return SetNumber(p, line, key, value, &(m.settings.*setting.number));
         if (setting.flag)
             return SetFlag(p, line, key, value, &(m.settings.*setting.flag));
+        if (!ToInstallerText(p, line, key, Unquote(raw), &value))
+            return false;
         // The configuration file is written into the install folder by this
         // name, and the engine program started from it by this one.
         if ((setting.field == kFieldConfigFileName || setting.field == kFieldEngineProgram) &&
@@ -251,7 +273,8 @@ bool SetKey(Parser& p, int line, const std::string& key, const std::string& raw)
             return false;
         std::string why;
         if (setting.field == kFieldDefaultFolder && !CheckInstallFolder(value, &why))
-            return p.Fail(line, std::string(setting.key) + " \"" + value + "\" is refused: " + why);
+            return p.Fail(line, std::string(setting.key) + " \"" + ShownImageText(value) +
+                                    "\" is refused: " + why);
         return SetText(p, line, key, value, &(m.settings.*setting.text));
     }
 
@@ -371,16 +394,22 @@ bool ParseManifest(const std::string& text, const std::string& path, const Manif
     std::size_t start = 0;
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
         start = 3;
+    // Lines end in LF, CR LF or CR alike.
     for (int line = 1; start <= text.size(); ++line) {
-        std::size_t end = text.find('\n', start);
+        std::size_t end = text.find_first_of("\r\n", start);
         if (end == std::string::npos)
             end = text.size();
         std::string raw = text.substr(start, end - start);
-        start = end + 1;
-        if (!raw.empty() && raw.back() == '\r')
-            raw.pop_back();
+        start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
         if (raw.find('\0') != std::string::npos)
             return p.Fail(line, "line contains a NUL byte");
+        std::string why;
+        if (!CheckUtf8(raw, &why))
+            return p.Fail(line, "the manifest is UTF-8 text, and " + why);
+        for (unsigned char c : raw)
+            if ((c < 0x20 && c != '\t') || c == 0x7F)
+                return p.Fail(line, "line contains a control character (" +
+                                        ShownInputText(std::string(1, char(c))) + ")");
         std::string content = Trim(raw);
         if (content.empty() || content[0] == '#')
             continue;

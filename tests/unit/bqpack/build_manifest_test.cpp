@@ -300,6 +300,50 @@ TEST(BqpackManifest, FoldersAndEngineProgramsTheInstallerTakes) {
     EXPECT_TRUE(m.warnings.empty());
 }
 
+TEST(BqpackManifest, Utf8TextBecomesWindows1252) {
+    Manifest m;
+    std::string error;
+    // Line ends LF, CR LF and CR alike; a CR before CR LF ends a line of
+    // its own, never a value.
+    ASSERT_TRUE(Parse("config = c\rfile = R\xc3\xa9sum\xc3\xa9.txt notes.txt\r\n"
+                      "init-verb = \xe2\x82\xac\xc5\xb8\r\r\ndefault-folder = C:\\x\r\r\n"
+                      "config-source-name = \xc3\x9f.inz\n",
+                      &m, &error))
+        << error;
+    ASSERT_EQ(m.files.size(), 1u);
+    EXPECT_EQ(m.files[0].name, "R\xe9sum\xe9.txt");
+    EXPECT_EQ(m.files[0].source, "/pkg/notes.txt");
+    EXPECT_EQ(m.settings.initVerb, "\x80\x9f");
+    EXPECT_EQ(m.settings.defaultFolder, "C:\\x");
+    EXPECT_EQ(m.configSourceName, "\xdf.inz");
+
+    const std::string c = "config = c\n";
+    const struct {
+        std::string text, error;
+    } cases[] = {
+        {c + "engine-program = \xc5\x90.exe\n",
+         "/pkg/test.bqm:2: engine-program \"\xc5\x90.exe\": the character U+0150 has no "
+         "Windows-1252 form"},
+        {c + "file = \xe4\xb8\xad x\n",
+         "/pkg/test.bqm:2: file name \"\xe4\xb8\xad\": the character U+4E2D has no Windows-1252 "
+         "form"},
+        {c + "init-verb = R\xe9sum\xe9\n",
+         "/pkg/test.bqm:2: the manifest is UTF-8 text, and byte 14 (\\xe9) is not UTF-8"},
+        {c + "# \xc3\n",
+         "/pkg/test.bqm:2: the manifest is UTF-8 text, and byte 3 (\\xc3) is not UTF-8"},
+        {c + "init-verb = a\x1b[2Jb\n",
+         "/pkg/test.bqm:2: line contains a control character (\\x1b)"},
+        {c + "init-verb = a\x7f\n", "/pkg/test.bqm:2: line contains a control character (\\x7f)"},
+        {c + "init-verb = a\tb\n",
+         "/pkg/test.bqm:2: init-verb \"a\\x09b\" holds a control character, which no setting may "
+         "hold"},
+    };
+    for (const auto& k : cases) {
+        EXPECT_FALSE(Parse(k.text, &m, &error)) << k.text;
+        EXPECT_EQ(error, k.error) << k.text;
+    }
+}
+
 TEST(BqpackManifest, AllowBrokenLiftsTheLengthLimits) {
     const std::string longName(300, 'n');
     Manifest m;

@@ -117,6 +117,18 @@ printf 'config = short.inz\ndefault-folder = Client\n' >"$dir/relative.bqm"
 expect 2 "relative.bqm:2: default-folder \"Client\" is refused: the folder is not an absolute path" \
     b "$dir/relative.bqm" -o "$dir/o.exe"
 
+echo "== UTF-8 in the manifest, Windows-1252 in the installer"
+printf 'file = R\303\251sum\303\251.txt one.bin\rconfig = short.inz\r\r\ndefault-folder = C:\\Caf\303\251\r\r\nengine-program = R\303\251sum\303\251.txt\n' >"$dir/utf8.bqm"
+expect 0 "" b "$dir/utf8.bqm" -o "$dir/utf8.exe"
+"$bqpack" list --json "$dir/utf8.exe" | grep -q '"hex": "52e973756de92e747874"' ||
+    fail "the name is not stored as Windows-1252: $("$bqpack" list --json "$dir/utf8.exe")"
+"$bqpack" list "$dir/utf8.exe" | grep -q '^Résumé.txt  ' || fail "list does not print UTF-8"
+"$bqpack" info "$dir/utf8.exe" | grep -qx 'Default folder: *C:\\Café' ||
+    fail "info does not print the folder as UTF-8, or it holds a CR: $("$bqpack" info "$dir/utf8.exe" | od -c | head)"
+mkdir "$dir/utf8"
+expect 0 "" "$bqpack" extract "$dir/utf8.exe" -d "$dir/utf8"
+cmp -s "$dir/utf8/Résumé.txt" "$dir/one.bin" || fail "extract did not write Résumé.txt as UTF-8"
+
 echo "== inputs that are no files or too large are refused from their stat"
 mkfifo "$dir/fifo"
 truncate -s 3G "$dir/huge.exe"
