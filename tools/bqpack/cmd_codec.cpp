@@ -17,24 +17,33 @@
 namespace {
 
 const char kImplodeUsage[] =
-    "usage: bqpack implode [--literals binary|ascii] [--dictionary 1024|2048|4096] IN OUT\n"
+    "usage: bqpack implode [--literals binary|ascii] [--dictionary 1024|2048|4096] [-q] IN OUT\n"
     "\n"
-    "Compresses IN into one raw DCL implode stream in OUT (no chunk headers).\n"
+    "Compresses IN into one raw DCL implode stream in OUT (no chunk headers); - as\n"
+    "IN or OUT is standard input or output.  A raw stream carries no checksum: a\n"
+    "changed byte may expand into wrong bytes without an error (an installer's\n"
+    "digests, checked by bqpack verify, are what guard its files).\n"
     "  --literals binary|ascii    literals as plain bytes, or with the fixed ASCII code\n"
     "  --dictionary 1024|2048|4096  how far back matches reach\n"
     "A setting left out is chosen to give the smallest stream; with neither\n"
     "given, the smallest of all six combinations is written.  OUT is written\n"
-    "beside its place and moved there when complete; an existing OUT must be a\n"
-    "regular file (or a link, which is replaced, not written through).\n"
+    "beside its place and moved there when complete, replacing an existing OUT as\n"
+    "a compiler replaces its output; it must be a regular file (or a link, which\n"
+    "is replaced, not written through) and never IN.\n"
+    "  -q, --quiet   no summary on standard error (-v, --verbose: the summary)\n"
     "\n" BQPACK_EXIT_STATUS_HELP;
 
 const char kExplodeUsage[] =
-    "usage: bqpack explode [--partial] IN OUT\n"
+    "usage: bqpack explode [--partial] [-q] IN OUT\n"
     "\n"
-    "Expands the raw DCL implode stream in IN into OUT.  Bytes after the stream's\n"
-    "end code are ignored, with a warning.  OUT is written beside its place and\n"
-    "moved there when complete; an existing OUT must be a regular file (or a link,\n"
-    "which is replaced, not written through).\n"
+    "Expands the raw DCL implode stream in IN into OUT; - as IN or OUT is standard\n"
+    "input or output.  Bytes after the stream's end code are ignored, with a\n"
+    "warning.  A raw stream carries no checksum: a changed byte may expand into\n"
+    "wrong bytes without an error.  OUT is written beside its place and moved\n"
+    "there when complete, replacing an existing OUT as a compiler replaces its\n"
+    "output; it must be a regular file (or a link, which is replaced, not written\n"
+    "through) and never IN.\n"
+    "  -q, --quiet  no warning about bytes after the end code (-v, --verbose: it)\n"
     "  --partial   when the stream cannot be expanded, still write the bytes decoded\n"
     "              before the failure to OUT (without it, OUT is left as it was)\n"
     "\n" BQPACK_EXIT_STATUS_HELP
@@ -114,7 +123,7 @@ std::size_t StreamEnd(const std::vector<std::uint8_t>& in, DclState* state) {
 // refused before any work is done.
 bool CheckTarget(const char* path) {
     std::string why;
-    if (MayReplace(path, &why))
+    if (std::strcmp(path, "-") == 0 || MayReplace(path, &why))
         return true;
     Complain("%s: %s", path, why.c_str());
     return false;
@@ -147,9 +156,12 @@ int CmdImplode(int argc, char** argv) {
     int mode = -1, dictBits = -1;
     const char* files[2] = {nullptr, nullptr};
     int fileCount = 0;
+    bool quiet = false;
     for (int i = 0; i < argc; ++i) {
         const char* a = argv[i];
-        if (std::strcmp(a, "--literals") == 0 || std::strcmp(a, "--dictionary") == 0) {
+        if (std::strcmp(a, "--quiet") == 0 || std::strcmp(a, "--verbose") == 0) {
+            quiet = a[2] == 'q';
+        } else if (std::strcmp(a, "--literals") == 0 || std::strcmp(a, "--dictionary") == 0) {
             if (i + 1 >= argc)
                 return Usage(kImplodeUsage, "missing value after ", a);
             const char* v = argv[++i];
@@ -210,9 +222,10 @@ int CmdImplode(int argc, char** argv) {
     }
     if (!WriteWholeFile(files[1], best.data(), best.size()))
         return kExitOutput;
-    std::printf("%s: %lu bytes -> %lu bytes (%s literals, %u-byte dictionary)\n", files[1],
-                static_cast<unsigned long>(in.size()), static_cast<unsigned long>(best.size()),
-                bestMode == DCL_LITERALS_ASCII ? "ascii" : "binary", 1u << (bestBits + 6));
+    if (!quiet)
+        Complain("%s: %lu bytes -> %lu bytes (%s literals, %u-byte dictionary)", files[1],
+                 static_cast<unsigned long>(in.size()), static_cast<unsigned long>(best.size()),
+                 bestMode == DCL_LITERALS_ASCII ? "ascii" : "binary", 1u << (bestBits + 6));
     return kExitOk;
 }
 
@@ -223,10 +236,12 @@ int CmdExplode(int argc, char** argv) {
     }
     const char* files[2] = {nullptr, nullptr};
     int fileCount = 0;
-    bool partial = false;
+    bool partial = false, quiet = false;
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--partial") == 0)
             partial = true;
+        else if (std::strcmp(argv[i], "--quiet") == 0 || std::strcmp(argv[i], "--verbose") == 0)
+            quiet = argv[i][2] == 'q';
         else if (argv[i][0] == '-' && argv[i][1] != '\0')
             return Usage(kExplodeUsage, "unknown option ", argv[i]);
         else if (fileCount == 2)
@@ -248,7 +263,7 @@ int CmdExplode(int argc, char** argv) {
     switch (result) {
     case DCL_OK: {
         const std::size_t end = StreamEnd(in, state.get());
-        if (end < in.size())
+        if (end < in.size() && !quiet)
             Complain("%s: warning: %lu bytes after the end code (at offset %lu) were ignored",
                      files[0], static_cast<unsigned long>(in.size() - end),
                      static_cast<unsigned long>(end));

@@ -38,52 +38,82 @@ const std::uint64_t kMaxImageFile = 0x7FFFFFFF;
     "           settings) are bytes of the Windows code page; each is given as\n"                  \
     "           {\"text\": ..., \"hex\": ...}: the exact bytes in hexadecimal, and the\n"          \
     "           text they are in Windows-1252 (null when a byte has no character\n"                \
-    "           there: 0x81, 0x8D, 0x8F, 0x90, 0x9D).\n"
+    "           there: 0x81, 0x8D, 0x8F, 0x90, 0x9D).  A failure gives\n"                          \
+    "           {\"ok\": false, \"error\": ...} on standard output as well.\n"
+
+// What every inspect command takes.
+#define BQPACK_INSPECT_HELP                                                                        \
+    "  -q, --quiet  only failures (info, list: no warnings; verify: no report;\n"                  \
+    "           extract: no list of the files written); -v, --verbose undoes it\n"                 \
+    "  SETUP.EXE may be - (standard input).  Names and settings are printed in\n"                  \
+    "  UTF-8; messages show bytes from the installer that are not printable\n"                     \
+    "  ASCII as \\xNN.\n"
 
 const char kInfoUsage[] =
-    "usage: bqpack info SETUP.EXE [--json]\n"
+    "usage: bqpack info SETUP.EXE [--json] [-q]\n"
     "  Shows the package settings of an installer: default folder, flags,\n"
     "  engine program and verbs, the client's window classes and messages,\n"
     "  configuration file name, build folder and file count; and the protections\n"
-    "  the image asks the loader for (Hardening).\n" BQPACK_JSON_HELP "\n" BQPACK_EXIT_STATUS_HELP;
+    "  the image asks the loader for (Hardening).\n" BQPACK_JSON_HELP BQPACK_INSPECT_HELP
+    "\n" BQPACK_EXIT_STATUS_HELP;
 const char kListUsage[] =
-    "usage: bqpack list SETUP.EXE [--json]\n"
+    "usage: bqpack list SETUP.EXE [--json] [-q]\n"
     "  Lists the packaged files and the configuration file: name, expanded and\n"
     "  stored size, ratio, the file's own MD5 (of its expanded bytes, as a checksum\n"
     "  of the installed file gives; \"-\" when it does not expand) and the MD5 of\n"
-    "  the stored stream that the installer checks.\n" BQPACK_JSON_HELP
+    "  the stored stream that the installer checks.\n" BQPACK_JSON_HELP BQPACK_INSPECT_HELP
     "\n" BQPACK_EXIT_STATUS_HELP;
 const char kVerifyUsage[] =
-    "usage: bqpack verify SETUP.EXE [--json]\n"
+    "usage: bqpack verify SETUP.EXE [--json] [-q]\n"
     "  Checks everything extract checks before it writes: every name by the file\n"
     "  name rule (bqpack build's), every stored digest, every pointer and size,\n"
     "  the expansion of every file as the installer does it, and the configuration\n"
     "  template's length and text.  Status 2 on anything extract would refuse.\n" BQPACK_JSON_HELP
-    "\n" BQPACK_EXIT_STATUS_HELP;
+        BQPACK_INSPECT_HELP "\n" BQPACK_EXIT_STATUS_HELP;
 const char kExtractUsage[] =
-    "usage: bqpack extract SETUP.EXE [-d DIR] [--config] [--force]\n"
+    "usage: bqpack extract SETUP.EXE [-d DIR] [--config] [--force] [--json] [-q]\n"
     "  Writes the packaged files into DIR (default: the current folder) after\n"
     "  verifying them, all or nothing: each goes to a new file beside its place,\n"
     "  and all are moved into place only when all are written.\n"
     "  -d DIR     output folder, created when missing (a link to a folder is followed)\n"
     "  --config   also write the configuration file\n"
+    "  --json     say what was written as one JSON object: each file's name (as\n"
+    "             {\"text\": ..., \"hex\": ...}), path and size\n"
     "  --force    replace existing files (never a folder, device or FIFO; a link is\n"
-    "             replaced, not written through)\n"
-    "\n" BQPACK_EXIT_STATUS_HELP;
+    "             replaced, not written through).  Without it an existing file is\n"
+    "             refused: extract writes names the installer chose, not ones you\n"
+    "             named (build, implode and explode replace the one output you\n"
+    "             name, as a compiler does).  The installer itself is never written.\n"
+    "  Names are written as the installer's characters in UTF-8 (on Windows,\n"
+    "  as its bytes in the system code page).\n" BQPACK_INSPECT_HELP "\n" BQPACK_EXIT_STATUS_HELP;
 
 struct Output {
     std::string* out;
     std::string* err;
+    bool json = false; // --json: a failure also gives a JSON object on standard output
 };
 
+// The Output of a command's arguments (--json among its options).
+Output OutputFor(std::string* out, std::string* err, const std::vector<std::string>& args) {
+    Output o{out, err};
+    for (const std::string& a : args)
+        o.json = o.json || a == "--json";
+    return o;
+}
+
 int Usage(const Output& o, const char* command, const std::string& problem) {
-    *o.err += std::string("bqpack ") + command + ": " + problem + " (see bqpack " + command +
-              " --help)\n";
+    const std::string message = std::string(command) + ": " + ShownInputText(problem);
+    *o.err += "bqpack " + message + " (see bqpack " + command + " --help)\n";
+    if (o.json && o.out->empty())
+        *o.out += "{\"ok\": false, \"error\": " + JsonString(message) + "}\n";
     return kExitUsage;
 }
 
 int Fail(const Output& o, const std::string& file, const std::string& problem, int status) {
-    *o.err += "bqpack: " + file + ": " + problem + "\n";
+    const std::string message = ShownInputText(file) + ": " + problem;
+    *o.err += "bqpack: " + message + "\n";
+    if (o.json && o.out->empty())
+        *o.out += "{\"ok\": false, \"error\": " + JsonString(message) + "}\n";
     return status;
 }
 
@@ -106,6 +136,7 @@ struct Args {
     bool config = false;
     bool force = false;
     bool help = false;
+    bool quiet = false; // no report but failures (and what info and list are for)
 };
 
 // Options each command accepts: bit 1 --json, bit 2 -d/--config/--force.
@@ -118,6 +149,8 @@ int ParseArgs(const std::vector<std::string>& args, const char* command, unsigne
         const std::string& a = args[i];
         if (a == "-h" || a == "--help") {
             parsed->help = true;
+        } else if (a == "--quiet" || a == "--verbose") {
+            parsed->quiet = a == "--quiet";
         } else if (a == "--json" && (options & kOptJson)) {
             parsed->json = true;
         } else if (a == "--config" && (options & kOptExtract)) {
@@ -133,6 +166,7 @@ int ParseArgs(const std::vector<std::string>& args, const char* command, unsigne
             parsed->dir = args[++i];
         } else if (a.size() > 1 && a[0] == '-') {
             return Usage(o, command, "unknown option " + a);
+
         } else if (a.empty()) {
             return Usage(o, command, "an empty installer name");
         } else if (parsed->image.empty()) {
@@ -317,6 +351,20 @@ std::string JsonChecksum(const PackageImage& p) {
            ", \"correct\": " + (stored == computed ? "true" : "false") + "}";
 }
 
+// The seal's state as --json names it: "intact", "broken" or "absent".
+std::string SealName(const PackageImage& p) {
+    std::uint8_t computed[16];
+    switch (CheckSeal(p, computed)) {
+    case SealCheck::Intact:
+        return "intact";
+    case SealCheck::Broken:
+        return "broken";
+    case SealCheck::Absent:
+        break;
+    }
+    return "absent";
+}
+
 // An installer stub as it is shipped: its anchor, but no package written
 // into it (no blob section, no seal).
 bool HoldsNoPackage(const PackageImage& p) {
@@ -379,7 +427,7 @@ std::string HardeningJson(const PeImage& pe, const ImageHardening& h) {
 } // namespace
 
 int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
-    const Output o{out, err};
+    const Output o = OutputFor(out, err, arguments);
     Args args;
     std::vector<std::uint8_t> bytes;
     PackageImage p;
@@ -399,9 +447,9 @@ int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::st
         *out += json + ",\n \"fileCount\": " + std::to_string(p.fileCount) +
                 ",\n \"architecture\": " + JsonString(Architecture(p)) +
                 ",\n \"foundBy\": " + JsonString(p.anchored ? "anchor" : "search") +
-                ",\n \"sealed\": " + (p.sealState == kSealPresent ? "true" : "false") +
+                ",\n \"seal\": " + JsonString(SealName(p)) +
                 ",\n \"signed\": " + (p.signature ? "true" : "false") +
-                ",\n \"checksum\": " + JsonString(ChecksumText(p)) +
+                ",\n \"checksum\": " + JsonChecksum(p) +
                 ",\n \"hardening\": " + HardeningJson(p.pe, hardening) + "}\n";
         return kExitOk;
     }
@@ -418,7 +466,10 @@ int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::st
     line("Architecture:", Architecture(p) + (p.pe.pointerBytes == 8 ? " (PE32+)" : " (PE32)"));
     line("Package found by:", p.anchored ? "the stub's anchor"
                                          : "searching the image (an installer linked the old way)");
-    line("Seal:", p.sealState == kSealPresent ? "sealed" : "not sealed");
+    const std::string seal = SealName(p);
+    line("Seal:", seal == "intact"   ? "sealed"
+                  : seal == "broken" ? "sealed, but the seal is broken (see bqpack verify)"
+                                     : "not sealed");
     line("Signature:", p.signature ? "present" : "none");
     line("Checksum:", ChecksumText(p));
     line("Hardening:", HardeningText(p.pe, hardening));
@@ -426,7 +477,7 @@ int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::st
 }
 
 int RunList(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
-    const Output o{out, err};
+    const Output o = OutputFor(out, err, arguments);
     Args args;
     std::vector<std::uint8_t> bytes;
     PackageImage p;
@@ -441,7 +492,7 @@ int RunList(const std::vector<std::string>& arguments, std::string* out, std::st
         std::vector<std::uint8_t> data;
         CheckPackageFile(p, f, &check, &data);
         fileMd5s.push_back(check.expandOk ? FileMd5(data) : "");
-        if (!check.expandOk)
+        if (!check.expandOk && !args.quiet)
             *err += "bqpack: " + args.image + ": " + Printable(f.name) +
                     ": does not expand, so it has no file MD5 (see bqpack verify)\n";
     }
@@ -480,7 +531,7 @@ int RunList(const std::vector<std::string>& arguments, std::string* out, std::st
 }
 
 int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
-    const Output o{out, err};
+    const Output o = OutputFor(out, err, arguments);
     Args args;
     if (int status = ParseArgs(arguments, "verify", kOptJson, o, &args))
         return status;
@@ -492,20 +543,13 @@ int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::
     PackageImage p;
     std::string error;
     if (!LoadFile(args.image, &bytes, &error) ||
-        !ReadPackageImage(bytes.data(), bytes.size(), &p, &error)) {
-        if (args.json)
-            *out += "{\"ok\": false, \"files\": [], \"config\": null, \"problems\": " +
-                    JsonList({error}) + "}\n";
+        !ReadPackageImage(bytes.data(), bytes.size(), &p, &error))
         return Fail(o, args.image, error, kExitInput);
-    }
 
-    if (HoldsNoPackage(p)) {
-        error = "holds no package (it is an installer stub; bqpack build writes one into it)";
-        if (args.json)
-            *out += "{\"ok\": false, \"files\": [], \"config\": null, \"problems\": " +
-                    JsonList({error}) + "}\n";
-        return Fail(o, args.image, error, kExitInput);
-    }
+    if (HoldsNoPackage(p))
+        return Fail(o, args.image,
+                    "holds no package (it is an installer stub; bqpack build writes one into it)",
+                    kExitInput);
 
     // Everything extract checks before it writes: the names by the file
     // name rule, each file's digest and expansion, the template.
@@ -600,7 +644,7 @@ int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::
                 ",\n \"files\": [" + json + ",\n \"seal\": " + JsonString(sealState) +
                 ",\n \"checksum\": " + JsonChecksum(p) + ",\n \"problems\": " + JsonList(problems) +
                 "}\n";
-    } else {
+    } else if (!args.quiet) {
         *out += text;
     }
     if (!problems.empty()) {
@@ -609,18 +653,18 @@ int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::
             first += " (and " + Num(problems.size() - 1) + " more)";
         return Fail(o, args.image, first, kExitInput);
     }
-    if (!args.json)
-        *out += args.image + ": ok\n";
+    if (!args.json && !args.quiet)
+        *out += ShownInputText(args.image) + ": ok\n";
     return kExitOk;
 }
 
 int RunExtract(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
-    const Output o{out, err};
+    const Output o = OutputFor(out, err, arguments);
     Args args;
     std::vector<std::uint8_t> bytes;
     PackageImage p;
     const int status =
-        Begin(arguments, "extract", kOptExtract, kExtractUsage, o, &args, &bytes, &p);
+        Begin(arguments, "extract", kOptExtract | kOptJson, kExtractUsage, o, &args, &bytes, &p);
     if (status != kGoOn)
         return status;
 
@@ -704,10 +748,17 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
     std::size_t failed = 0;
     if (!CommitStaged(&staged, args.force, &failed, &error))
         return Fail(o, Printable(paths[failed]), error + "; nothing was extracted", kExitOutput);
+    std::string json;
     for (std::size_t i = 0; i < names.size(); ++i) {
         const std::size_t size = i < p.files.size() ? p.files[i].expandedSize : p.configLength;
-        *out += "extracted " + ShownInputText(paths[i]) + " (" + Bytes(size) + ")\n";
+        json += std::string(i ? ",\n  " : "\n  ") + "{\"name\": " + JsonImageText(names[i]) +
+                ", \"path\": " + JsonString(ShownInputText(paths[i])) + ", \"size\": " + Num(size) +
+                "}";
+        if (!args.quiet && !args.json)
+            *out += "extracted " + ShownInputText(paths[i]) + " (" + Bytes(size) + ")\n";
     }
+    if (args.json)
+        *out += "{\"ok\": true, \"files\": [" + json + (json.empty() ? "" : "\n") + "]}\n";
     return kExitOk;
 }
 

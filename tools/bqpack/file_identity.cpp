@@ -17,6 +17,8 @@ struct Identity {
 };
 
 bool Identify(const std::string& path, Identity* id) {
+    if (path == "-") // standard input or output, never a file replaced
+        return false;
 #ifdef _WIN32
     // The C runtime's stat has no file number on Windows; the handle has.
     const HANDLE h =

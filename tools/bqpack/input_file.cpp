@@ -5,6 +5,10 @@
 #include <cstring>
 
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace {
 
@@ -33,10 +37,17 @@ InputRead ReadInputFile(const char* path, std::uint64_t limit, std::vector<std::
                         int* error) {
     bytes->clear();
     *error = 0;
-    const InputRead entry = CheckEntry(path, limit, error);
-    if (entry != InputRead::Ok)
-        return entry;
-    std::FILE* file = std::fopen(path, "rb");
+    const bool standardInput = std::strcmp(path, "-") == 0;
+    if (!standardInput) {
+        const InputRead entry = CheckEntry(path, limit, error);
+        if (entry != InputRead::Ok)
+            return entry;
+    }
+#ifdef _WIN32
+    if (standardInput)
+        _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    std::FILE* file = standardInput ? stdin : std::fopen(path, "rb");
     if (!file) {
         *error = errno;
         return InputRead::CannotOpen;
@@ -58,7 +69,8 @@ InputRead ReadInputFile(const char* path, std::uint64_t limit, std::vector<std::
             break;
         }
     }
-    std::fclose(file);
+    if (!standardInput)
+        std::fclose(file);
     return outcome;
 }
 

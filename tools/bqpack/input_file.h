@@ -10,7 +10,8 @@
 
 enum class InputRead { Ok, CannotOpen, NotAFile, TooLarge, CannotRead };
 
-// Reads the file at path into *bytes.  Refuses what its stat shows is no
+// Reads the file at path into *bytes; "-" is standard input, read to its
+// end or to the limit.  Refuses what its stat shows is no
 // regular file or larger than limit bytes, and stops with TooLarge as soon
 // as it holds more than limit bytes (a file that grows while it is read);
 // *error gets errno when opening or reading fails.

@@ -5,6 +5,10 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include "tools/bqpack/input_file.h"
 #include "tools/bqpack/output_file.h"
@@ -31,6 +35,14 @@ bool ReadWholeFile(const char* path, std::vector<std::uint8_t>* data) {
 }
 
 bool WriteWholeFile(const char* path, const std::uint8_t* data, std::size_t size) {
+    if (std::strcmp(path, "-") == 0) {
+        // Standard output: a failed write is found when it is closed (main).
+#ifdef _WIN32
+        _setmode(_fileno(stdout), _O_BINARY);
+#endif
+        std::fwrite(data, 1, size, stdout);
+        return true;
+    }
     std::string why;
     if (WriteOutputFile(path, data, size, &why))
         return true;

@@ -9,9 +9,11 @@
 // The largest input implode and explode take (what one 32-bit stream
 // length counts, as elsewhere in the package).
 enum : std::uint64_t { kMaxCodecInput = 0x7FFFFFFF };
+// "-" is standard input.
 bool ReadWholeFile(const char* path, std::vector<std::uint8_t>* data);
 // Writes through output_file.h: the bytes go to a new file beside path,
 // which replaces path only when complete; on failure path is as it was.
+// "-" is standard output.
 bool WriteWholeFile(const char* path, const std::uint8_t* data, std::size_t size);
 
 // Prints "bqpack: " and the formatted message as one line on standard error.

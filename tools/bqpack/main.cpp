@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 #ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
@@ -37,9 +39,54 @@ void PrintHelp(std::FILE* to) {
     std::fputs("usage: bqpack COMMAND [ARGS...]\n\ncommands:\n", to);
     for (const Command& c : kCommands)
         std::fprintf(to, "  %-10s %s\n", c.name, c.summary);
-    std::fputs("\n'bqpack COMMAND --help' describes a command; 'bqpack --version' (also after\n"
-               "any command) says which bqpack this is.\n\n" BQPACK_EXIT_STATUS_HELP,
+    std::fputs("\n'bqpack help COMMAND' or 'bqpack COMMAND --help' describes a command;\n"
+               "'bqpack --version' (also after any command) says which bqpack this is.\n"
+               "\n"
+               "Every command takes --opt=value as well as --opt value, -q for --quiet,\n"
+               "-v for --verbose where it has one, -j N for --jobs N, and -- to end its\n"
+               "options.  A manifest is UTF-8; the installer holds its names and settings\n"
+               "in Windows-1252 (see bqpack-manifest(5)).\n\n" BQPACK_EXIT_STATUS_HELP,
                to);
+}
+
+// The arguments after the command's name in the one form every command
+// parses: --opt=value becomes --opt and value; -q, -v and -j N (or -jN)
+// become --quiet, --verbose and --jobs N; after --, an argument that
+// begins with - is a file name, and is given as ./NAME.
+std::vector<std::string> CommonForm(int argc, char** argv) {
+    std::vector<std::string> args;
+    bool options = true;
+    for (int i = 0; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (!options) {
+            args.push_back(!a.empty() && a[0] == '-' ? "./" + a : a);
+        } else if (a == "--") {
+            options = false;
+        } else if (a.compare(0, 2, "--") == 0 && a.find('=') != std::string::npos) {
+            const std::size_t eq = a.find('=');
+            args.push_back(a.substr(0, eq));
+            args.push_back(a.substr(eq + 1));
+        } else if (a == "-q") {
+            args.push_back("--quiet");
+        } else if (a == "-v") {
+            args.push_back("--verbose");
+        } else if (a.compare(0, 2, "-j") == 0) {
+            args.push_back("--jobs");
+            if (a.size() > 2)
+                args.push_back(a.substr(2));
+        } else {
+            args.push_back(a);
+        }
+    }
+    return args;
+}
+
+int RunCommand(const Command& c, std::vector<std::string> args) {
+    std::vector<char*> pointers;
+    for (std::string& a : args)
+        pointers.push_back(&a[0]);
+    pointers.push_back(nullptr);
+    return c.run(static_cast<int>(args.size()), pointers.data());
 }
 
 // A standard stream the caller closed is opened on /dev/null the wrong way
@@ -79,8 +126,8 @@ int CloseStandardStreams(int status) {
 }
 
 int Run(int argc, char** argv) {
-    // --version anywhere among the arguments, for every command.
-    for (int i = 1; i < argc; ++i) {
+    // --version anywhere among the options, for every command.
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
             std::puts("bqpack " BQPACK_VERSION);
             return kExitOk;
@@ -90,14 +137,21 @@ int Run(int argc, char** argv) {
         PrintHelp(stderr);
         return kExitUsage;
     }
-    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
-        std::strcmp(argv[1], "help") == 0) {
+    const bool help = std::strcmp(argv[1], "help") == 0;
+    if (help && argc >= 3) {
+        for (const Command& c : kCommands)
+            if (std::strcmp(argv[2], c.name) == 0)
+                return RunCommand(c, {"--help"});
+        Complain("no command '%s' (see bqpack --help)", argv[2]);
+        return kExitUsage;
+    }
+    if (help || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         PrintHelp(stdout);
         return 0;
     }
     for (const Command& c : kCommands)
         if (std::strcmp(argv[1], c.name) == 0)
-            return c.run(argc - 2, argv + 2);
+            return RunCommand(c, CommonForm(argc - 2, argv + 2));
     Complain("unknown command '%s' (see bqpack --help)", argv[1]);
     return kExitUsage;
 }

@@ -307,8 +307,8 @@ TEST_F(Inspect, JsonGivesTextsAsBytesAndAsWindows1252) {
     for (const char* field :
          {"\n \"askForFolder\": 1,", "\n \"schedulerCommand\": 13201,",
           "\n \"shellMessage\": 13210,", "\n \"configLength\": 33,", "\n \"fileCount\": 2,",
-          "\n \"architecture\": \"x86\",\n \"foundBy\": \"search\",\n \"sealed\": false,\n "
-          "\"signed\": false,",
+          "\n \"architecture\": \"x86\",\n \"foundBy\": \"search\",\n \"seal\": \"absent\",\n "
+          "\"signed\": false,\n \"checksum\": {\"stored\": 0, \"computed\": ",
           "\n \"engineClass\": {\"text\": \"BackupRestoreEngineWClassV2\", \"hex\": ",
           "\n \"hardening\": {\"dynamicBase\": false, \"dep\": false, \"highEntropyAslr\": null, "
           "\"terminalServerAware\": false, \"relocations\": false, "
@@ -451,11 +451,15 @@ TEST_F(Inspect, VerifyReportsEveryFile) {
               std::string::npos)
         << r.out;
 
-    // An installer that cannot be read at all still gives a JSON answer.
-    r = Invoke(RunVerify, {"--json", (dir_ / "missing.exe").string()});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, "{\"ok\": false, \"files\": [], \"config\": null, \"problems\": [\"cannot "
-                     "open: No such file or directory\"]}\n");
+    // An installer that cannot be read at all still gives a JSON answer,
+    // the same error object from every command.
+    const std::string missing = (dir_ / "missing.exe").string();
+    for (auto run : {RunVerify, RunInfo, RunList}) {
+        r = Invoke(run, {"--json", missing});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "{\"ok\": false, \"error\": \"" + missing +
+                             ": cannot open: No such file or directory\"}\n");
+    }
 }
 
 TEST_F(Inspect, VerifyRefusesWhatExtractRefuses) {
@@ -658,8 +662,8 @@ TEST_F(Inspect, CommandLineMistakesAreUsageErrors) {
          {"--config", "a.exe"},
          "bqpack verify: unknown option --config (see bqpack verify --help)\n"},
         {RunExtract,
-         {"--json", "a.exe"},
-         "bqpack extract: unknown option --json (see bqpack extract --help)\n"},
+         {"--frobnicate", "a.exe"},
+         "bqpack extract: unknown option --frobnicate (see bqpack extract --help)\n"},
         {RunExtract,
          {"a.exe", "-d", "one", "-d", "two"},
          "bqpack extract: -d given twice (see bqpack extract --help)\n"},

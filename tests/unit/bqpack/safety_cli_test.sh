@@ -152,10 +152,43 @@ truncate -s 2M "$dir/big.bqm"
 expect 2 "big.bqm: larger than 1048576 bytes, too large for a manifest" "$bqpack" build "$dir/big.bqm" --sources-only "$dir/src"
 rm -f "$dir/huge.exe" "$dir/big.bqm"
 
+echo "== one set of habits"
+"$bqpack" help build | grep -q "^usage: bqpack build" || fail "bqpack help build shows no build usage"
+expect 1 "no command 'nope'" "$bqpack" help nope
+expect 0 "" "$bqpack" build "$dir/app.bqm" --stub="$dir/stub.exe" -o "$dir/eq.exe" --jobs=1 -q
+expect 0 "" "$bqpack" build "$dir/app.bqm" --stub "$dir/stub.exe" -o "$dir/j.exe" -j 2 -q
+expect 0 "" "$bqpack" build "$dir/app.bqm" --stub "$dir/stub.exe" -o "$dir/j2.exe" -j2 --quiet
+cmp -s "$dir/eq.exe" "$dir/j.exe" && cmp -s "$dir/eq.exe" "$dir/j2.exe" || fail "the option forms built different installers"
+cp "$dir/mixed.bin" "$dir/-odd.bin"
+(cd "$dir" && "$bqpack" implode -q -- -odd.bin -odd.dcl) || fail "implode -- -odd.bin -odd.dcl"
+[ -s "$dir/-odd.dcl" ] || fail "implode after -- wrote no -odd.dcl"
+"$bqpack" implode -q - - <"$dir/mixed.bin" | "$bqpack" explode -q - - | cmp -s - "$dir/mixed.bin" ||
+    fail "implode - - | explode - - is not a round trip"
+"$bqpack" implode - "$dir/piped.dcl" <"$dir/mixed.bin" 2>"$dir/err" >"$dir/out"
+[ -s "$dir/out" ] && fail "implode printed on standard output: $(cat "$dir/out")"
+grep -q "piped.dcl: .* bytes -> .* bytes" "$dir/err" || fail "implode's summary is not on standard error"
+"$bqpack" info - <"$dir/setup.exe" | grep -q "^File count: *2$" || fail "info - does not read standard input"
+expect 0 "" "$bqpack" verify -q - <"$dir/setup.exe"
+[ -s "$dir/out" ] && fail "verify -q printed $(cat "$dir/out")"
+mkdir "$dir/q"
+expect 0 "" "$bqpack" extract -q "$dir/setup.exe" -d "$dir/q"
+[ -s "$dir/out" ] && fail "extract -q printed $(cat "$dir/out")"
+"$bqpack" extract --json "$dir/setup.exe" -d "$dir/q" --force | grep -q '^{"ok": true, "files": \[$' ||
+    fail "extract --json gives no JSON"
+"$bqpack" info --json "$dir/setup.exe" | grep -q '"seal": "intact"' || fail "info --json names no intact seal"
+"$bqpack" info --json "$dir/setup.exe" | grep -q '"checksum": {"stored": [0-9]*, "computed": [0-9]*, "correct": true}' ||
+    fail "info --json gives no checksum object"
+"$bqpack" verify --json "$dir/setup.exe" | grep -q '"checksum": {"stored": [0-9]*, "computed": [0-9]*, "correct": true}' ||
+    fail "verify --json gives no checksum object"
+for command in info list verify extract; do
+    "$bqpack" $command --json "$dir/missing.exe" 2>/dev/null | grep -q '^{"ok": false, "error": ".*missing.exe: cannot open: ' ||
+        fail "$command --json of a missing installer gives no JSON error object"
+done
+
 echo "== every write to standard output and standard error is checked"
 if [ -w /dev/full ]; then
     for args in "list --json $dir/setup.exe" "info $dir/setup.exe" "verify $dir/setup.exe" \
-        "--help" "--version" "build --help" "implode $dir/one.bin $dir/one.dcl"; do
+        "--help" "--version" "build --help" "implode $dir/one.bin -" "explode $dir/m.dcl -"; do
         # shellcheck disable=SC2086
         "$bqpack" $args >/dev/full 2>"$dir/err"
         status=$?
