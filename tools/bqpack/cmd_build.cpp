@@ -25,8 +25,10 @@
 #include "tools/bqpack/file_identity.h"
 #include "tools/bqpack/generate.h"
 #include "tools/bqpack/input_file.h"
+#include "tools/bqpack/json_text.h"
 #include "tools/bqpack/manifest.h"
 #include "tools/bqpack/output_file.h"
+#include "tools/bqpack/text_encoding.h"
 
 namespace {
 
@@ -34,7 +36,8 @@ const char kUsage[] =
     "usage: bqpack build MANIFEST -o SETUP.EXE [options]\n"
     "       bqpack build MANIFEST --sources-only DIR [options]\n"
     "  -o FILE              the installer to write\n"
-    "  --arch x86|x64       the installer's architecture (default x86, the product)\n"
+    "  --arch x86|x64       the installer's architecture (default: the stub's with\n"
+    "                       --stub, else x86, the product); it must be the stub's\n"
     "  --stub FILE          the installer stub to write the package into (default:\n"
     "                       setup-stub-ARCH.exe beside bqpack, in ../share/bqpack,\n"
     "                       or in a folder of $BQPACK_STUB_PATH)\n"
@@ -43,12 +46,24 @@ const char kUsage[] =
     "  --chunk-size N       bytes per chunk, 1 to 65535 (default 32768)\n"
     "  --jobs N             compression threads (default: one per core)\n"
     "  --depfile FILE       write the inputs read as a make dependency file\n"
-    "  --quiet              no progress on stderr\n"
+    "  -q, --quiet          no progress or warnings on stderr (-v, --verbose: them)\n"
+    "  --json               say what was built as one JSON object on stdout, and\n"
+    "                       a failure as {\"ok\": false, \"error\": ...}\n"
     "  --allow-broken       for tests only: accept broken-* manifest keys\n"
+    "\n"
+    "-o replaces an existing file as a compiler replaces its output, and only when\n"
+    "the build succeeds; no output may be one of the build's inputs.  The manifest\n"
+    "is UTF-8; names and text settings go into the installer as Windows-1252.\n"
     "\n" BQPACK_EXIT_STATUS_HELP "A bad manifest or stub is a damaged input (2).\n";
 
+// --json: a failure also gives {"ok": false, "error": ...} on standard output.
+bool FailAsJson = false;
+
 int Fail(const std::string& message, int status) {
-    std::fprintf(stderr, "bqpack: %s\n", message.c_str());
+    const std::string shown = ShownInputText(message);
+    std::fprintf(stderr, "bqpack: %s\n", shown.c_str());
+    if (FailAsJson)
+        std::printf("{\"ok\": false, \"error\": %s}\n", JsonString(shown).c_str());
     return status;
 }
 
@@ -213,6 +228,21 @@ std::string OutputOverInput(const Manifest& m, const std::string& stubPath,
     return "";
 }
 
+// --json: what was built, as one object on standard output.
+void PrintBuilt(const std::string& key, const std::string& where, const std::string& arch,
+                const PackageLayout& layout) {
+    std::string json =
+        "{\"ok\": true, " + JsonString(key) + ": " + JsonString(ShownInputText(where)) +
+        (arch.empty() ? "" : ", \"architecture\": " + JsonString(arch)) + ",\n \"files\": [";
+    for (std::size_t i = 0; i < layout.files.size(); ++i) {
+        const PackedFile& f = layout.files[i];
+        json += std::string(i ? ",\n  " : "\n  ") + "{\"name\": " + JsonImageText(f.name) +
+                ", \"expandedSize\": " + std::to_string(f.expandedSize) +
+                ", \"storedSize\": " + std::to_string(f.storedSize) + "}";
+    }
+    std::printf("%s%s]}\n", json.c_str(), layout.files.empty() ? "" : "\n");
+}
+
 // What the manifest allows but is likely a mistake, once the build has
 // succeeded (a failure says one line only).
 void ShowWarnings(const Manifest& manifest, bool quiet) {
@@ -272,8 +302,10 @@ int CmdBuild(int argc, char** argv) {
             if (!value(&v) || !ParseCount(v.c_str(), 256, &n))
                 return UsageError("--jobs needs a number from 1 to 256");
             generate.writer.threads = unsigned(n);
-        } else if (a == "--quiet") {
-            generate.progress = false;
+        } else if (a == "--quiet" || a == "--verbose") {
+            generate.progress = a == "--verbose";
+        } else if (a == "--json") {
+            FailAsJson = true;
         } else if (a == "--allow-broken") {
             manifestOptions.allowBroken = true;
         } else if (a == "-h" || a == "--help") {
@@ -297,7 +329,7 @@ int CmdBuild(int argc, char** argv) {
     // Everything that can be found wrong before the compression is checked
     // first: the output's folder, the stub, the manifest.
     std::vector<std::uint8_t> stub;
-    std::string error;
+    std::string error, stubArch;
     if (!sourcesDir.empty()) {
         if (!IsDirectory(sourcesDir))
             return Fail(sourcesDir + ": no such folder", kExitOutput);
@@ -320,13 +352,10 @@ int CmdBuild(int argc, char** argv) {
         }
         if (!ReadFile(stubPath, &stub, &why))
             return Fail(stubPath + ": " + why, kExitInput);
-        std::string stubArch;
         if (!CheckStub(stub.data(), stub.size(), &stubArch, &why))
             return Fail(stubPath + ": " + why, kExitInput);
         if (!arch.empty() && arch != stubArch)
             return Fail(stubPath + ": an " + stubArch + " stub, not " + arch, kExitInput);
-        if (generate.progress)
-            std::fprintf(stderr, "bqpack: stub %s (%s)\n", stubPath.c_str(), stubArch.c_str());
     }
 
     Manifest manifest;
@@ -345,17 +374,25 @@ int CmdBuild(int argc, char** argv) {
     const std::string overInput = OutputOverInput(manifest, stubPath, outputs);
     if (!overInput.empty())
         return UsageError(overInput);
+    // Progress begins once nothing more can be found wrong without work, so
+    // that a failure until here is one line.
+    if (generate.progress && !stubPath.empty())
+        std::fprintf(stderr, "bqpack: stub %s (%s)\n", ShownInputText(stubPath).c_str(),
+                     stubArch.c_str());
 
     std::vector<std::string> inputs;
     if (!sourcesDir.empty()) {
         bool outputFailed = false;
-        if (!GenerateSources(manifest, generate, sourcesDir, &inputs, nullptr, &error,
+        PackageLayout layout;
+        if (!GenerateSources(manifest, generate, sourcesDir, &inputs, &layout, &error,
                              &outputFailed))
             return Fail(error, outputFailed ? kExitOutput : kExitInput);
         if (!depfile.empty() &&
             !WriteDepfile(depfile, sourcesDir + "/" + kGeneratedTableSource, inputs))
             return Fail(depfile + ": cannot write", kExitOutput);
         ShowWarnings(manifest, !generate.progress);
+        if (FailAsJson)
+            PrintBuilt("sources", sourcesDir, "", layout);
         return kExitOk;
     }
 
@@ -375,5 +412,7 @@ int CmdBuild(int argc, char** argv) {
     if (!depfile.empty() && !WriteDepfile(depfile, output, inputs))
         return Fail(depfile + ": cannot write", kExitOutput);
     ShowWarnings(manifest, !generate.progress);
+    if (FailAsJson)
+        PrintBuilt("output", output, stubArch, layout);
     return kExitOk;
 }

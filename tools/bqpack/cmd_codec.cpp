@@ -6,7 +6,9 @@
 #include "tools/bqpack/exit_status.h"
 #include "tools/bqpack/file_identity.h"
 #include "tools/bqpack/io.h"
+#include "tools/bqpack/json_text.h"
 #include "tools/bqpack/output_file.h"
+#include "tools/bqpack/text_encoding.h"
 
 #include <cstdio>
 #include <cstring>
@@ -17,7 +19,8 @@
 namespace {
 
 const char kImplodeUsage[] =
-    "usage: bqpack implode [--literals binary|ascii] [--dictionary 1024|2048|4096] [-q] IN OUT\n"
+    "usage: bqpack implode [--literals binary|ascii] [--dictionary 1024|2048|4096] [-q] [--json]\n"
+    "                      IN OUT\n"
     "\n"
     "Compresses IN into one raw DCL implode stream in OUT (no chunk headers); - as\n"
     "IN or OUT is standard input or output.  A raw stream carries no checksum: a\n"
@@ -31,10 +34,12 @@ const char kImplodeUsage[] =
     "a compiler replaces its output; it must be a regular file (or a link, which\n"
     "is replaced, not written through) and never IN.\n"
     "  -q, --quiet   no summary on standard error (-v, --verbose: the summary)\n"
+    "  --json        the summary as one JSON object on standard output, and a\n"
+    "                failure as {\"ok\": false, \"error\": ...}\n"
     "\n" BQPACK_EXIT_STATUS_HELP;
 
 const char kExplodeUsage[] =
-    "usage: bqpack explode [--partial] [-q] IN OUT\n"
+    "usage: bqpack explode [--partial] [-q] [--json] IN OUT\n"
     "\n"
     "Expands the raw DCL implode stream in IN into OUT; - as IN or OUT is standard\n"
     "input or output.  Bytes after the stream's end code are ignored, with a\n"
@@ -44,6 +49,8 @@ const char kExplodeUsage[] =
     "output; it must be a regular file (or a link, which is replaced, not written\n"
     "through) and never IN.\n"
     "  -q, --quiet  no warning about bytes after the end code (-v, --verbose: it)\n"
+    "  --json       sizes and bytes after the end code as one JSON object on\n"
+    "               standard output, and a failure as {\"ok\": false, \"error\": ...}\n"
     "  --partial   when the stream cannot be expanded, still write the bytes decoded\n"
     "              before the failure to OUT (without it, OUT is left as it was)\n"
     "\n" BQPACK_EXIT_STATUS_HELP
@@ -132,10 +139,13 @@ bool CheckTarget(const char* path) {
 // What both commands do once their arguments are read: IN and OUT are
 // given, OUT may be written, and IN is read whole into *in.  Returns the
 // status to end with, or kExitOk to go on.
-int OpenInput(const char* usage, const char* const files[2], int fileCount,
+int OpenInput(const char* usage, const char* const files[2], int fileCount, bool json,
               std::vector<std::uint8_t>* in) {
+    AnswerFailuresInJson(json);
     if (fileCount < 2)
         return Usage(usage, "expects IN and OUT", "");
+    if (json && std::strcmp(files[1], "-") == 0)
+        return Usage(usage, "--json and - as OUT would both write to standard output", "");
     if (!CheckTarget(files[1]))
         return kExitOutput;
     const std::vector<CommandInput> inputs = {{files[0], "IN"}};
@@ -156,11 +166,13 @@ int CmdImplode(int argc, char** argv) {
     int mode = -1, dictBits = -1;
     const char* files[2] = {nullptr, nullptr};
     int fileCount = 0;
-    bool quiet = false;
+    bool quiet = false, json = false;
     for (int i = 0; i < argc; ++i) {
         const char* a = argv[i];
         if (std::strcmp(a, "--quiet") == 0 || std::strcmp(a, "--verbose") == 0) {
             quiet = a[2] == 'q';
+        } else if (std::strcmp(a, "--json") == 0) {
+            json = true;
         } else if (std::strcmp(a, "--literals") == 0 || std::strcmp(a, "--dictionary") == 0) {
             if (i + 1 >= argc)
                 return Usage(kImplodeUsage, "missing value after ", a);
@@ -193,7 +205,7 @@ int CmdImplode(int argc, char** argv) {
         }
     }
     std::vector<std::uint8_t> in;
-    if (int status = OpenInput(kImplodeUsage, files, fileCount, &in))
+    if (int status = OpenInput(kImplodeUsage, files, fileCount, json, &in))
         return status;
     std::vector<std::uint8_t> best;
     std::uint32_t bestMode = 0, bestBits = 0;
@@ -222,10 +234,17 @@ int CmdImplode(int argc, char** argv) {
     }
     if (!WriteWholeFile(files[1], best.data(), best.size()))
         return kExitOutput;
-    if (!quiet)
+    const char* literals = bestMode == DCL_LITERALS_ASCII ? "ascii" : "binary";
+    if (json)
+        std::printf("{\"ok\": true, \"output\": %s, \"inputSize\": %lu, \"outputSize\": %lu, "
+                    "\"literals\": \"%s\", \"dictionary\": %u}\n",
+                    JsonString(ShownInputText(files[1])).c_str(),
+                    static_cast<unsigned long>(in.size()), static_cast<unsigned long>(best.size()),
+                    literals, 1u << (bestBits + 6));
+    else if (!quiet)
         Complain("%s: %lu bytes -> %lu bytes (%s literals, %u-byte dictionary)", files[1],
                  static_cast<unsigned long>(in.size()), static_cast<unsigned long>(best.size()),
-                 bestMode == DCL_LITERALS_ASCII ? "ascii" : "binary", 1u << (bestBits + 6));
+                 literals, 1u << (bestBits + 6));
     return kExitOk;
 }
 
@@ -236,10 +255,12 @@ int CmdExplode(int argc, char** argv) {
     }
     const char* files[2] = {nullptr, nullptr};
     int fileCount = 0;
-    bool partial = false, quiet = false;
+    bool partial = false, quiet = false, json = false;
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--partial") == 0)
             partial = true;
+        else if (std::strcmp(argv[i], "--json") == 0)
+            json = true;
         else if (std::strcmp(argv[i], "--quiet") == 0 || std::strcmp(argv[i], "--verbose") == 0)
             quiet = argv[i][2] == 'q';
         else if (argv[i][0] == '-' && argv[i][1] != '\0')
@@ -250,7 +271,7 @@ int CmdExplode(int argc, char** argv) {
             files[fileCount++] = argv[i];
     }
     std::vector<std::uint8_t> in;
-    if (int status = OpenInput(kExplodeUsage, files, fileCount, &in))
+    if (int status = OpenInput(kExplodeUsage, files, fileCount, json, &in))
         return status;
     Output out{{in.data(), in.size()}, {}, true, 0};
     std::unique_ptr<DclState> state(new DclState);
@@ -263,7 +284,14 @@ int CmdExplode(int argc, char** argv) {
     switch (result) {
     case DCL_OK: {
         const std::size_t end = StreamEnd(in, state.get());
-        if (end < in.size() && !quiet)
+        if (json)
+            std::printf("{\"ok\": true, \"output\": %s, \"inputSize\": %lu, \"outputSize\": "
+                        "%lu, \"bytesAfterEndCode\": %lu}\n",
+                        JsonString(ShownInputText(files[1])).c_str(),
+                        static_cast<unsigned long>(in.size()),
+                        static_cast<unsigned long>(out.bytes.size()),
+                        static_cast<unsigned long>(in.size() - end));
+        else if (end < in.size() && !quiet)
             Complain("%s: warning: %lu bytes after the end code (at offset %lu) were ignored",
                      files[0], static_cast<unsigned long>(in.size() - end),
                      static_cast<unsigned long>(end));

@@ -11,15 +11,28 @@
 #endif
 
 #include "tools/bqpack/input_file.h"
+#include "tools/bqpack/json_text.h"
 #include "tools/bqpack/output_file.h"
+#include "tools/bqpack/text_encoding.h"
+
+namespace {
+bool ComplainInJson = false;
+} // namespace
+
+void AnswerFailuresInJson(bool json) {
+    ComplainInJson = json;
+}
 
 void Complain(const char* format, ...) {
-    std::fputs("bqpack: ", stderr);
+    char text[4096];
     va_list args;
     va_start(args, format);
-    std::vfprintf(stderr, format, args);
+    std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    std::fputc('\n', stderr);
+    const std::string shown = ShownInputText(text);
+    std::fprintf(stderr, "bqpack: %s\n", shown.c_str());
+    if (ComplainInJson)
+        std::printf("{\"ok\": false, \"error\": %s}\n", JsonString(shown).c_str());
 }
 
 bool ReadWholeFile(const char* path, std::vector<std::uint8_t>* data) {

@@ -16,7 +16,11 @@ bool ReadWholeFile(const char* path, std::vector<std::uint8_t>* data);
 // "-" is standard output.
 bool WriteWholeFile(const char* path, const std::uint8_t* data, std::size_t size);
 
-// Prints "bqpack: " and the formatted message as one line on standard error.
+// Prints "bqpack: " and the formatted message as one line on standard error
+// (control characters and bytes that are not UTF-8 as \xNN); after
+// AnswerFailuresInJson(true), also {"ok": false, "error": ...} on standard
+// output.
+void AnswerFailuresInJson(bool json);
 void Complain(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))

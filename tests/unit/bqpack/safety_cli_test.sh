@@ -185,6 +185,21 @@ for command in info list verify extract; do
         fail "$command --json of a missing installer gives no JSON error object"
 done
 
+"$write_stub" x64 "$dir/stub64.exe"
+"$bqpack" build "$dir/app.bqm" --stub "$dir/stub64.exe" -o "$dir/x64.exe" -q --json >"$dir/out" ||
+    fail "build with an x64 stub and no --arch failed"
+grep -q '"architecture": "x64"' "$dir/out" || fail "build --json: $(cat "$dir/out")"
+grep -q '{"name": {"text": "Mixed.bin", "hex": "4d697865642e62696e"}, "expandedSize": ' "$dir/out" ||
+    fail "build --json names no files: $(cat "$dir/out")"
+expect 2 "an x64 stub, not x86" "$bqpack" build "$dir/app.bqm" --stub "$dir/stub64.exe" --arch x86 -o "$dir/o.exe"
+"$bqpack" build "$dir/app.bqm" --stub "$dir/stub64.exe" --arch x86 -o "$dir/o.exe" --json 2>/dev/null |
+    grep -q '^{"ok": false, "error": ".*an x64 stub, not x86"}$' || fail "build --json gives no error object"
+"$bqpack" implode --json "$dir/mixed.bin" "$dir/j.dcl" | grep -q '^{"ok": true, .*"literals": ' ||
+    fail "implode --json"
+"$bqpack" explode --json "$dir/j.dcl" "$dir/j.bin" | grep -q '"bytesAfterEndCode": 0}$' || fail "explode --json"
+"$bqpack" explode --json "$dir/mixed.bin" "$dir/j.bin" 2>/dev/null | grep -q '^{"ok": false, "error": ".*decoder result' ||
+    fail "explode --json gives no error object"
+
 echo "== every write to standard output and standard error is checked"
 if [ -w /dev/full ]; then
     for args in "list --json $dir/setup.exe" "info $dir/setup.exe" "verify $dir/setup.exe" \
