@@ -42,10 +42,12 @@ void PrintHelp(std::FILE* to) {
     std::fputs("\n'bqpack help COMMAND' or 'bqpack COMMAND --help' describes a command;\n"
                "'bqpack --version' (also after any command) says which bqpack this is.\n"
                "\n"
-               "Every command takes --opt=value as well as --opt value, -q for --quiet,\n"
-               "-v for --verbose where it has one, -j N for --jobs N, and -- to end its\n"
-               "options.  A manifest is UTF-8; the installer holds its names and settings\n"
-               "in Windows-1252 (see bqpack-manifest(5)).\n\n" BQPACK_EXIT_STATUS_HELP,
+               "Every command takes --json, -q (--quiet), -v (--verbose), --opt=value as\n"
+               "well as --opt value, and -- to end its options; build takes -j N (--jobs).\n"
+               "A manifest is UTF-8; the installer holds its names and settings in\n"
+               "Windows-1252 (see bqpack-manifest(5)).  No command writes over one of its\n"
+               "inputs; build, implode and explode replace the output named, extract\n"
+               "replaces existing files only with --force.\n\n" BQPACK_EXIT_STATUS_HELP,
                to);
 }
 
