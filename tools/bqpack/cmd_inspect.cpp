@@ -71,10 +71,11 @@ const char kVerifyUsage[] =
     "  template's length and text.  Status 2 on anything extract would refuse.\n" BQPACK_JSON_HELP
         BQPACK_INSPECT_HELP "\n" BQPACK_EXIT_STATUS_HELP;
 const char kExtractUsage[] =
-    "usage: bqpack extract SETUP.EXE [-d DIR] [--config] [--force] [--json] [-q]\n"
-    "  Writes the packaged files into DIR (default: the current folder) after\n"
-    "  verifying them, all or nothing: each goes to a new file beside its place,\n"
-    "  and all are moved into place only when all are written.\n"
+    "usage: bqpack extract SETUP.EXE [NAME...] [-d DIR] [--config] [--force] [--json] [-q]\n"
+    "  Writes the packaged files (the NAMEs given, or all) into DIR (default: the\n"
+    "  current folder) after verifying them, all or nothing: each goes to a new\n"
+    "  file beside its place, and all are moved into place only when all are\n"
+    "  written.  A NAME may be the configuration file's.\n"
     "  -d DIR     output folder, created when missing (a link to a folder is followed)\n"
     "  --config   also write the configuration file\n"
     "  --json     say what was written as one JSON object: each file's name (as\n"
@@ -136,7 +137,8 @@ struct Args {
     bool config = false;
     bool force = false;
     bool help = false;
-    bool quiet = false; // no report but failures (and what info and list are for)
+    bool quiet = false;            // no report but failures (and what info and list are for)
+    std::vector<std::string> only; // extract: the files named, as the command line spells them
 };
 
 // Options each command accepts: bit 1 --json, bit 2 -d/--config/--force.
@@ -171,6 +173,8 @@ int ParseArgs(const std::vector<std::string>& args, const char* command, unsigne
             return Usage(o, command, "an empty installer name");
         } else if (parsed->image.empty()) {
             parsed->image = a;
+        } else if (options & kOptExtract) {
+            parsed->only.push_back(a);
         } else {
             return Usage(o, command, "more than one installer given");
         }
@@ -309,6 +313,17 @@ bool CheckConfigTemplate(const PackageImage& p, std::string* problem) {
         }
     }
     return true;
+}
+
+// A name from the installer as the command line spells it: UTF-8 on
+// Linux, the system code page's bytes on Windows.
+std::string CommandLineName(const std::string& name) {
+#ifdef _WIN32
+    return name;
+#else
+    std::string utf8;
+    return Windows1252ToUtf8(name, &utf8) ? utf8 : name;
+#endif
 }
 
 // The names extract writes: the packaged files, then the configuration file.
@@ -668,10 +683,28 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
     if (status != kGoOn)
         return status;
 
+    // The files named on the command line, or all of them: indices into
+    // names (the packaged files, then the configuration file).
+    std::vector<std::size_t> pick;
+    bool withConfig = args.config;
+    const std::vector<std::string> all = OutputNames(p, true);
+    for (const std::string& wanted : args.only) {
+        std::size_t i = 0;
+        while (i < all.size() && !SameFileName(CommandLineName(all[i]), wanted))
+            ++i;
+        if (i == all.size())
+            return Fail(o, args.image, "holds no file named \"" + wanted + "\"", kExitInput);
+        withConfig = withConfig || i == p.files.size();
+        pick.push_back(i);
+    }
+    const std::vector<std::string> names = OutputNames(p, withConfig);
+    if (args.only.empty())
+        for (std::size_t i = 0; i < names.size(); ++i)
+            pick.push_back(i);
+
     // Everything is checked before anything is written: names, digests,
     // expansion, the template, and that no output exists already.
-    const std::vector<std::string> names = OutputNames(p, args.config);
-    if (args.config) {
+    if (withConfig) {
         std::string problem;
         if (!CheckConfigTemplate(p, &problem))
             return Fail(o, args.image, problem, kExitInput);
@@ -701,7 +734,8 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
         prefix += kSeparator;
     std::vector<std::string> paths;
     const std::vector<CommandInput> inputs = {{args.image, "the installer"}};
-    for (const std::string& name : names) {
+    for (std::size_t i : pick) {
+        const std::string& name = names[i];
 #ifdef _WIN32
         const std::string path = prefix + name; // the system code page's bytes, as setup writes
 #else
@@ -726,8 +760,9 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
     // All or nothing: every file goes to a new name beside its target, and
     // only when all are written are they moved into place (an existing
     // entry, with --force, is replaced, never written through).
-    std::vector<StagedFile> staged(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i) {
+    std::vector<StagedFile> staged(pick.size());
+    for (std::size_t k = 0; k < pick.size(); ++k) {
+        const std::size_t i = pick[k];
         std::vector<std::uint8_t> data;
         if (i < p.files.size()) {
             FileCheck check;
@@ -740,22 +775,23 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
             const std::uint8_t* text = ConfigText(p);
             data.assign(text, text + p.configLength);
         }
-        if (!StageFile(paths[i], data.data(), data.size(), &staged[i], &error)) {
+        if (!StageFile(paths[k], data.data(), data.size(), &staged[k], &error)) {
             DiscardStaged(&staged);
-            return Fail(o, Printable(paths[i]), error + "; nothing was extracted", kExitOutput);
+            return Fail(o, Printable(paths[k]), error + "; nothing was extracted", kExitOutput);
         }
     }
     std::size_t failed = 0;
     if (!CommitStaged(&staged, args.force, &failed, &error))
         return Fail(o, Printable(paths[failed]), error + "; nothing was extracted", kExitOutput);
     std::string json;
-    for (std::size_t i = 0; i < names.size(); ++i) {
+    for (std::size_t k = 0; k < pick.size(); ++k) {
+        const std::size_t i = pick[k];
         const std::size_t size = i < p.files.size() ? p.files[i].expandedSize : p.configLength;
-        json += std::string(i ? ",\n  " : "\n  ") + "{\"name\": " + JsonImageText(names[i]) +
-                ", \"path\": " + JsonString(ShownInputText(paths[i])) + ", \"size\": " + Num(size) +
+        json += std::string(k ? ",\n  " : "\n  ") + "{\"name\": " + JsonImageText(names[i]) +
+                ", \"path\": " + JsonString(ShownInputText(paths[k])) + ", \"size\": " + Num(size) +
                 "}";
         if (!args.quiet && !args.json)
-            *out += "extracted " + ShownInputText(paths[i]) + " (" + Bytes(size) + ")\n";
+            *out += "extracted " + ShownInputText(paths[k]) + " (" + Bytes(size) + ")\n";
     }
     if (args.json)
         *out += "{\"ok\": true, \"files\": [" + json + (json.empty() ? "" : "\n") + "]}\n";

@@ -14,6 +14,7 @@
 #include "digest/md5.h"
 #include "package/chunk_stream.h"
 #include "tools/bqpack/input_file.h"
+#include "tools/bqpack/text_encoding.h"
 #include "tools/bqpack/package_table_text.h"
 
 const char* const kGeneratedTableSource = "package_table.cpp";
@@ -150,7 +151,7 @@ bool WriteBlobRegion(const Manifest& manifest, const GenerateOptions& options, O
             *error = At(manifest, file.line) + file.source + ": " + why;
             return false;
         }
-        std::vector<std::uint8_t> stream = Compress(input, options, file.name);
+        std::vector<std::uint8_t> stream = Compress(input, options, ShownImageText(file.name));
         if (stream.size() > kMaxFileSize) {
             *error = At(manifest, file.line) + file.source + ": stored stream too large";
             return false;

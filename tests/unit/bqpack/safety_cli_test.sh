@@ -175,6 +175,11 @@ expect 0 "" "$bqpack" extract -q "$dir/setup.exe" -d "$dir/q"
 [ -s "$dir/out" ] && fail "extract -q printed $(cat "$dir/out")"
 "$bqpack" extract --json "$dir/setup.exe" -d "$dir/q" --force | grep -q '^{"ok": true, "files": \[$' ||
     fail "extract --json gives no JSON"
+mkdir "$dir/named"
+expect 0 "" "$bqpack" extract -q "$dir/setup.exe" One.bin Bramblequist.inz -d "$dir/named"
+[ "$(cd "$dir/named" && echo *)" = "Bramblequist.inz One.bin" ] || fail "extract of named files wrote $(ls "$dir/named")"
+cmp -s "$dir/named/One.bin" "$dir/one.bin" || fail "extract of a named file wrote other bytes"
+expect 2 'holds no file named "nope"' "$bqpack" extract "$dir/setup.exe" nope -d "$dir/named"
 "$bqpack" info --json "$dir/setup.exe" | grep -q '"seal": "intact"' || fail "info --json names no intact seal"
 "$bqpack" info --json "$dir/setup.exe" | grep -q '"checksum": {"stored": [0-9]*, "computed": [0-9]*, "correct": true}' ||
     fail "info --json gives no checksum object"
