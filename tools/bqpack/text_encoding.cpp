@@ -65,9 +65,11 @@ std::string NotUtf8(const std::string& text, std::size_t i) {
            ") is not UTF-8";
 }
 
-} // namespace
-
-bool CheckUtf8(const std::string& text, std::string* why) {
+// Calls each(character) for every character of the UTF-8 text, in order,
+// while it returns true.  False with *why at the first byte that is not
+// UTF-8, or when each returns false (having set *why).
+template <typename Each>
+bool ForEachCharacter(const std::string& text, std::string* why, Each each) {
     for (std::size_t i = 0; i < text.size();) {
         std::uint32_t c = 0;
         const std::size_t length = DecodeUtf8(text, i, &c);
@@ -76,37 +78,36 @@ bool CheckUtf8(const std::string& text, std::string* why) {
             return false;
         }
         i += length;
+        if (!each(c))
+            return false;
     }
     return true;
 }
 
+} // namespace
+
+bool CheckUtf8(const std::string& text, std::string* why) {
+    return ForEachCharacter(text, why, [](std::uint32_t) { return true; });
+}
+
 bool Utf8ToWindows1252(const std::string& utf8, std::string* bytes, std::string* why) {
     bytes->clear();
-    for (std::size_t i = 0; i < utf8.size();) {
-        std::uint32_t c = 0;
-        const std::size_t length = DecodeUtf8(utf8, i, &c);
-        if (length == 0) {
-            *why = NotUtf8(utf8, i);
-            return false;
-        }
-        i += length;
+    return ForEachCharacter(utf8, why, [bytes, why](std::uint32_t c) {
         if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
             bytes->push_back(static_cast<char>(c));
-            continue;
+            return true;
         }
-        int found = -1;
-        for (int b = 0x80; b < 0xA0 && found < 0; ++b)
-            if (Windows1252(static_cast<unsigned char>(b)) == c)
-                found = b;
-        if (found < 0) {
-            char code[16];
-            std::snprintf(code, sizeof code, "U+%04X", unsigned(c));
-            *why = std::string("the character ") + code + " has no Windows-1252 form";
-            return false;
+        for (int b = 0x80; b < 0xA0; ++b) {
+            if (Windows1252(static_cast<unsigned char>(b)) == c) {
+                bytes->push_back(static_cast<char>(b));
+                return true;
+            }
         }
-        bytes->push_back(static_cast<char>(found));
-    }
-    return true;
+        char code[16];
+        std::snprintf(code, sizeof code, "U+%04X", unsigned(c));
+        *why = std::string("the character ") + code + " has no Windows-1252 form";
+        return false;
+    });
 }
 
 bool Windows1252ToUtf8(const std::string& bytes, std::string* utf8) {
