@@ -346,6 +346,18 @@ TEST_F(Inspect, NamesFromTheImageAreShownEscaped) {
                          " does not follow its marker \"XXXa\\x1b[2J\"b\\xe9XXX\"\n");
 }
 
+TEST_F(Inspect, AnInstallerLinkedTheOldWayMayCarryTheLinkersSymbols) {
+    // What follows the sections is damage only in an image written into the
+    // stub; a linker leaves its symbol table there.
+    InspectPackage package;
+    package.files.push_back(PlainFile("a.txt", {1, 2, 3}));
+    InspectImage image = BuildInspectImage(package);
+    image.bytes.insert(image.bytes.end(), 300, 0x2E);
+    const Result r = Invoke(RunVerify, {Save(image)});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Seal: not sealed\n"), std::string::npos) << r.out;
+}
+
 TEST_F(Inspect, EmptyPackageIsFoundThroughItsTexts) {
     InspectPackage package;
     package.configText = std::string(4096, 'x');
