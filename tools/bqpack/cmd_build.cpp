@@ -56,13 +56,13 @@ const char kUsage[] =
     "is UTF-8; names and text settings go into the installer as Windows-1252.\n"
     "\n" BQPACK_EXIT_STATUS_HELP "A bad manifest or stub is a damaged input (2).\n";
 
-// --json: a failure also gives {"ok": false, "error": ...} on standard output.
-bool FailAsJson = false;
+// --json: what was built, or {"ok": false, "error": ...}, on standard output.
+bool AnswerInJson = false;
 
 int Fail(const std::string& message, int status) {
     const std::string shown = ShownInputText(message);
     std::fprintf(stderr, "bqpack: %s\n", shown.c_str());
-    if (FailAsJson)
+    if (AnswerInJson)
         std::printf("{\"ok\": false, \"error\": %s}\n", JsonString(shown).c_str());
     return status;
 }
@@ -216,8 +216,8 @@ std::string OutputOverInput(const Manifest& m, const std::string& stubPath,
     std::vector<CommandInput> inputs = {{m.path, "the manifest"},
                                         {m.config, "the configuration template"}};
     for (const ManifestFile& f : m.files)
-        inputs.push_back({f.source, "the source of packed file " + f.name + " (line " +
-                                        std::to_string(f.line) + ")"});
+        inputs.push_back({f.source, "the source of packed file " + ShownImageText(f.name) +
+                                        " (line " + std::to_string(f.line) + ")"});
     if (!stubPath.empty())
         inputs.push_back({stubPath, "the installer stub"});
     for (std::size_t i = 0; i < outputs.size(); ++i) {
@@ -305,7 +305,7 @@ int CmdBuild(int argc, char** argv) {
         } else if (a == "--quiet" || a == "--verbose") {
             generate.progress = a == "--verbose";
         } else if (a == "--json") {
-            FailAsJson = true;
+            AnswerInJson = true;
         } else if (a == "--allow-broken") {
             manifestOptions.allowBroken = true;
         } else if (a == "-h" || a == "--help") {
@@ -391,7 +391,7 @@ int CmdBuild(int argc, char** argv) {
             !WriteDepfile(depfile, sourcesDir + "/" + kGeneratedTableSource, inputs))
             return Fail(depfile + ": cannot write", kExitOutput);
         ShowWarnings(manifest, !generate.progress);
-        if (FailAsJson)
+        if (AnswerInJson)
             PrintBuilt("sources", sourcesDir, "", layout);
         return kExitOk;
     }
@@ -412,7 +412,7 @@ int CmdBuild(int argc, char** argv) {
     if (!depfile.empty() && !WriteDepfile(depfile, output, inputs))
         return Fail(depfile + ": cannot write", kExitOutput);
     ShowWarnings(manifest, !generate.progress);
-    if (FailAsJson)
+    if (AnswerInJson)
         PrintBuilt("output", output, stubArch, layout);
     return kExitOk;
 }

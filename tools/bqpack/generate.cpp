@@ -14,8 +14,8 @@
 #include "digest/md5.h"
 #include "package/chunk_stream.h"
 #include "tools/bqpack/input_file.h"
-#include "tools/bqpack/text_encoding.h"
 #include "tools/bqpack/package_table_text.h"
+#include "tools/bqpack/text_encoding.h"
 
 const char* const kGeneratedTableSource = "package_table.cpp";
 const char* const kGeneratedTableHeader = "package_table.h";

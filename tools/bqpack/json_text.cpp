@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "tools/bqpack/text_encoding.h"
+
 namespace {
 
 // Characters of 0x80 to 0x9F; 0 where the code page has none.
@@ -18,6 +20,9 @@ void AppendCharacter(std::uint32_t c, std::string* json) {
         *json += static_cast<char>(c);
     } else if (c >= 0x20 && c < 0x7F) {
         *json += static_cast<char>(c);
+    } else if (c > 0xFFFF) { // a surrogate pair
+        AppendCharacter(0xD800 + ((c - 0x10000) >> 10), json);
+        AppendCharacter(0xDC00 + ((c - 0x10000) & 0x3FF), json);
     } else {
         char escape[8];
         std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
@@ -33,10 +38,14 @@ std::uint32_t Windows1252(unsigned char byte) {
     return byte;
 }
 
-std::string JsonString(const std::string& ascii) {
+std::string JsonString(const std::string& text) {
     std::string json = "\"";
-    for (unsigned char c : ascii)
-        AppendCharacter(c, &json);
+    for (std::size_t i = 0; i < text.size();) {
+        std::uint32_t c = 0;
+        const std::size_t length = DecodeUtf8(text, i, &c);
+        AppendCharacter(length ? c : static_cast<unsigned char>(text[i]), &json);
+        i += length ? length : 1;
+    }
     return json + "\"";
 }
 

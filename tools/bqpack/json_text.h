@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <string>
 
-// A JSON string of ASCII text (other bytes become \u00XX escapes).
-std::string JsonString(const std::string& ascii);
+// A JSON string of UTF-8 text (paths, messages): each character not
+// printable ASCII as a \uXXXX escape, and a byte that is not UTF-8 as
+// \u00XX.
+std::string JsonString(const std::string& text);
 
 // {"text": ..., "hex": ...} for bytes taken from an installer.
 std::string JsonImageText(const std::string& bytes);

@@ -6,10 +6,6 @@
 
 #include "tools/bqpack/json_text.h"
 
-namespace {
-
-// The length of the UTF-8 sequence at text[i] and its character, or 0 when
-// it is not one (overlong, a surrogate, beyond U+10FFFF, cut short).
 std::size_t DecodeUtf8(const std::string& text, std::size_t i, std::uint32_t* character) {
     const unsigned char lead = static_cast<unsigned char>(text[i]);
     std::size_t length;
@@ -39,6 +35,8 @@ std::size_t DecodeUtf8(const std::string& text, std::size_t i, std::uint32_t* ch
     *character = c;
     return length;
 }
+
+namespace {
 
 void AppendUtf8(std::uint32_t c, std::string* out) {
     if (c < 0x80) {

@@ -5,7 +5,14 @@
 // `extract` (on Linux) converts names back, and `info` and `list` print
 // UTF-8.
 #pragma once
+#include <cstddef>
+#include <cstdint>
 #include <string>
+
+// The UTF-8 sequence at text[i]: its length and *character, or 0 when the
+// bytes there are not one (overlong, a surrogate, beyond U+10FFFF, cut
+// short).
+std::size_t DecodeUtf8(const std::string& text, std::size_t i, std::uint32_t* character);
 
 // True when text is valid UTF-8; otherwise *why names the first byte that
 // is not.

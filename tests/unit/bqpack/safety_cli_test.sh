@@ -205,6 +205,9 @@ expect 2 "an x64 stub, not x86" "$bqpack" build "$dir/app.bqm" --stub "$dir/stub
 "$bqpack" explode --json "$dir/mixed.bin" "$dir/j.bin" 2>/dev/null | grep -q '^{"ok": false, "error": ".*decoder result' ||
     fail "explode --json gives no error object"
 
+"$bqpack" info --json "$dir/Café.exe" 2>/dev/null | grep -qF 'Caf\u00e9.exe: cannot open' ||
+    fail "a UTF-8 path in a JSON error is not its characters"
+
 echo "== every write to standard output and standard error is checked"
 if [ -w /dev/full ]; then
     for args in "list --json $dir/setup.exe" "info $dir/setup.exe" "verify $dir/setup.exe" \
