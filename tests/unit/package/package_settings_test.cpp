@@ -1,9 +1,10 @@
-// The one description of the package's settings, and the seal that covers
+// The one description of the package's settings, and the seals that cover
 // them: the seal's input written out by hand, byte by byte, so that a change
 // of the description's order or of a setting's kind shows as a different
 // seal, which would break every installer built before it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <set>
@@ -111,6 +112,51 @@ TEST(PackageSeal, CoversTheSettingsInTheTablesOrder) {
 
 // Keys and labels are what users type and read: a repeated one would hide
 // a setting.  Each label ends in a colon, as `info` aligns them.
+// The image seal: its input written out by hand (the three places as
+// zeros, nothing past the end), the same when the bytes come in pieces of
+// any size, and changed by any byte outside the three places.
+TEST(ImageSeal, CoversEveryByteButItsThreePlaces) {
+    std::vector<std::uint8_t> image(700);
+    for (std::size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    ImageSealPlaces places;
+    places.checksum = 100;
+    places.certEntry = 200;
+    places.seal = 300;
+    places.end = 650;
+
+    std::vector<std::uint8_t> input(image.begin(), image.begin() + 650);
+    std::memset(&input[100], 0, 4);
+    std::memset(&input[200], 0, 8);
+    std::memset(&input[300], 0, 16);
+    Md5Context md5;
+    Md5Init(&md5);
+    Md5Update(&md5, "bqpack image seal 2", 20);
+    Md5Update(&md5, input.data(), static_cast<std::uint32_t>(input.size()));
+    std::uint8_t expected[16], seal[16];
+    Md5Final(expected, &md5);
+    ComputeImageSeal(image.data(), places, seal);
+    EXPECT_EQ(std::memcmp(seal, expected, 16), 0);
+
+    for (std::size_t piece : {1u, 3u, 64u, 99u, 700u}) {
+        ImageSealer sealer;
+        ImageSealInit(&sealer, places);
+        for (std::size_t at = 0; at < image.size(); at += piece)
+            ImageSealUpdate(&sealer, image.data() + at, std::min(piece, image.size() - at));
+        ImageSealFinal(&sealer, seal);
+        EXPECT_EQ(std::memcmp(seal, expected, 16), 0) << "pieces of " << piece;
+    }
+
+    for (std::size_t at = 0; at < image.size(); ++at) {
+        std::vector<std::uint8_t> changed = image;
+        changed[at] ^= 0x80;
+        ComputeImageSeal(changed.data(), places, seal);
+        const bool zeroed = (at >= 100 && at < 104) || (at >= 200 && at < 208) ||
+                            (at >= 300 && at < 316) || at >= 650;
+        EXPECT_EQ(std::memcmp(seal, expected, 16) == 0, zeroed) << "byte " << at;
+    }
+}
+
 TEST(PackageSettings, KeysAndLabelsAreDistinct) {
     std::set<std::string> keys, labels;
     for (const PackageSetting& setting : kPackageSettings) {
