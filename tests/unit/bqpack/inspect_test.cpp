@@ -469,8 +469,9 @@ TEST_F(Inspect, VerifyReportsEveryFile) {
     for (auto run : {RunVerify, RunInfo, RunList}) {
         r = Invoke(run, {"--json", missing});
         EXPECT_EQ(r.status, 2);
-        EXPECT_EQ(r.out, "{\"ok\": false, \"error\": \"" + missing +
-                             ": cannot open: No such file or directory\"}\n");
+        EXPECT_EQ(r.out, "{\"ok\": false, \"error\": " +
+                             JsonString(missing + ": cannot open: No such file or directory") +
+                             "}\n");
     }
 }
 
