@@ -15,6 +15,7 @@ namespace {
 
 enum : std::uint32_t {
     kBlobSectionFlags = 0x40000040, // initialised data, readable
+    kPageSize = 4096,
 };
 
 struct Stub {
@@ -210,7 +211,13 @@ bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const Stub
         end = std::max<std::uint64_t>(end, std::uint64_t{s.virtualAddress} +
                                                std::max(s.virtualSize, s.rawSize));
     const std::uint64_t sectionRva = AlignUp(end, pe.sectionAlignment);
-    const std::uint64_t rawOffset = AlignUp(size, pe.fileAlignment);
+    // With files, the section starts on a page of the file as it does in
+    // memory, so that a loader can map it from the file instead of reading
+    // it in whole before the installer starts (Wine reads every section that
+    // does not, which took half of a large package's install).
+    const std::uint64_t rawOffset =
+        AlignUp(size, package.files.empty() ? pe.fileAlignment
+                                            : std::max<std::uint32_t>(pe.fileAlignment, kPageSize));
     const std::uint64_t base = pe.imageBase + sectionRva;
 
     // The table's values, and its texts as they are placed.

@@ -2,7 +2,8 @@
 // installer needs no compiler or linker.  The stub is the installer's code
 // linked with an empty package in its own section (kPackageSection), which
 // begins with the anchor.  The writer appends one section at the end of the
-// image holding the blob region and the table's texts, fills the table and
+// image holding the blob region and the table's texts (on a page of the
+// file when the package has files, so that it can be mapped), fills the table and
 // the template in place with the package's values and addresses, keeps the
 // base relocation of every pointer field it fills (and turns off those of
 // null fields), and brings the headers up to date: section count, sizes,

@@ -138,6 +138,32 @@ TEST(StubWriter, PackageReadsBackThroughTheAnchor) {
     }
 }
 
+// With files, the blob section starts on a page of the file, so that a
+// loader can map it; without, the installer stays as small as the stub
+// allows.
+TEST(StubWriter, BlobSectionStartsOnAPageWhenThereAreFiles) {
+    for (std::uint32_t width : {4u, 8u}) {
+        SCOPED_TRACE(width == 8 ? "x64" : "x86");
+        const StubImage stub = BuildStubImage(width);
+        ASSERT_NE(stub.bytes.size() % 4096, 0u);
+        for (const TestPackage& t : {TwoFiles(), MakePackage({})}) {
+            const std::vector<std::uint8_t> image = Write(stub, t.package);
+            PeImage pe;
+            std::string why;
+            ASSERT_TRUE(ParsePeImage(image.data(), image.size(), &pe, &why)) << why;
+            const ImageSection& added = pe.sections.back();
+            ASSERT_EQ(added.name, kBlobSection);
+            if (t.package.files.empty()) {
+                EXPECT_EQ(added.rawOffset, (stub.bytes.size() + 511) / 512 * 512);
+            } else {
+                EXPECT_EQ(added.rawOffset % 4096, 0u);
+                EXPECT_LT(added.rawOffset - stub.bytes.size(), 4096u);
+            }
+            EXPECT_EQ(image.size(), added.rawOffset + added.rawSize);
+        }
+    }
+}
+
 TEST(StubWriter, RefusesStubsItDoesNotKnow) {
     const StubImage good = BuildStubImage(4);
     const TestPackage t = TwoFiles();
