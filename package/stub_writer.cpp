@@ -5,6 +5,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "digest/md5.h"
 #include "package/little_endian.h"
 #include "package/package_layout.h"
 #include "package/package_seal.h"
@@ -187,16 +188,35 @@ bool CheckStub(const std::uint8_t* stub, std::size_t size, std::string* arch, st
     return true;
 }
 
-bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const StubPackage& package,
-                          std::vector<std::uint8_t>* image, std::string* error) {
+bool StartInstaller(const std::uint8_t* data, std::size_t size, bool withFiles,
+                    InstallerHead* head, std::string* error) {
     Stub stub;
-    if (!ReadStub(data, size, &stub, error) || !CheckPackage(package, error))
+    if (!ReadStub(data, size, &stub, error))
+        return false;
+    const PeImage& pe = stub.pe;
+    // With files, the section starts on a page of the file as it does in
+    // memory, so that a loader can map it from the file instead of reading
+    // it in whole before the installer starts (Wine reads every section that
+    // does not, which took half of a large package's install).
+    const std::uint64_t regionOffset = AlignUp(
+        size, withFiles ? std::max<std::uint32_t>(pe.fileAlignment, kPageSize) : pe.fileAlignment);
+    head->bytes.assign(data, data + size);
+    head->bytes.resize(static_cast<std::size_t>(regionOffset), 0);
+    head->stubSize = size;
+    return true;
+}
+
+bool FinishInstaller(InstallerHead* head, const StubPackage& package,
+                     std::uint64_t regionChecksum, const RegionReader& readRegion,
+                     std::vector<std::uint8_t>* tail, std::string* error) {
+    Stub stub;
+    if (!ReadStub(head->bytes.data(), head->stubSize, &stub, error) ||
+        !CheckPackage(package, error))
         return false;
     const PeImage& pe = stub.pe;
     const TableLayout& layout = TableLayoutFor(pe.pointerBytes);
 
-    // The new section: the blob region, then the table's texts.  The region
-    // is copied once, straight into the image, however large it is.
+    // The new section: the blob region, then the table's texts.
     const std::uint64_t textsAt = AlignUp(package.regionSize, 4);
     std::vector<std::uint8_t> textBytes;
     auto addText = [&textBytes, textsAt](const std::string& text) {
@@ -211,15 +231,8 @@ bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const Stub
         end = std::max<std::uint64_t>(end, std::uint64_t{s.virtualAddress} +
                                                std::max(s.virtualSize, s.rawSize));
     const std::uint64_t sectionRva = AlignUp(end, pe.sectionAlignment);
-    // With files, the section starts on a page of the file as it does in
-    // memory, so that a loader can map it from the file instead of reading
-    // it in whole before the installer starts (Wine reads every section that
-    // does not, which took half of a large package's install).
-    const std::uint64_t rawOffset =
-        AlignUp(size, package.files.empty() ? pe.fileAlignment
-                                            : std::max<std::uint32_t>(pe.fileAlignment, kPageSize));
+    const std::uint64_t rawOffset = head->bytes.size();
     const std::uint64_t base = pe.imageBase + sectionRva;
-
     // The table's values, and its texts as they are placed.
     std::vector<std::pair<std::uint32_t, std::uint64_t>> pointers; // table offset, value
     std::vector<std::pair<std::uint32_t, std::uint32_t>> numbers;
@@ -248,14 +261,11 @@ bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const Stub
         return false;
     }
     const std::uint64_t rawSize = AlignUp(sectionSize, pe.fileAlignment);
-    image->clear();
-    image->reserve(static_cast<std::size_t>(rawOffset + rawSize));
-    image->assign(data, data + size);
-    image->resize(static_cast<std::size_t>(rawOffset + rawSize), 0);
-    std::uint8_t* out = image->data();
-    if (package.regionSize != 0)
-        std::memcpy(out + rawOffset, package.region, package.regionSize);
-    std::memcpy(out + rawOffset + textsAt, textBytes.data(), textBytes.size());
+    // After the region: padding to 4 bytes, the texts, padding to a whole
+    // block of the file.
+    tail->assign(static_cast<std::size_t>(rawSize - package.regionSize), 0);
+    std::memcpy(tail->data() + (textsAt - package.regionSize), textBytes.data(), textBytes.size());
+    std::uint8_t* out = head->bytes.data();
 
     // The section header and the headers that count sections and sizes.
     std::uint8_t* header =
@@ -300,20 +310,69 @@ bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const Stub
     std::memset(config + kConfigTextOffset, 0, kConfigTemplateBytes - kConfigTextOffset);
     std::memcpy(config + kConfigTextOffset, package.configText.data(), package.configText.size());
 
-    // The seal over the package as the installer reads it, in the anchor.
+    // The seal over the package as the installer reads it, in the anchor,
+    // with the blobs read back from the region.
     const AnchorLayout anchor = MakeAnchorLayout(pe.pointerBytes);
     SealInput seal;
     seal.settings = &package.settings;
     seal.fileCount = package.fileCount;
     for (const StubFile& f : package.files)
-        seal.files.push_back(
-            {&f.name, f.expandedSize, f.storedSize, package.region + f.dataOffset});
+        seal.files.push_back({&f.name, f.expandedSize, f.storedSize, nullptr});
+    bool readFailed = false;
+    std::vector<std::uint8_t> piece;
+    seal.feedBlob = [&](std::size_t i, Md5Context* md5) {
+        const StubFile& f = package.files[i];
+        std::uint64_t at = f.dataOffset;
+        std::uint64_t left = std::uint64_t{16} + f.storedSize;
+        while (left > 0 && !readFailed) {
+            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, 1u << 20));
+            piece.resize(n);
+            readFailed = !readRegion(at, piece.data(), n);
+            Md5Update(md5, piece.data(), static_cast<std::uint32_t>(n));
+            at += n;
+            left -= n;
+        }
+    };
     seal.configLength = package.configLength;
     seal.configSourceName = &package.configSourceName;
     seal.configText = config + kConfigTextOffset;
     Write32(out + stub.anchorOffset + anchor.sealState, kSealPresent);
     ComputeSeal(seal, out + stub.anchorOffset + anchor.seal);
+    if (readFailed) {
+        *error = "cannot read the blob region back";
+        return false;
+    }
 
-    Write32(out + pe.checksumOffset, PeChecksum(out, image->size(), pe.checksumOffset));
+    // The checksum: the head with its field taken as zero, the region's
+    // sum, the tail.
+    Write32(out + pe.checksumOffset, 0);
+    std::uint64_t sum = AddToPeChecksum(regionChecksum, out, head->bytes.size(), 0);
+    sum = AddToPeChecksum(sum, tail->data(), tail->size(), rawOffset + package.regionSize);
+    Write32(out + pe.checksumOffset,
+            FinishPeChecksum(sum, rawOffset + package.regionSize + tail->size()));
+    return true;
+}
+
+bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const StubPackage& package,
+                          std::vector<std::uint8_t>* image, std::string* error) {
+    InstallerHead head;
+    std::vector<std::uint8_t> tail;
+    auto read = [&package](std::uint64_t at, std::uint8_t* buffer, std::size_t n) {
+        if (at > package.regionSize || n > package.regionSize - at)
+            return false;
+        std::memcpy(buffer, package.region + at, n);
+        return true;
+    };
+    const std::uint64_t regionSum =
+        package.regionSize == 0 ? 0 : AddToPeChecksum(0, package.region, package.regionSize, 0);
+    if (!StartInstaller(data, size, !package.files.empty(), &head, error) ||
+        !FinishInstaller(&head, package, regionSum, read, &tail, error))
+        return false;
+    image->clear();
+    image->reserve(head.bytes.size() + package.regionSize + tail.size());
+    image->assign(head.bytes.begin(), head.bytes.end());
+    if (package.regionSize != 0)
+        image->insert(image->end(), package.region, package.region + package.regionSize);
+    image->insert(image->end(), tail.begin(), tail.end());
     return true;
 }
