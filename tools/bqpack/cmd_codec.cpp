@@ -6,7 +6,9 @@
 #include "tools/bqpack/exit_status.h"
 #include "tools/bqpack/io.h"
 #include "tools/bqpack/output_file.h"
+#include "tools/bqpack/progress.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -16,11 +18,13 @@
 namespace {
 
 const char kImplodeUsage[] =
-    "usage: bqpack implode [--literals binary|ascii] [--dictionary 1024|2048|4096] IN OUT\n"
+    "usage: bqpack implode [--literals binary|ascii] [--dictionary 1024|2048|4096]\n"
+    "                      [--quiet] IN OUT\n"
     "\n"
     "Compresses IN into one raw DCL implode stream in OUT (no chunk headers).\n"
     "  --literals binary|ascii    literals as plain bytes, or with the fixed ASCII code\n"
     "  --dictionary 1024|2048|4096  how far back matches reach\n"
+    "  --quiet                    no progress on stderr (shown after the first second)\n"
     "A setting left out is chosen to give the smallest stream; with neither\n"
     "given, the smallest of all six combinations is written.  OUT is written\n"
     "beside its place and moved there when complete; an existing OUT must be a\n"
@@ -28,7 +32,7 @@ const char kImplodeUsage[] =
     "\n" BQPACK_EXIT_STATUS_HELP;
 
 const char kExplodeUsage[] =
-    "usage: bqpack explode [--partial] IN OUT\n"
+    "usage: bqpack explode [--partial] [--quiet] IN OUT\n"
     "\n"
     "Expands the raw DCL implode stream in IN into OUT.  Bytes after the stream's\n"
     "end code are ignored, with a warning.  OUT is written beside its place and\n"
@@ -36,6 +40,7 @@ const char kExplodeUsage[] =
     "which is replaced, not written through).\n"
     "  --partial   when the stream cannot be expanded, still write the bytes decoded\n"
     "              before the failure to OUT (without it, OUT is left as it was)\n"
+    "  --quiet     no progress on stderr (shown after the first second)\n"
     "\n" BQPACK_EXIT_STATUS_HELP
     "When the stream cannot be expanded, the message names the decoder's result and\n"
     "the status is 10 plus that result: 11 bad dictionary size, 12 bad literal mode,\n"
@@ -64,15 +69,20 @@ struct Output {
     std::vector<std::uint8_t> bytes;
     bool keep = true; // false: only count the bytes
     std::uint64_t count = 0;
+    Progress* progress = nullptr; // of the input read, when shown
+    std::uint64_t inputSize = 0;
 };
 
 std::uint32_t ReadInput(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
-    Input& in = static_cast<Output*>(callerValue)->input;
+    Output& out = *static_cast<Output*>(callerValue);
+    Input& in = out.input;
     const std::size_t n = *size < in.left ? *size : in.left;
     if (n > 0)
         std::memcpy(buffer, in.data, n);
     in.data += n;
     in.left -= n;
+    if (out.progress)
+        out.progress->Update(out.inputSize - in.left, out.inputSize);
     return std::uint32_t(n);
 }
 
@@ -141,11 +151,14 @@ int CmdImplode(int argc, char** argv) {
         return kExitOk;
     }
     int mode = -1, dictBits = -1;
+    bool quiet = false;
     const char* files[2] = {nullptr, nullptr};
     int fileCount = 0;
     for (int i = 0; i < argc; ++i) {
         const char* a = argv[i];
-        if (std::strcmp(a, "--literals") == 0 || std::strcmp(a, "--dictionary") == 0) {
+        if (std::strcmp(a, "--quiet") == 0) {
+            quiet = true;
+        } else if (std::strcmp(a, "--literals") == 0 || std::strcmp(a, "--dictionary") == 0) {
             if (i + 1 >= argc)
                 return Usage(kImplodeUsage, "missing value after ", a);
             const char* v = argv[++i];
@@ -181,9 +194,16 @@ int CmdImplode(int argc, char** argv) {
         return status;
     std::vector<std::uint8_t> best;
     std::uint32_t bestMode = 0, bestBits = 0;
+    Progress progress(files[0], !quiet, std::chrono::seconds(1));
     if (mode < 0 && dictBits < 0) {
-        DclEncodeSmallest(in.data(), in.size(), &best, &bestMode, &bestBits);
+        DclEncodeSmallest(in.data(), in.size(), &best, &bestMode, &bestBits, nullptr,
+                          [&](std::uint64_t done, std::uint64_t total) {
+                              progress.Update(done, total);
+                          });
     } else {
+        // One pass over the input for each setting tried.
+        const std::uint64_t passes = (mode < 0 ? 2 : 1) * (dictBits < 0 ? 3 : 1);
+        std::uint64_t pass = 0;
         std::vector<std::uint8_t> trial;
         for (std::uint32_t m = 0; m <= 1; ++m) {
             for (std::uint32_t b = 4; b <= 6; ++b) {
@@ -191,7 +211,11 @@ int CmdImplode(int argc, char** argv) {
                     (dictBits >= 0 && b != std::uint32_t(dictBits)))
                     continue;
                 trial.clear();
-                DclEncode(in.data(), in.size(), m, b, &trial);
+                DclEncode(in.data(), in.size(), m, b, &trial,
+                          [&](std::uint64_t done, std::uint64_t total) {
+                              progress.Update(pass * total + done, passes * total);
+                          });
+                ++pass;
                 if (best.empty() || trial.size() < best.size()) {
                     best.swap(trial);
                     bestMode = m;
@@ -200,6 +224,7 @@ int CmdImplode(int argc, char** argv) {
             }
         }
     }
+    progress.Finish();
     if (best.empty()) {
         Complain("%s is too large for one stream", files[0]);
         return kExitInput;
@@ -219,10 +244,12 @@ int CmdExplode(int argc, char** argv) {
     }
     const char* files[2] = {nullptr, nullptr};
     int fileCount = 0;
-    bool partial = false;
+    bool partial = false, quiet = false;
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--partial") == 0)
             partial = true;
+        else if (std::strcmp(argv[i], "--quiet") == 0)
+            quiet = true;
         else if (argv[i][0] == '-' && argv[i][1] != '\0')
             return Usage(kExplodeUsage, "unknown option ", argv[i]);
         else if (fileCount == 2)
@@ -233,9 +260,11 @@ int CmdExplode(int argc, char** argv) {
     std::vector<std::uint8_t> in;
     if (int status = OpenInput(kExplodeUsage, files, fileCount, &in))
         return status;
-    Output out{{in.data(), in.size()}, {}, true, 0};
+    Progress progress(files[0], !quiet, std::chrono::seconds(1));
+    Output out{{in.data(), in.size()}, {}, true, 0, &progress, in.size()};
     std::unique_ptr<DclState> state(new DclState);
     const std::uint32_t result = DclDecode(ReadInput, WriteOutput, state.get(), &out);
+    progress.Finish();
     if (result == DCL_OK || partial) {
         if (!WriteWholeFile(files[1], out.bytes.data(), out.bytes.size()))
             return kExitOutput;
