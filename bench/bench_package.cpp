@@ -1,13 +1,16 @@
 // Speed and size figures of the compression core, each beside a peer:
-// - DclDecode through its callbacks vs StormLib's SCompExplode on the same
-//   imploded chunks (output bytes per second);
-// - Md5 vs OpenSSL's MD5 (bytes per second);
+// - DclDecode through its callbacks, and the installer's decoder (the
+//   compact one, built for size as the installer has it), vs StormLib's
+//   SCompExplode on the same imploded chunks (output bytes per second);
+// - Md5, and the installer's MD5 (compact steps, built for size), vs
+//   OpenSSL's MD5 (bytes per second);
 // - the chunk stream writer on one thread: input bytes per second, and as
 //   counters the stream size, the exact optimum and StormLib's size with the
 //   same chunking (SCompImplode per chunk, raw when that is not smaller).
 // Corpus: a licence text and a Windows DLL (the 64-bit Wine's, which every
 // way of building has; the 32-bit Wine's beside it where it is installed, for
 // figures comparable with earlier ones), cut into 32768-byte chunks.
+// After the run, the installer's figures as ratios to the others'.
 #include "digest/md5.h"
 #include "package/chunk_writer.h"
 #include "package/dcl_decode.h"
@@ -27,6 +30,12 @@
 // caller buffers; 1 on success.
 extern "C" int SCompImplode(void* out, int* outSize, void* in, int inSize);
 extern "C" int SCompExplode(void* out, int* outSize, void* in, int inSize);
+
+// The installer's decoder and MD5, built as the installer builds them
+// (bench_installer_code).
+std::uint32_t InstallerDclDecode(DclReadFn read, DclWriteFn write, DclState* work,
+                                 void* callerValue);
+void InstallerMd5Digest(const void* bytes, std::uint32_t count, std::uint8_t digest[16]);
 
 namespace {
 
@@ -118,14 +127,16 @@ void WriteChunk(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
     c->out += *size;
 }
 
-void DecodeDcl(benchmark::State& state, const Corpus* corpus) {
+typedef std::uint32_t (*Decoder)(DclReadFn, DclWriteFn, DclState*, void*);
+
+void DecodeWith(benchmark::State& state, const Corpus* corpus, Decoder decode) {
     const Packed& p = PackedChunks(*corpus);
     std::unique_ptr<DclState> work(new DclState);
     Bytes out(65536 + 4096);
     for (auto _ : state) {
         for (std::size_t i = 0; i < p.streams.size(); ++i) {
             Cursor c{p.streams[i].data(), std::uint32_t(p.streams[i].size()), out.data()};
-            if (DclDecode(ReadChunk, WriteChunk, work.get(), &c) != DCL_OK ||
+            if (decode(ReadChunk, WriteChunk, work.get(), &c) != DCL_OK ||
                 std::size_t(c.out - out.data()) != p.sizes[i]) {
                 state.SkipWithError("decoding failed");
                 return;
@@ -134,6 +145,14 @@ void DecodeDcl(benchmark::State& state, const Corpus* corpus) {
         benchmark::DoNotOptimize(out.data());
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(p.total));
+}
+
+void DecodeDcl(benchmark::State& state, const Corpus* corpus) {
+    DecodeWith(state, corpus, DclDecode);
+}
+
+void DecodeInstaller(benchmark::State& state, const Corpus* corpus) {
+    DecodeWith(state, corpus, InstallerDclDecode);
 }
 
 void DecodeStorm(benchmark::State& state, const Corpus* corpus) {
@@ -154,14 +173,23 @@ void DecodeStorm(benchmark::State& state, const Corpus* corpus) {
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(p.total));
 }
 
-void DigestMd5(benchmark::State& state, const Corpus* corpus) {
+void DigestWith(benchmark::State& state, const Corpus* corpus,
+                void (*digestOf)(const void*, std::uint32_t, std::uint8_t*)) {
     const Bytes& data = Load(*corpus);
     std::uint8_t digest[16];
     for (auto _ : state) {
-        Md5Digest(data.data(), std::uint32_t(data.size()), digest);
+        digestOf(data.data(), std::uint32_t(data.size()), digest);
         benchmark::DoNotOptimize(digest);
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(data.size()));
+}
+
+void DigestMd5(benchmark::State& state, const Corpus* corpus) {
+    DigestWith(state, corpus, Md5Digest);
+}
+
+void DigestInstallerMd5(benchmark::State& state, const Corpus* corpus) {
+    DigestWith(state, corpus, InstallerMd5Digest);
 }
 
 void DigestOpenSsl(benchmark::State& state, const Corpus* corpus) {
@@ -249,11 +277,14 @@ void Register(const std::vector<const Corpus*>& corpora) {
     for (const Corpus* c : corpora) {
         const std::string n = c->name;
         benchmark::RegisterBenchmark(("Decode/DclDecode/" + n).c_str(), DecodeDcl, c);
+        benchmark::RegisterBenchmark(("Decode/Installer/" + n).c_str(), DecodeInstaller, c);
         benchmark::RegisterBenchmark(("Decode/SCompExplode/" + n).c_str(), DecodeStorm, c);
     }
     for (const Corpus* c : corpora) {
         const std::string n = c->name;
         benchmark::RegisterBenchmark(("Digest/Md5/" + n).c_str(), DigestMd5, c);
+        benchmark::RegisterBenchmark(("Digest/Installer-Md5/" + n).c_str(), DigestInstallerMd5,
+                                     c);
         benchmark::RegisterBenchmark(("Digest/OpenSSL-MD5/" + n).c_str(), DigestOpenSsl, c);
     }
     for (const Corpus* c : corpora) {
@@ -266,6 +297,58 @@ void Register(const std::vector<const Corpus*>& corpora) {
     }
 }
 
+// Bytes per second of each benchmark run, by name (the mean of its
+// repetitions), for the ratios after the run; the runs are shown by the
+// display reporter that the flags ask for.
+class RateReporter : public benchmark::BenchmarkReporter {
+  public:
+    std::map<std::string, std::pair<double, int>> rates; // sum, count
+
+    bool ReportContext(const Context& context) override {
+        return display_->ReportContext(context);
+    }
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            const auto it = run.counters.find("bytes_per_second");
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred &&
+                it != run.counters.end()) {
+                std::pair<double, int>& r = rates[run.run_name.function_name];
+                r.first += it->second.value;
+                ++r.second;
+            }
+        }
+        display_->ReportRuns(runs);
+    }
+
+    void Finalize() override { display_->Finalize(); }
+
+    double Rate(const std::string& name) const {
+        const auto it = rates.find(name);
+        return it == rates.end() ? 0 : it->second.first / it->second.second;
+    }
+
+  private:
+    std::unique_ptr<benchmark::BenchmarkReporter> display_{
+        benchmark::CreateDefaultDisplayReporter()};
+};
+
+// "GPL-3: installer decoder 612 MB/s: 0.64x DclDecode, 1.92x SCompExplode".
+void PrintRatios(const RateReporter& reporter, const char* corpus, const char* what,
+                 const std::string& ours, const char* const* peers) {
+    const double rate = reporter.Rate(ours + "/" + corpus);
+    if (rate == 0)
+        return;
+    std::printf("%s: %s %.0f MB/s", corpus, what, rate / 1e6);
+    for (const char* const* peer = peers; *peer != nullptr; ++peer) {
+        const double other = reporter.Rate(std::string(*peer) + "/" + corpus);
+        if (other > 0)
+            std::printf("%s %.2fx %s", peer == peers ? ":" : ",", rate / other,
+                        std::strchr(*peer, '/') + 1);
+    }
+    std::printf("\n");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -275,8 +358,15 @@ int main(int argc, char** argv) {
         return 2;
     Register(corpora);
     benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
+    RateReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
+    static const char* const kDecoders[] = {"Decode/DclDecode", "Decode/SCompExplode", nullptr};
+    static const char* const kDigests[] = {"Digest/Md5", "Digest/OpenSSL-MD5", nullptr};
+    for (const Corpus* c : corpora) {
+        PrintRatios(reporter, c->name, "installer decoder", "Decode/Installer", kDecoders);
+        PrintRatios(reporter, c->name, "installer MD5", "Digest/Installer-Md5", kDigests);
+    }
     for (const Corpus& c : kCorpora) {
         auto it = gSizes.find(c.name);
         if (it == gSizes.end())

@@ -14,3 +14,17 @@ function(bq_add_test name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
     TEST_PREFIX "${T_PREFIX}" PROPERTIES TIMEOUT 300)
 endfunction()
+
+# The installer's code is built for size, and so is everything it links (in
+# the Windows builds; natively only the benchmark's copies of the installer's
+# decoder and MD5).  No -fdata-sections: MinGW then places zero-filled
+# variables in .data$ sections, so the decoder's 150 KiB of work areas would
+# be stored in the image instead of taking uninitialised space.
+# No stack probes: no frame reaches a page (4096 bytes), which the frame
+# limit and the bans on variable-length arrays and alloca keep so, and a
+# frame below a page cannot step over the stack's guard page.  Probing
+# would make the 32-bit compiler reserve every call's argument space in
+# each frame instead of pushing arguments, a tenth of the code.
+set(BQ_SETUP_SIZE_OPTIONS -Oz -ffunction-sections -fno-exceptions -fno-rtti
+  -fno-asynchronous-unwind-tables -fno-threadsafe-statics
+  -mno-stack-arg-probe -Wframe-larger-than=4000 -Wvla -Walloca)

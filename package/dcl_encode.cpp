@@ -717,7 +717,8 @@ namespace {
 // Writes the whole stream of one lane (-1: the smallest lane, which needs a
 // single block).  Returns the lane written.
 int Encode(const std::uint8_t* in, std::size_t size, int lane, std::vector<std::uint8_t>* out,
-           DclEncoderWork& e) {
+           DclEncoderWork& e, const DclEncodeProgress& progress = nullptr,
+           std::uint64_t doneBefore = 0, std::uint64_t total = 0) {
     const LaneCosts& c = Costs();
     InitFinder(in, size, &e.finder);
     std::size_t headerAt = out->size();
@@ -740,6 +741,8 @@ int Encode(const std::uint8_t* in, std::size_t size, int lane, std::vector<std::
         (*out)[headerAt] = std::uint8_t(mode);
         (*out)[headerAt + 1] = std::uint8_t(dictBits);
         EmitBlock(in + begin, e.matches, e.parse, c, lane, mode, dictBits, &w);
+        if (progress)
+            progress(doneBefore + end, total);
         if (end == size)
             break;
     }
@@ -760,18 +763,20 @@ void DclDeleteEncoderWork(DclEncoderWork* work) {
 }
 
 std::size_t DclEncode(const std::uint8_t* in, std::size_t size, std::uint32_t literalMode,
-                      std::uint32_t dictionaryBits, std::vector<std::uint8_t>* out) {
+                      std::uint32_t dictionaryBits, std::vector<std::uint8_t>* out,
+                      const DclEncodeProgress& progress) {
     if (literalMode > 1 || dictionaryBits < 4 || dictionaryBits > 6 || size > kMaxInput)
         return 0;
     const std::size_t before = out->size();
     DclEncoderWork work;
-    Encode(in, size, Lane(literalMode, dictionaryBits), out, work);
+    Encode(in, size, Lane(literalMode, dictionaryBits), out, work, progress, 0, size);
     return out->size() - before;
 }
 
 std::size_t DclEncodeSmallest(const std::uint8_t* in, std::size_t size,
                               std::vector<std::uint8_t>* out, std::uint32_t* literalMode,
-                              std::uint32_t* dictionaryBits, DclEncoderWork* work) {
+                              std::uint32_t* dictionaryBits, DclEncoderWork* work,
+                              const DclEncodeProgress& progress) {
     if (size > kMaxInput)
         return 0;
     std::unique_ptr<DclEncoderWork> local(work ? nullptr : new DclEncoderWork);
@@ -785,7 +790,8 @@ std::size_t DclEncodeSmallest(const std::uint8_t* in, std::size_t size,
         std::vector<std::uint8_t> trial, best;
         for (int l = 0; l < kSettings; ++l) {
             trial.clear();
-            Encode(in, size, l, &trial, e);
+            Encode(in, size, l, &trial, e, progress, std::uint64_t(l) * size,
+                   std::uint64_t(kSettings) * size);
             if (l == 0 || trial.size() < best.size()) {
                 best.swap(trial);
                 lane = l;

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 enum : std::uint32_t {
@@ -17,8 +18,14 @@ enum : std::uint32_t {
 // dictionary outside those values or an input of 4 GiB or more).  An empty
 // input gives header, end code and one zero byte: the decoder refuses
 // streams of 4 bytes or fewer, and the byte after the end code is not read.
+// Told how far an encoding has come after each block of 1 MiB: bytes
+// done of the bytes to do (six passes over the input for the smallest of a
+// large input).
+typedef std::function<void(std::uint64_t done, std::uint64_t total)> DclEncodeProgress;
+
 std::size_t DclEncode(const std::uint8_t* in, std::size_t size, std::uint32_t literalMode,
-                      std::uint32_t dictionaryBits, std::vector<std::uint8_t>* out);
+                      std::uint32_t dictionaryBits, std::vector<std::uint8_t>* out,
+                      const DclEncodeProgress& progress = nullptr);
 
 // Buffers the encoder can keep from one call to the next (several MiB for
 // a 32 KiB input); one per thread.
@@ -33,4 +40,5 @@ void DclDeleteEncoderWork(DclEncoderWork* work);
 // of bytes appended.
 std::size_t DclEncodeSmallest(const std::uint8_t* in, std::size_t size,
                               std::vector<std::uint8_t>* out, std::uint32_t* literalMode,
-                              std::uint32_t* dictionaryBits, DclEncoderWork* work = nullptr);
+                              std::uint32_t* dictionaryBits, DclEncoderWork* work = nullptr,
+                              const DclEncodeProgress& progress = nullptr);

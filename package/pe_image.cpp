@@ -236,19 +236,34 @@ bool ReadBaseRelocations(const PeImage& image, std::vector<BaseRelocation>* relo
     return true;
 }
 
-std::uint32_t PeChecksum(const std::uint8_t* data, std::size_t size, std::size_t checksumOffset) {
-    // The sum of the image's 16-bit words with the carries folded back in,
-    // plus the file's length; a last odd byte counts as a word of its own.
-    std::uint64_t sum = 0;
-    for (std::size_t i = 0; i < size; i += 2) {
-        if (i >= checksumOffset && i < checksumOffset + 4)
-            continue;
-        std::uint32_t word = data[i];
-        if (i + 1 < size)
-            word |= static_cast<std::uint32_t>(data[i + 1]) << 8;
-        sum += word;
-        sum = (sum & 0xFFFF) + (sum >> 16);
+std::uint64_t AddToPeChecksum(std::uint64_t sum, const std::uint8_t* data, std::size_t size,
+                              std::uint64_t offset) {
+    // The sum of the image's 16-bit words with the carries folded back in
+    // (which may be done in any order and at the end), a last odd byte
+    // counting as a word of its own.
+    std::size_t i = 0;
+    if (size > 0 && offset % 2 != 0) {
+        sum += std::uint64_t{data[0]} << 8;
+        i = 1;
     }
-    sum = (sum & 0xFFFF) + (sum >> 16);
-    return static_cast<std::uint32_t>(sum + size);
+    for (; i + 1 < size; i += 2)
+        sum += data[i] | static_cast<std::uint32_t>(data[i + 1]) << 8;
+    if (i < size)
+        sum += data[i];
+    return (sum & 0xFFFFFFFF) + (sum >> 32);
+}
+
+std::uint32_t FinishPeChecksum(std::uint64_t sum, std::uint64_t fileSize) {
+    while (sum > 0xFFFF)
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<std::uint32_t>(sum + fileSize);
+}
+
+std::uint32_t PeChecksum(const std::uint8_t* data, std::size_t size, std::size_t checksumOffset) {
+    std::uint64_t sum = 0;
+    const std::size_t field = checksumOffset < size ? checksumOffset : size;
+    const std::size_t after = size - field < 4 ? size : field + 4;
+    sum = AddToPeChecksum(sum, data, field, 0);
+    sum = AddToPeChecksum(sum, data + after, size - after, after);
+    return FinishPeChecksum(sum, size);
 }

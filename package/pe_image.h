@@ -89,3 +89,10 @@ bool ReadBaseRelocations(const PeImage& image, std::vector<BaseRelocation>* relo
 // The header checksum of the image in data[0 .. size), computed as the
 // loader computes it, with the checksum field itself taken as zero.
 std::uint32_t PeChecksum(const std::uint8_t* data, std::size_t size, std::size_t checksumOffset);
+// The same for an image met in pieces, in any order: each piece's bytes
+// added to a running sum (the piece starts at offset in the file; the
+// checksum field is left out of the pieces), then the sum and the file's
+// size give the checksum.
+std::uint64_t AddToPeChecksum(std::uint64_t sum, const std::uint8_t* data, std::size_t size,
+                              std::uint64_t offset);
+std::uint32_t FinishPeChecksum(std::uint64_t sum, std::uint64_t fileSize);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "digest/md5.h"
 #include "package/little_endian.h"
 #include "package/package_layout.h"
 #include "package/package_seal.h"
@@ -15,6 +16,7 @@ namespace {
 
 enum : std::uint32_t {
     kBlobSectionFlags = 0x40000040, // initialised data, readable
+    kPageSize = 4096,
 };
 
 struct Stub {
@@ -186,16 +188,35 @@ bool CheckStub(const std::uint8_t* stub, std::size_t size, std::string* arch, st
     return true;
 }
 
-bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const StubPackage& package,
-                          std::vector<std::uint8_t>* image, std::string* error) {
+bool StartInstaller(const std::uint8_t* data, std::size_t size, bool withFiles,
+                    InstallerHead* head, std::string* error) {
     Stub stub;
-    if (!ReadStub(data, size, &stub, error) || !CheckPackage(package, error))
+    if (!ReadStub(data, size, &stub, error))
+        return false;
+    const PeImage& pe = stub.pe;
+    // With files, the section starts on a page of the file as it does in
+    // memory, so that a loader can map it from the file instead of reading
+    // it in whole before the installer starts (Wine reads every section that
+    // does not, which took half of a large package's install).
+    const std::uint64_t regionOffset = AlignUp(
+        size, withFiles ? std::max<std::uint32_t>(pe.fileAlignment, kPageSize) : pe.fileAlignment);
+    head->bytes.assign(data, data + size);
+    head->bytes.resize(static_cast<std::size_t>(regionOffset), 0);
+    head->stubSize = size;
+    return true;
+}
+
+bool FinishInstaller(InstallerHead* head, const StubPackage& package,
+                     std::uint64_t regionChecksum, const RegionReader& readRegion,
+                     std::vector<std::uint8_t>* tail, std::string* error) {
+    Stub stub;
+    if (!ReadStub(head->bytes.data(), head->stubSize, &stub, error) ||
+        !CheckPackage(package, error))
         return false;
     const PeImage& pe = stub.pe;
     const TableLayout& layout = TableLayoutFor(pe.pointerBytes);
 
-    // The new section: the blob region, then the table's texts.  The region
-    // is copied once, straight into the image, however large it is.
+    // The new section: the blob region, then the table's texts.
     const std::uint64_t textsAt = AlignUp(package.regionSize, 4);
     std::vector<std::uint8_t> textBytes;
     auto addText = [&textBytes, textsAt](const std::string& text) {
@@ -210,9 +231,8 @@ bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const Stub
         end = std::max<std::uint64_t>(end, std::uint64_t{s.virtualAddress} +
                                                std::max(s.virtualSize, s.rawSize));
     const std::uint64_t sectionRva = AlignUp(end, pe.sectionAlignment);
-    const std::uint64_t rawOffset = AlignUp(size, pe.fileAlignment);
+    const std::uint64_t rawOffset = head->bytes.size();
     const std::uint64_t base = pe.imageBase + sectionRva;
-
     // The table's values, and its texts as they are placed.
     std::vector<std::pair<std::uint32_t, std::uint64_t>> pointers; // table offset, value
     std::vector<std::pair<std::uint32_t, std::uint32_t>> numbers;
@@ -241,14 +261,11 @@ bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const Stub
         return false;
     }
     const std::uint64_t rawSize = AlignUp(sectionSize, pe.fileAlignment);
-    image->clear();
-    image->reserve(static_cast<std::size_t>(rawOffset + rawSize));
-    image->assign(data, data + size);
-    image->resize(static_cast<std::size_t>(rawOffset + rawSize), 0);
-    std::uint8_t* out = image->data();
-    if (package.regionSize != 0)
-        std::memcpy(out + rawOffset, package.region, package.regionSize);
-    std::memcpy(out + rawOffset + textsAt, textBytes.data(), textBytes.size());
+    // After the region: padding to 4 bytes, the texts, padding to a whole
+    // block of the file.
+    tail->assign(static_cast<std::size_t>(rawSize - package.regionSize), 0);
+    std::memcpy(tail->data() + (textsAt - package.regionSize), textBytes.data(), textBytes.size());
+    std::uint8_t* out = head->bytes.data();
 
     // The section header and the headers that count sections and sizes.
     std::uint8_t* header =
@@ -293,16 +310,64 @@ bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const Stub
     std::memset(config + kConfigTextOffset, 0, kConfigTemplateBytes - kConfigTextOffset);
     std::memcpy(config + kConfigTextOffset, package.configText.data(), package.configText.size());
 
-    // The seal over the whole image, in the anchor; then the header
-    // checksum, which covers the seal.
+    // The seal over the whole image, in the anchor: the head, the region
+    // read back from where it was written, the tail.  The header checksum
+    // comes after it, since it covers the seal.
     const AnchorLayout anchor = MakeAnchorLayout(pe.pointerBytes);
     Write32(out + stub.anchorOffset + anchor.sealState, kSealImage);
     ImageSealPlaces places;
     places.checksum = pe.checksumOffset;
     places.certEntry = pe.certEntryOffset;
     places.seal = stub.anchorOffset + anchor.seal;
-    places.end = image->size();
-    ComputeImageSeal(out, places, out + places.seal);
-    Write32(out + pe.checksumOffset, PeChecksum(out, image->size(), pe.checksumOffset));
+    places.end = static_cast<std::size_t>(rawOffset + package.regionSize + tail->size());
+    ImageSealer sealer;
+    ImageSealInit(&sealer, places);
+    ImageSealUpdate(&sealer, out, head->bytes.size());
+    std::vector<std::uint8_t> piece;
+    for (std::uint64_t at = 0; at < package.regionSize;) {
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(package.regionSize - at, 1u << 20));
+        piece.resize(n);
+        if (!readRegion(at, piece.data(), n)) {
+            *error = "cannot read the blob region back";
+            return false;
+        }
+        ImageSealUpdate(&sealer, piece.data(), n);
+        at += n;
+    }
+    ImageSealUpdate(&sealer, tail->data(), tail->size());
+    ImageSealFinal(&sealer, out + places.seal);
+
+    // The checksum: the head with its field taken as zero, the region's
+    // sum, the tail.
+    Write32(out + pe.checksumOffset, 0);
+    std::uint64_t sum = AddToPeChecksum(regionChecksum, out, head->bytes.size(), 0);
+    sum = AddToPeChecksum(sum, tail->data(), tail->size(), rawOffset + package.regionSize);
+    Write32(out + pe.checksumOffset,
+            FinishPeChecksum(sum, rawOffset + package.regionSize + tail->size()));
+    return true;
+}
+
+bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const StubPackage& package,
+                          std::vector<std::uint8_t>* image, std::string* error) {
+    InstallerHead head;
+    std::vector<std::uint8_t> tail;
+    auto read = [&package](std::uint64_t at, std::uint8_t* buffer, std::size_t n) {
+        if (at > package.regionSize || n > package.regionSize - at)
+            return false;
+        std::memcpy(buffer, package.region + at, n);
+        return true;
+    };
+    const std::uint64_t regionSum =
+        package.regionSize == 0 ? 0 : AddToPeChecksum(0, package.region, package.regionSize, 0);
+    if (!StartInstaller(data, size, !package.files.empty(), &head, error) ||
+        !FinishInstaller(&head, package, regionSum, read, &tail, error))
+        return false;
+    image->clear();
+    image->reserve(head.bytes.size() + package.regionSize + tail.size());
+    image->assign(head.bytes.begin(), head.bytes.end());
+    if (package.regionSize != 0)
+        image->insert(image->end(), package.region, package.region + package.regionSize);
+    image->insert(image->end(), tail.begin(), tail.end());
     return true;
 }

@@ -192,15 +192,15 @@ bool ReadFile(const std::string& path, std::vector<std::uint8_t>* bytes, std::st
     return outcome == InputRead::Ok;
 }
 
-// The package of the manifest as the stub writer takes it.
+// The package of the manifest as the stub writer takes it; its blob region
+// is in the installer being written.
 StubPackage PackageOf(const Manifest& m, const PackageLayout& layout,
-                      const std::vector<std::uint8_t>& region, const std::string& configText) {
+                      const std::string& configText) {
     StubPackage p;
     p.settings = m.settings;
     for (const PackedFile& f : layout.files)
         p.files.push_back({f.name, f.expandedSize, f.storedSize, f.dataOffset});
-    p.region = region.data();
-    p.regionSize = region.size();
+    p.regionSize = static_cast<std::size_t>(layout.regionSize);
     p.fileCount = TableFileCount(m, layout);
     p.configLength = TemplateLength(m, configText);
     p.configText = configText;
@@ -396,18 +396,53 @@ int CmdBuild(int argc, char** argv) {
         return kExitOk;
     }
 
-    std::vector<std::uint8_t> region;
-    PackageLayout layout;
+    // The installer is written as it is made: the blob region straight into
+    // a new file beside the output, then the bytes after it, then the stub's
+    // bytes with the package filled in, over the start; only then is it
+    // moved onto the output's name.
     std::string configText;
-    if (!GeneratePackage(manifest, generate, &region, &layout, &configText, &inputs, &error))
+    if (!CheckPackageInputs(manifest, &configText, &inputs, &error))
         return Fail(error, kExitInput);
-    inputs.push_back(stubPath);
-    std::vector<std::uint8_t> image;
-    if (!WritePackageIntoStub(stub.data(), stub.size(),
-                              PackageOf(manifest, layout, region, configText), &image, &error))
-        return Fail(manifestPath + ": " + error, kExitInput);
+    InstallerHead head;
+    if (!StartInstaller(stub.data(), stub.size(), !manifest.files.empty(), &head, &error))
+        return Fail(stubPath + ": " + error, kExitInput);
+    std::vector<std::uint8_t>().swap(stub);
     std::string why;
-    if (!WriteOutputFile(output, image.data(), image.size(), &why))
+    StagedFile staged;
+    if (!OpenStaged(output, &staged, &why))
+        return Fail(output + ": " + why, kExitOutput);
+    PackageLayout layout;
+    std::uint64_t checksum = 0;
+    bool outputFailed = false;
+    if (!GeneratePackage(manifest, generate, staged, head.bytes.size(), &layout, &checksum,
+                         &inputs, &error, &outputFailed)) {
+        DiscardStaged(&staged);
+        return outputFailed ? Fail(output + ": " + error, kExitOutput) : Fail(error, kExitInput);
+    }
+    inputs.push_back(stubPath);
+    bool readFailed = false;
+    auto readRegion = [&](std::uint64_t at, std::uint8_t* buffer, std::size_t size) {
+        readFailed = !ReadStagedAt(staged, head.bytes.size() + at, buffer, size);
+        return !readFailed;
+    };
+    std::vector<std::uint8_t> tail;
+    if (!FinishInstaller(&head, PackageOf(manifest, layout, configText), checksum, readRegion,
+                         &tail, &error)) {
+        DiscardStaged(&staged);
+        return readFailed ? Fail(output + ": cannot read back what was written", kExitOutput)
+                          : Fail(manifestPath + ": " + error, kExitInput);
+    }
+    if (!WriteStagedAt(staged, head.bytes.size() + layout.regionSize, tail.data(), tail.size(),
+                       &why) ||
+        !WriteStagedAt(staged, 0, head.bytes.data(), head.bytes.size(), &why)) {
+        DiscardStaged(&staged);
+        return Fail(output + ": " + why, kExitOutput);
+    }
+    if (!CloseStaged(&staged, &why))
+        return Fail(output + ": " + why, kExitOutput);
+    std::vector<StagedFile> placed(1, staged);
+    std::size_t failed = 0;
+    if (!CommitStaged(&placed, true, &failed, &why))
         return Fail(output + ": " + why, kExitOutput);
     if (!depfile.empty() && !WriteDepfile(depfile, output, inputs))
         return Fail(depfile + ": cannot write", kExitOutput);

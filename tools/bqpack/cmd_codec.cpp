@@ -8,8 +8,10 @@
 #include "tools/bqpack/io.h"
 #include "tools/bqpack/json_text.h"
 #include "tools/bqpack/output_file.h"
+#include "tools/bqpack/progress.h"
 #include "tools/bqpack/text_encoding.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -33,7 +35,8 @@ const char kImplodeUsage[] =
     "beside its place and moved there when complete, replacing an existing OUT as\n"
     "a compiler replaces its output; it must be a regular file (or a link, which\n"
     "is replaced, not written through) and never IN.\n"
-    "  -q, --quiet   no summary on standard error (-v, --verbose: the summary)\n"
+    "  -q, --quiet   no summary or progress on standard error (-v, --verbose: both;\n"
+    "                progress shows once the work has taken a second)\n"
     "  --json        the summary as one JSON object on standard output, and a\n"
     "                failure as {\"ok\": false, \"error\": ...}\n"
     "\n" BQPACK_EXIT_STATUS_HELP;
@@ -48,7 +51,9 @@ const char kExplodeUsage[] =
     "there when complete, replacing an existing OUT as a compiler replaces its\n"
     "output; it must be a regular file (or a link, which is replaced, not written\n"
     "through) and never IN.\n"
-    "  -q, --quiet  no warning about bytes after the end code (-v, --verbose: it)\n"
+    "  -q, --quiet  no warning about bytes after the end code and no progress on\n"
+    "               standard error (-v, --verbose: both; progress shows once the\n"
+    "               work has taken a second)\n"
     "  --json       sizes and bytes after the end code as one JSON object on\n"
     "               standard output, and a failure as {\"ok\": false, \"error\": ...}\n"
     "  --partial   when the stream cannot be expanded, still write the bytes decoded\n"
@@ -81,15 +86,20 @@ struct Output {
     std::vector<std::uint8_t> bytes;
     bool keep = true; // false: only count the bytes
     std::uint64_t count = 0;
+    Progress* progress = nullptr; // of the input read, when shown
+    std::uint64_t inputSize = 0;
 };
 
 std::uint32_t ReadInput(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
-    Input& in = static_cast<Output*>(callerValue)->input;
+    Output& out = *static_cast<Output*>(callerValue);
+    Input& in = out.input;
     const std::size_t n = *size < in.left ? *size : in.left;
     if (n > 0)
         std::memcpy(buffer, in.data, n);
     in.data += n;
     in.left -= n;
+    if (out.progress)
+        out.progress->Update(out.inputSize - in.left, out.inputSize);
     return std::uint32_t(n);
 }
 
@@ -209,9 +219,16 @@ int CmdImplode(int argc, char** argv) {
         return status;
     std::vector<std::uint8_t> best;
     std::uint32_t bestMode = 0, bestBits = 0;
+    Progress progress(ShownInputText(files[0]), !quiet, std::chrono::seconds(1));
     if (mode < 0 && dictBits < 0) {
-        DclEncodeSmallest(in.data(), in.size(), &best, &bestMode, &bestBits);
+        DclEncodeSmallest(in.data(), in.size(), &best, &bestMode, &bestBits, nullptr,
+                          [&](std::uint64_t done, std::uint64_t total) {
+                              progress.Update(done, total);
+                          });
     } else {
+        // One pass over the input for each setting tried.
+        const std::uint64_t passes = (mode < 0 ? 2 : 1) * (dictBits < 0 ? 3 : 1);
+        std::uint64_t pass = 0;
         std::vector<std::uint8_t> trial;
         for (std::uint32_t m = 0; m <= 1; ++m) {
             for (std::uint32_t b = 4; b <= 6; ++b) {
@@ -219,7 +236,11 @@ int CmdImplode(int argc, char** argv) {
                     (dictBits >= 0 && b != std::uint32_t(dictBits)))
                     continue;
                 trial.clear();
-                DclEncode(in.data(), in.size(), m, b, &trial);
+                DclEncode(in.data(), in.size(), m, b, &trial,
+                          [&](std::uint64_t done, std::uint64_t total) {
+                              progress.Update(pass * total + done, passes * total);
+                          });
+                ++pass;
                 if (best.empty() || trial.size() < best.size()) {
                     best.swap(trial);
                     bestMode = m;
@@ -228,6 +249,7 @@ int CmdImplode(int argc, char** argv) {
             }
         }
     }
+    progress.Finish();
     if (best.empty()) {
         Complain("%s is too large for one stream", files[0]);
         return kExitInput;
@@ -273,9 +295,11 @@ int CmdExplode(int argc, char** argv) {
     std::vector<std::uint8_t> in;
     if (int status = OpenInput(kExplodeUsage, files, fileCount, json, &in))
         return status;
-    Output out{{in.data(), in.size()}, {}, true, 0};
+    Progress progress(ShownInputText(files[0]), !quiet, std::chrono::seconds(1));
+    Output out{{in.data(), in.size()}, {}, true, 0, &progress, in.size()};
     std::unique_ptr<DclState> state(new DclState);
     const std::uint32_t result = DclDecode(ReadInput, WriteOutput, state.get(), &out);
+    progress.Finish();
     if (result == DCL_OK || partial) {
         if (!WriteWholeFile(files[1], out.bytes.data(), out.bytes.size()))
             return kExitOutput;

@@ -13,7 +13,9 @@
 
 #include "digest/md5.h"
 #include "package/chunk_stream.h"
+#include "package/pe_image.h"
 #include "tools/bqpack/input_file.h"
+#include "tools/bqpack/progress.h"
 #include "tools/bqpack/package_table_text.h"
 #include "tools/bqpack/text_encoding.h"
 
@@ -26,25 +28,59 @@ namespace {
 
 enum : std::uint64_t {
     kMaxFileSize = kMaxStreamLength, // the most the installer expands
-    kSlicesPerReport = 128,          // chunks compressed between two progress reports
+    kSlicesPerReport = 128,    // chunks compressed between two progress reports
 };
 
-// The blob region as it is written: to a file, or kept in memory.
+// The blob region as it is written: to the blob file of --sources-only, or
+// into the installer being written, from offset base on (adding its bytes
+// to the installer's checksum sum as they pass).
 struct Output {
     std::FILE* file = nullptr;
-    std::vector<std::uint8_t>* memory = nullptr;
-    std::string path;
+    const StagedFile* staged = nullptr;
+    std::uint64_t base = 0;
     std::uint64_t written = 0;
+    std::uint64_t checksum = 0;
     bool failed = false;
+    std::string why; // of the first failure
 
     void Write(const void* bytes, std::size_t size) {
-        if (memory) {
-            const std::uint8_t* b = static_cast<const std::uint8_t*>(bytes);
-            memory->insert(memory->end(), b, b + size);
-        } else if (size && std::fwrite(bytes, 1, size, file) != size) {
+        WriteAt(written, bytes, size);
+        written += size;
+    }
+
+    // Writes at an offset of the region, at its end or over bytes already
+    // written, which were zeros.
+    void WriteAt(std::uint64_t at, const void* bytes, std::size_t size) {
+        const std::uint8_t* b = static_cast<const std::uint8_t*>(bytes);
+        if (failed || size == 0)
+            return;
+        if (staged) {
+            failed = !WriteStagedAt(*staged, base + at, b, size, &why);
+            checksum = AddToPeChecksum(checksum, b, size, base + at);
+            return;
+        }
+        std::fpos_t end;
+        const bool back = at != written;
+        if (back && (std::fgetpos(file, &end) != 0 || !Seek(at))) {
+            failed = true;
+        } else if (std::fwrite(b, 1, size, file) != size) {
+            failed = true;
+        } else if (back && std::fsetpos(file, &end) != 0) {
             failed = true;
         }
-        written += size;
+        if (failed)
+            why = std::string("cannot write: ") + std::strerror(errno);
+    }
+
+  private:
+    // Moves the blob file to offset at (from its start; a 64-bit offset
+    // wherever long is narrower).
+    bool Seek(std::uint64_t at) {
+#ifdef _WIN32
+        return _fseeki64(file, static_cast<__int64>(at), SEEK_SET) == 0;
+#else
+        return fseeko(file, static_cast<off_t>(at), SEEK_SET) == 0;
+#endif
     }
 };
 
@@ -90,33 +126,6 @@ bool CheckInputs(const Manifest& manifest, std::string* error) {
     return true;
 }
 
-// Compresses in slices of whole chunks, so progress can be shown between
-// them; chunks are independent, so the stream is the same as in one call.
-std::vector<std::uint8_t> Compress(const std::vector<std::uint8_t>& input,
-                                   const GenerateOptions& options, const std::string& name) {
-    std::vector<std::uint8_t> stream;
-    std::size_t slice = std::size_t(options.writer.chunkSize) * kSlicesPerReport;
-    bool tty = options.progress && isatty(2);
-    int lastShown = -1;
-    for (std::size_t done = 0; done < input.size();) {
-        std::size_t n = std::min(slice, input.size() - done);
-        std::vector<std::uint8_t> part = WriteChunkStream(input.data() + done, n, options.writer);
-        stream.insert(stream.end(), part.begin(), part.end());
-        done += n;
-        int percent = int(done * 100 / input.size());
-        // On a terminal the line is redrawn; elsewhere every tenth percent gets a line.
-        if (options.progress && done < input.size() && (tty || percent / 10 != lastShown / 10)) {
-            std::fprintf(stderr, tty ? "\rbqpack: %s: %d%%" : "bqpack: %s: %d%%\n", name.c_str(),
-                         percent);
-            lastShown = percent;
-        }
-    }
-    if (options.progress)
-        std::fprintf(stderr, "%sbqpack: %s: %zu -> %zu bytes\n", tty ? "\r" : "", name.c_str(),
-                     input.size(), stream.size());
-    return stream;
-}
-
 // Damages the first compressed chunk: its first data byte (the literal mode
 // of the DCL header) becomes 2, which no decoder accepts.
 bool CorruptFirstCompressedChunk(std::vector<std::uint8_t>* stream) {
@@ -139,44 +148,108 @@ bool Contains(const std::vector<std::size_t>& slots, std::size_t slot) {
     return false;
 }
 
+// Packs one file into the region as it is read: the marker, the digest's
+// place, the chunk stream compressed a slice of whole chunks at a time (so
+// that only a slice is held, and progress can be shown between them:
+// chunks are independent, so the stream is the same as in one call), then
+// the digest over the stream in its place and padding to 4 bytes.
+bool PackFile(const Manifest& manifest, std::size_t slot, const GenerateOptions& options,
+              Output* out, PackedFile* packed, std::string* error) {
+    static const std::uint8_t zeros[16] = {};
+    const ManifestFile& file = manifest.files[slot];
+    std::FILE* in = std::fopen(file.source.c_str(), "rb");
+    if (!in) {
+        *error = At(manifest, file.line) + file.source + ": cannot read: " + std::strerror(errno);
+        return false;
+    }
+    struct stat st;
+    const std::uint64_t total = stat(file.source.c_str(), &st) == 0 ? std::uint64_t(st.st_size) : 0;
+
+    const std::string marker = BlobMarker(file.name);
+    out->Write(marker.data(), marker.size());
+    packed->name = file.name;
+    packed->dataOffset = std::uint32_t(out->written);
+    out->Write(zeros, sizeof zeros);
+    bool corrupt = Contains(manifest.broken.corruptChunk, slot);
+    const bool overExpanded = Contains(manifest.broken.digestOverExpanded, slot);
+    Md5Context digest;
+    Md5Init(&digest);
+    const std::string shownName = ShownImageText(file.name);
+    Progress progress(shownName, options.progress, {});
+
+    std::vector<std::uint8_t> slice(std::size_t(options.writer.chunkSize) * kSlicesPerReport);
+    std::uint64_t expanded = 0;
+    std::uint64_t stored = 0;
+    bool ok = true;
+    for (;;) {
+        const std::size_t n = std::fread(slice.data(), 1, slice.size(), in);
+        if (n == 0) {
+            if (std::ferror(in)) {
+                *error = At(manifest, file.line) + file.source + ": cannot read: " +
+                         std::strerror(errno);
+                ok = false;
+            }
+            break;
+        }
+        expanded += n;
+        if (expanded > kMaxFileSize) {
+            *error = At(manifest, file.line) + file.source + ": larger than " +
+                     std::to_string(std::uint64_t{kMaxFileSize}) +
+                     " bytes, the most a package takes";
+            ok = false;
+            break;
+        }
+        std::vector<std::uint8_t> stream = WriteChunkStream(slice.data(), n, options.writer);
+        if (corrupt && CorruptFirstCompressedChunk(&stream))
+            corrupt = false;
+        stored += stream.size();
+        if (stored > kMaxFileSize) {
+            *error = At(manifest, file.line) + file.source + ": stored stream too large";
+            ok = false;
+            break;
+        }
+        if (overExpanded)
+            Md5Update(&digest, slice.data(), std::uint32_t(n));
+        else
+            Md5Update(&digest, stream.data(), std::uint32_t(stream.size()));
+        out->Write(stream.data(), stream.size());
+        progress.Update(expanded, std::max(total, expanded));
+    }
+    std::fclose(in);
+    if (!ok)
+        return false;
+    if (corrupt) {
+        *error = At(manifest, file.line) + "broken-chunk: " + shownName +
+                 " has no compressed chunk to damage";
+        return false;
+    }
+    if (options.progress)
+        std::fprintf(stderr, "%sbqpack: %s: %llu -> %llu bytes\n", progress.terminal ? "\r" : "",
+                     shownName.c_str(), static_cast<unsigned long long>(expanded),
+                     static_cast<unsigned long long>(stored));
+    std::uint8_t sum[16];
+    Md5Final(sum, &digest);
+    out->WriteAt(packed->dataOffset, sum, sizeof sum);
+    out->Write(zeros, std::size_t((4 - out->written % 4) % 4));
+    packed->expandedSize = std::uint32_t(expanded);
+    packed->storedSize = std::uint32_t(stored);
+    return true;
+}
+
 bool WriteBlobRegion(const Manifest& manifest, const GenerateOptions& options, Output* out,
-                     PackageLayout* layout, std::vector<std::string>* inputs, std::string* error) {
-    static const std::uint8_t zeros[4] = {};
+                     PackageLayout* layout, std::vector<std::string>* inputs, std::string* error,
+                     bool* outputFailed) {
     for (std::size_t slot = 0; slot < manifest.files.size(); ++slot) {
         const ManifestFile& file = manifest.files[slot];
         inputs->push_back(file.source);
-        std::vector<std::uint8_t> input;
-        std::string why;
-        if (!ReadWholeFile(file.source, kMaxFileSize, &input, &why)) {
-            *error = At(manifest, file.line) + file.source + ": " + why;
-            return false;
-        }
-        std::vector<std::uint8_t> stream = Compress(input, options, ShownImageText(file.name));
-        if (stream.size() > kMaxFileSize) {
-            *error = At(manifest, file.line) + file.source + ": stored stream too large";
-            return false;
-        }
-        if (Contains(manifest.broken.corruptChunk, slot) && !CorruptFirstCompressedChunk(&stream)) {
-            *error = At(manifest, file.line) + "broken-chunk: " + file.name +
-                     " has no compressed chunk to damage";
-            return false;
-        }
-        std::uint8_t digest[16];
-        if (Contains(manifest.broken.digestOverExpanded, slot))
-            Md5Digest(input.data(), std::uint32_t(input.size()), digest);
-        else
-            Md5Digest(stream.data(), std::uint32_t(stream.size()), digest);
-
-        std::string marker = BlobMarker(file.name);
-        out->Write(marker.data(), marker.size());
         PackedFile packed;
-        packed.name = file.name;
-        packed.expandedSize = std::uint32_t(input.size());
-        packed.storedSize = std::uint32_t(stream.size());
-        packed.dataOffset = std::uint32_t(out->written);
-        out->Write(digest, sizeof digest);
-        out->Write(stream.data(), stream.size());
-        out->Write(zeros, std::size_t((4 - out->written % 4) % 4));
+        if (!PackFile(manifest, slot, options, out, &packed, error))
+            return false;
+        if (out->failed) {
+            *error = out->why;
+            *outputFailed = true;
+            return false;
+        }
         if (out->written > 0xFFFFFFFFu) {
             *error = At(manifest, file.line) + "the package grows beyond 4 GiB";
             return false;
@@ -399,7 +472,6 @@ bool GenerateSources(const Manifest& manifest, const GenerateOptions& options,
         return false;
 
     Output out;
-    out.path = blob;
     out.file = std::fopen(blob.c_str(), "wb");
     if (!out.file) {
         *error = blob + ": cannot write: " + std::strerror(errno);
@@ -407,10 +479,10 @@ bool GenerateSources(const Manifest& manifest, const GenerateOptions& options,
         return false;
     }
     PackageLayout layout;
-    bool ok = WriteBlobRegion(manifest, options, &out, &layout, inputs, error);
-    if (std::fclose(out.file) != 0)
-        out.failed = true;
-    if (ok && out.failed) {
+    bool ok = WriteBlobRegion(manifest, options, &out, &layout, inputs, error, &writeFailed);
+    if (!ok && writeFailed)
+        *error = blob + ": " + *error;
+    if (std::fclose(out.file) != 0 && ok) {
         *error = blob + ": cannot write: " + std::strerror(errno);
         ok = false;
         writeFailed = true;
@@ -429,17 +501,24 @@ bool GenerateSources(const Manifest& manifest, const GenerateOptions& options,
     return ok;
 }
 
-bool GeneratePackage(const Manifest& manifest, const GenerateOptions& options,
-                     std::vector<std::uint8_t>* region, PackageLayout* layout,
-                     std::string* configText, std::vector<std::string>* inputs,
-                     std::string* error) {
+bool CheckPackageInputs(const Manifest& manifest, std::string* configText,
+                        std::vector<std::string>* inputs, std::string* error) {
     inputs->push_back(manifest.path);
     inputs->push_back(manifest.config);
-    if (!ReadConfigText(manifest, configText, error) || !CheckInputs(manifest, error))
-        return false;
-    region->clear();
+    return ReadConfigText(manifest, configText, error) && CheckInputs(manifest, error);
+}
+
+bool GeneratePackage(const Manifest& manifest, const GenerateOptions& options,
+                     const StagedFile& staged, std::uint64_t base, PackageLayout* layout,
+                     std::uint64_t* checksum, std::vector<std::string>* inputs, std::string* error,
+                     bool* outputFailed) {
     Output out;
-    out.memory = region;
+    out.staged = &staged;
+    out.base = base;
     *layout = PackageLayout();
-    return WriteBlobRegion(manifest, options, &out, layout, inputs, error);
+    *outputFailed = false;
+    if (!WriteBlobRegion(manifest, options, &out, layout, inputs, error, outputFailed))
+        return false;
+    *checksum = out.checksum;
+    return true;
 }

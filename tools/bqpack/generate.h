@@ -1,8 +1,11 @@
-// Generates the sources that put a package into setup's image: the blob
-// region as a binary file that an assembler source pulls in with .incbin,
-// and the package table and configuration template as initialized data in
-// a C++ source.  The payload never passes through the C++ compiler, so a
-// large package builds quickly and with little memory.
+// Packs a manifest's files into the blob region, written as it is made (a
+// slice of each file at a time, so memory does not grow with the package):
+// straight into the installer being written (GeneratePackage), or for
+// --sources-only into a binary file that an assembler source pulls in with
+// .incbin, beside the package table and configuration template as
+// initialized data in a C++ source (GenerateSources).  The payload never
+// passes through the C++ compiler, so a large package builds quickly and
+// with little memory.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +15,7 @@
 #include "package/chunk_writer.h"
 #include "package/package_layout.h"
 #include "tools/bqpack/manifest.h"
+#include "tools/bqpack/output_file.h"
 
 // Names of the generated files inside the sources folder.
 extern const char* const kGeneratedTableSource;  // "package_table.cpp"
@@ -66,10 +70,22 @@ bool GenerateSources(const Manifest& manifest, const GenerateOptions& options,
                      const std::string& folder, std::vector<std::string>* inputs,
                      PackageLayout* layout, std::string* error, bool* outputFailed = nullptr);
 
-// Compresses every file of the manifest into the blob region, kept in
-// *region, with each file's place in it in *layout, and reads the
-// configuration text.  The inputs read are appended to *inputs.  On failure
-// *error holds one line naming the file and what is wrong.
+// Reads the configuration text named by the manifest and checks that every
+// file to pack is there, a file, and small enough, before anything is
+// compressed or written.  The manifest's and the text's paths are appended
+// to *inputs.  On failure *error holds one line naming the file.
+bool CheckPackageInputs(const Manifest& manifest, std::string* configText,
+                        std::vector<std::string>* inputs, std::string* error);
+
+// Compresses every file of the manifest (checked by CheckPackageInputs)
+// into the blob region, writing it into the staged installer from offset
+// base on as it is made: only a slice of each file is held at a time.
+// Each file's place goes to *layout, the sum of the region's bytes for the
+// installer's checksum (AddToPeChecksum) to *checksum, the inputs read to
+// *inputs.  On failure *error holds one line naming the file and what is
+// wrong, and *outputFailed says whether the output could not be written
+// rather than an input read or packed.
 bool GeneratePackage(const Manifest& manifest, const GenerateOptions& options,
-                     std::vector<std::uint8_t>* region, PackageLayout* layout,
-                     std::string* configText, std::vector<std::string>* inputs, std::string* error);
+                     const StagedFile& staged, std::uint64_t base, PackageLayout* layout,
+                     std::uint64_t* checksum, std::vector<std::string>* inputs, std::string* error,
+                     bool* outputFailed);

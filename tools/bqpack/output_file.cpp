@@ -129,8 +129,8 @@ bool MoveEntry(const std::string& from, const std::string& to, bool replace, std
 #endif
 }
 
-// Creates a new file named after target in target's folder, exclusively.
-// Returns its descriptor, or -1 with errno set.
+// Creates a new file named after target in target's folder, exclusively,
+// for reading and writing.  Returns its descriptor, or -1 with errno set.
 int CreateBeside(const std::string& target, std::string* temp) {
 #ifdef _WIN32
     static unsigned counter = 0;
@@ -140,7 +140,7 @@ int CreateBeside(const std::string& target, std::string* temp) {
                       ++counter);
         *temp = target + suffix;
         const int fd =
-            _open(temp->c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+            _open(temp->c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -245,8 +245,7 @@ bool MayReplace(const std::string& target, std::string* why) {
     }
 }
 
-bool StageFile(const std::string& target, const std::uint8_t* data, std::size_t size,
-               StagedFile* staged, std::string* why) {
+bool OpenStaged(const std::string& target, StagedFile* staged, std::string* why) {
     *staged = StagedFile();
     staged->target = target;
     std::string temp;
@@ -256,32 +255,78 @@ bool StageFile(const std::string& target, const std::uint8_t* data, std::size_t 
         return false;
     }
     Remember(temp);
-    bool ok = WriteAll(fd, data, size, why);
-    if (!ok)
-        *why = "cannot write: " + *why;
+    staged->temp = temp;
+    staged->fd = fd;
+    return true;
+}
+
+bool WriteStagedAt(const StagedFile& staged, std::uint64_t offset, const std::uint8_t* data,
+                   std::size_t size, std::string* why) {
 #ifdef _WIN32
-    if (ok && _commit(fd) != 0) {
+    const bool placed = _lseeki64(staged.fd, static_cast<__int64>(offset), SEEK_SET) >= 0;
+#else
+    const bool placed = lseek(staged.fd, static_cast<off_t>(offset), SEEK_SET) >= 0;
+#endif
+    if (!placed || !WriteAll(staged.fd, data, size, why)) {
+        if (!placed)
+            *why = Reason(errno);
+        *why = "cannot write: " + *why;
+        return false;
+    }
+    return true;
+}
+
+bool ReadStagedAt(const StagedFile& staged, std::uint64_t offset, std::uint8_t* data,
+                  std::size_t size) {
+#ifdef _WIN32
+    if (_lseeki64(staged.fd, static_cast<__int64>(offset), SEEK_SET) < 0)
+        return false;
+#else
+    if (lseek(staged.fd, static_cast<off_t>(offset), SEEK_SET) < 0)
+        return false;
+#endif
+    std::size_t done = 0;
+    while (done < size) {
+        const std::size_t piece = size - done < (1u << 20) ? size - done : (1u << 20);
+#ifdef _WIN32
+        const int n = _read(staged.fd, data + done, static_cast<unsigned>(piece));
+#else
+        const ssize_t n = read(staged.fd, data + done, piece);
+#endif
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool CloseStaged(StagedFile* staged, std::string* why) {
+    const int fd = staged->fd;
+    staged->fd = -1;
+    bool ok = true;
+#ifdef _WIN32
+    if (_commit(fd) != 0) {
         *why = "cannot write: " + Reason(errno);
         ok = false;
     }
     if (_close(fd) != 0 && ok) {
 #else
-    if (ok) {
-        // A replaced file keeps its permissions; a new one gets the usual ones.
-        struct stat st;
-        mode_t mode;
-        if (stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-            mode = st.st_mode & 07777;
-        } else {
-            const mode_t mask = umask(0);
-            umask(mask);
-            mode = 0666 & ~mask;
-        }
-        fchmod(fd, mode);
-        if (fsync(fd) != 0 && errno != EINVAL) {
-            *why = "cannot write: " + Reason(errno);
-            ok = false;
-        }
+    // A replaced file keeps its permissions; a new one gets the usual ones.
+    struct stat st;
+    mode_t mode;
+    if (stat(staged->target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    fchmod(fd, mode);
+    if (fsync(fd) != 0 && errno != EINVAL) {
+        *why = "cannot write: " + Reason(errno);
+        ok = false;
     }
     if (close(fd) != 0 && ok) {
 #endif
@@ -289,19 +334,41 @@ bool StageFile(const std::string& target, const std::uint8_t* data, std::size_t 
         ok = false;
     }
     if (!ok) {
-        RemoveFile(temp);
+        RemoveFile(staged->temp);
+        staged->temp.clear();
+    }
+    return ok;
+}
+
+bool StageFile(const std::string& target, const std::uint8_t* data, std::size_t size,
+               StagedFile* staged, std::string* why) {
+    if (!OpenStaged(target, staged, why))
+        return false;
+    if (!WriteAll(staged->fd, data, size, why)) {
+        *why = "cannot write: " + *why;
+        DiscardStaged(staged);
         return false;
     }
-    staged->temp = temp;
-    return true;
+    return CloseStaged(staged, why);
+}
+
+void DiscardStaged(StagedFile* staged) {
+    if (staged->fd >= 0) {
+#ifdef _WIN32
+        _close(staged->fd);
+#else
+        close(staged->fd);
+#endif
+        staged->fd = -1;
+    }
+    if (!staged->temp.empty())
+        RemoveFile(staged->temp);
+    staged->temp.clear();
 }
 
 void DiscardStaged(std::vector<StagedFile>* files) {
-    for (StagedFile& f : *files) {
-        if (!f.temp.empty())
-            RemoveFile(f.temp);
-        f.temp.clear();
-    }
+    for (StagedFile& f : *files)
+        DiscardStaged(&f);
 }
 
 bool CommitStaged(std::vector<StagedFile>* files, bool replace, std::size_t* failed,

@@ -26,12 +26,27 @@ struct StagedFile {
     std::string temp;   // the complete new file; empty once moved or removed
     std::string backup; // during CommitStaged: the former target, until all are in place
     bool placed = false;
+    int fd = -1; // while it is written piece by piece
 };
 
 // Creates a new file beside target and writes size bytes of data to it.
 // On failure removes it and sets *why (the reason, without the path).
 bool StageFile(const std::string& target, const std::uint8_t* data, std::size_t size,
                StagedFile* staged, std::string* why);
+
+// The same piece by piece, for an output too large to hold: OpenStaged
+// creates the new file (open for reading and writing), WriteStagedAt writes
+// and ReadStagedAt reads bytes at an offset, CloseStaged makes it complete
+// (permissions as StageFile gives them, flushed to the disk) and closes it.
+// A failing OpenStaged or CloseStaged removes the file and sets *why;
+// after any other failure, DiscardStaged removes it.
+bool OpenStaged(const std::string& target, StagedFile* staged, std::string* why);
+bool WriteStagedAt(const StagedFile& staged, std::uint64_t offset, const std::uint8_t* data,
+                   std::size_t size, std::string* why);
+bool ReadStagedAt(const StagedFile& staged, std::uint64_t offset, std::uint8_t* data,
+                  std::size_t size);
+bool CloseStaged(StagedFile* staged, std::string* why);
+void DiscardStaged(StagedFile* staged);
 
 // Moves every staged file onto its target, all or none.  With replace, an
 // existing target (a file or a link) is replaced; without it, a target that

@@ -152,6 +152,23 @@ if(STUB)
     message(FATAL_ERROR "an interrupted build ended with ${status} and left ${left}")
   endif()
 
+  # A file of many slices (each compressed and written as it is read): the
+  # same installer with one compression thread or three, and it verifies.
+  file(MAKE_DIRECTORY ${WORK}/slices)
+  execute_process(COMMAND head -c 3000000 ${WORK}/interrupted/noise.bin
+    OUTPUT_FILE ${WORK}/slices/part.bin)
+  file(WRITE ${WORK}/slices/slices.bqm "config = ${DATA}/short.inz\nfile = part part.bin\n")
+  foreach(jobs 1 3)
+    run(0 ${WORK}/slices/slices.bqm --stub ${STUB} --chunk-size 4096 --jobs ${jobs}
+      -o ${WORK}/slices/setup-${jobs}.exe --quiet)
+  endforeach()
+  expect_same(${WORK}/slices/setup-1.exe ${WORK}/slices/setup-3.exe)
+  execute_process(COMMAND ${BQPACK} verify ${WORK}/slices/setup-3.exe
+    RESULT_VARIABLE status OUTPUT_VARIABLE out)
+  if(NOT status EQUAL 0 OR NOT out MATCHES "part: ok \\(3000000 bytes from ")
+    message(FATAL_ERROR "the installer of many slices does not verify: ${status} ${out}")
+  endif()
+
   # A missing output folder is found before any compression.
   run(3 ${DATA}/full.bqm --stub ${STUB} -o ${WORK}/no-such-folder/setup.exe)
   expect_message("the folder .*/no-such-folder does not exist

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # bqpack implode / explode / --help from the command line: round trips of
-# every setting, the decoder's result codes as exit statuses (10 + result)
+# every setting, progress on long work (none with --quiet), the decoder's
+# result codes as exit statuses (10 + result)
 # with their messages, trailing bytes, outputs that are never destroyed
 # (failed decodes, special files, links, writes that fail part-way), and
 # file and usage errors.
@@ -56,6 +57,17 @@ for input in exe text zeros one empty; do
     expect 0 "" "$bqpack" explode "$dir/$input.best" "$dir/$input.out"
     cmp -s "$dir/$input" "$dir/$input.out" || fail "$input best: round trip differs"
 done
+# Work of more than a second shows progress on stderr, as build does; with
+# --quiet only the result.  (8 MB that do not compress: six passes take
+# seconds on any machine.)
+head -c 6000000 /dev/urandom | base64 -w 0 >"$dir/slow"
+out=$("$bqpack" implode "$dir/slow" "$dir/slow.dcl" 2>&1 >/dev/null)
+echo "$out" | grep -Eq "^bqpack: $dir/slow: [0-9]+%$" || fail "implode of 8 MB showed no progress: $out"
+out=$("$bqpack" implode --quiet "$dir/slow" "$dir/slow.dcl" 2>&1 >/dev/null)
+[ -z "$out" ] || fail "implode --quiet said '$out'"
+expect 0 "" "$bqpack" explode --quiet "$dir/slow.dcl" "$dir/slow.out"
+cmp -s "$dir/slow" "$dir/slow.out" || fail "8 MB: round trip differs"
+
 # One option alone picks the best of the other.
 expect 0 "ascii literals" "$bqpack" implode --literals ascii "$dir/text" "$dir/t.dcl"
 expect 0 "binary literals, 1024-byte" "$bqpack" implode --dictionary 1024 "$dir/exe" "$dir/e.dcl"

@@ -139,6 +139,73 @@ TEST(StubWriter, PackageReadsBackThroughTheAnchor) {
     }
 }
 
+// With files, the blob section starts on a page of the file, so that a
+// loader can map it; without, the installer stays as small as the stub
+// allows.
+TEST(StubWriter, BlobSectionStartsOnAPageWhenThereAreFiles) {
+    for (std::uint32_t width : {4u, 8u}) {
+        SCOPED_TRACE(width == 8 ? "x64" : "x86");
+        const StubImage stub = BuildStubImage(width);
+        ASSERT_NE(stub.bytes.size() % 4096, 0u);
+        for (const TestPackage& t : {TwoFiles(), MakePackage({})}) {
+            const std::vector<std::uint8_t> image = Write(stub, t.package);
+            PeImage pe;
+            std::string why;
+            ASSERT_TRUE(ParsePeImage(image.data(), image.size(), &pe, &why)) << why;
+            const ImageSection& added = pe.sections.back();
+            ASSERT_EQ(added.name, kBlobSection);
+            if (t.package.files.empty()) {
+                EXPECT_EQ(added.rawOffset, (stub.bytes.size() + 511) / 512 * 512);
+            } else {
+                EXPECT_EQ(added.rawOffset % 4096, 0u);
+                EXPECT_LT(added.rawOffset - stub.bytes.size(), 4096u);
+            }
+            EXPECT_EQ(image.size(), added.rawOffset + added.rawSize);
+        }
+    }
+}
+
+// The installer written in three steps, its region in pieces of odd sizes
+// at odd offsets and read back for the seal, is the one-piece installer.
+TEST(StubWriter, WrittenInStepsIsTheSameInstaller) {
+    for (std::uint32_t width : {4u, 8u}) {
+        SCOPED_TRACE(width == 8 ? "x64" : "x86");
+        const StubImage stub = BuildStubImage(width);
+        const TestPackage t = TwoFiles();
+        const std::vector<std::uint8_t> whole = Write(stub, t.package);
+
+        InstallerHead head;
+        std::string error;
+        ASSERT_TRUE(StartInstaller(stub.bytes.data(), stub.bytes.size(), true, &head, &error));
+        std::uint64_t sum = 0;
+        for (std::size_t at = 0; at < t.region.size(); at += 333) {
+            const std::size_t n = std::min<std::size_t>(333, t.region.size() - at);
+            sum = AddToPeChecksum(sum, t.region.data() + at, n, head.bytes.size() + at);
+        }
+        std::uint64_t next = 0; // the region is read back once, in order, for the seal
+        auto read = [&](std::uint64_t at, std::uint8_t* buffer, std::size_t n) {
+            EXPECT_EQ(at, next);
+            next = at + n;
+            std::memcpy(buffer, t.region.data() + at, n);
+            return true;
+        };
+        StubPackage package = t.package;
+        package.region = nullptr;
+        std::vector<std::uint8_t> tail;
+        ASSERT_TRUE(FinishInstaller(&head, package, sum, read, &tail, &error)) << error;
+        EXPECT_EQ(next, t.region.size());
+        std::vector<std::uint8_t> image = head.bytes;
+        image.insert(image.end(), t.region.begin(), t.region.end());
+        image.insert(image.end(), tail.begin(), tail.end());
+        EXPECT_EQ(image, whole);
+
+        // A region that cannot be read back fails the installer.
+        ASSERT_TRUE(StartInstaller(stub.bytes.data(), stub.bytes.size(), true, &head, &error));
+        auto fail = [](std::uint64_t, std::uint8_t*, std::size_t) { return false; };
+        EXPECT_FALSE(FinishInstaller(&head, package, sum, fail, &tail, &error));
+    }
+}
+
 TEST(StubWriter, RefusesStubsItDoesNotKnow) {
     const StubImage good = BuildStubImage(4);
     const TestPackage t = TwoFiles();

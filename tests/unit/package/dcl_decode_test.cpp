@@ -250,6 +250,31 @@ TEST(DclDecode, EveryPairOfAsciiLiterals) {
     ExpectDecodes(w);
 }
 
+// Whatever a work area holds from before (another stream's lookups, or
+// anything at all), a run sets up all it uses.
+TEST(DclDecode, WorkAreaHoldsNothingOverFromBefore) {
+    DclBitWriter text(1, 6);
+    DclBitWriter bytes(0, 4);
+    for (int i = 0; i < 256; ++i) {
+        text.Literal(static_cast<std::uint8_t>(255 - i));
+        bytes.Literal(static_cast<std::uint8_t>(i));
+        text.Match(3 + i % 40, 1 + i);
+        bytes.Match(2 + i % 9, 1 + i % 16);
+    }
+    text.End();
+    bytes.End();
+    std::unique_ptr<DclState> work(new DclState);
+    for (int fill : {0x00, 0xFF, 0xA5}) {
+        std::memset(work.get(), fill, sizeof *work);
+        for (const DclBitWriter* w : {&text, &bytes, &text}) {
+            Harness h;
+            h.input = w->bytes;
+            EXPECT_EQ(DclDecode(HarnessRead, HarnessWrite, work.get(), &h), DCL_OK) << fill;
+            EXPECT_EQ(h.output, w->expected) << fill;
+        }
+    }
+}
+
 TEST(DclDecode, MatchesThatOverlapTheirOutput) {
     DclBitWriter w(0, 6);
     const char* seed = "0123456789abcdef";
