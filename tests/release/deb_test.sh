@@ -52,12 +52,7 @@ done
     { fail "apt-get install: $(tail -n 5 "$work/install.log")"; exit 1; }
 
 # A manifest of files of this source tree, read from a folder of its own.
-cp "$src/packages/default/Bramblequist.csl" "$src/docs/manifest.md" "$src/packages/default/Bkp1.inz" "$work/"
-cat >"$work/client.bqm" <<MANIFEST
-file = Bramblequist.csl Bramblequist.csl
-file = "Read Me.md" manifest.md
-config = Bkp1.inz
-MANIFEST
+"$(dirname "$0")/client_manifest.sh" "$src" "$work" || { fail "writing the test package"; exit 1; }
 for arch in x86 x64; do
     (cd "$work" && env -i PATH=/usr/bin:/bin bqpack build client.bqm --arch "$arch" -o "setup-$arch.exe") \
         >"$work/build-$arch.log" 2>&1 || fail "bqpack build --arch $arch: $(cat "$work/build-$arch.log")"

@@ -24,12 +24,7 @@ for f in bqpack.exe setup-stub-x86.exe setup-stub-x64.exe README.md copyright do
     [ -f "$dir/$f" ] || fail "the zip lacks $f"
 done
 
-cp "$src/packages/default/Bramblequist.csl" "$src/docs/manifest.md" "$src/packages/default/Bkp1.inz" "$work/"
-cat >"$work/client.bqm" <<MANIFEST
-file = Bramblequist.csl Bramblequist.csl
-file = "Read Me.md" manifest.md
-config = Bkp1.inz
-MANIFEST
+"$(dirname "$0")/client_manifest.sh" "$src" "$work" || { fail "writing the test package"; exit 1; }
 for arch in x86 x64; do
     (cd "$work" && "$wine_run" "$dir/bqpack.exe" build client.bqm --arch "$arch" --jobs 2 \
         -o "$(winpath "$work/setup-$arch.exe")") >"$work/exe-$arch.log" 2>&1 ||
