@@ -35,15 +35,11 @@ void ComputeSeal(const SealInput& in, std::uint8_t seal[16]) {
     Md5Init(&md5);
     Md5Update(&md5, "bqpack seal 1", 14);
     Number(&md5, static_cast<std::uint32_t>(in.fileCount));
-    for (std::size_t i = 0; i < in.files.size(); ++i) {
-        const SealFile& f = in.files[i];
+    for (const SealFile& f : in.files) {
         Text(&md5, *f.name);
         Number(&md5, f.expandedSize);
         Number(&md5, f.storedSize);
-        if (in.feedBlob)
-            in.feedBlob(i, &md5);
-        else
-            Bytes(&md5, f.blob, std::uint64_t{16} + f.storedSize);
+        Bytes(&md5, f.blob, std::uint64_t{16} + f.storedSize);
     }
     // Every setting in the table's order: a text with its NUL, a number or
     // flag as its 32-bit word.

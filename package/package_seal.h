@@ -18,7 +18,6 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,15 +31,10 @@ struct SealFile {
     const std::uint8_t* blob; // the digest, then storedSize bytes of stream
 };
 
-struct Md5Context;
-
 struct SealInput {
     const PackageSettings* settings = nullptr;
     std::int32_t fileCount = 0;
     std::vector<SealFile> files; // the used slots, min(fileCount, 6) of them when all are there
-    // When set, gives file i's digest and stream to the digest (Md5Update)
-    // in place of files[i].blob: for a package written out as it was made.
-    std::function<void(std::size_t i, Md5Context* md5)> feedBlob;
     std::uint32_t configLength = 0;
     const std::string* configSourceName = nullptr;
     const std::uint8_t* configText = nullptr; // the whole 4096-byte region

@@ -25,6 +25,7 @@
 #include "tools/bqpack/file_identity.h"
 #include "tools/bqpack/generate.h"
 #include "tools/bqpack/input_file.h"
+#include "tools/bqpack/io.h"
 #include "tools/bqpack/json_text.h"
 #include "tools/bqpack/manifest.h"
 #include "tools/bqpack/output_file.h"
@@ -56,14 +57,8 @@ const char kUsage[] =
     "is UTF-8; names and text settings go into the installer as Windows-1252.\n"
     "\n" BQPACK_EXIT_STATUS_HELP "A bad manifest or stub is a damaged input (2).\n";
 
-// --json: what was built, or {"ok": false, "error": ...}, on standard output.
-bool AnswerInJson = false;
-
 int Fail(const std::string& message, int status) {
-    const std::string shown = ShownInputText(message);
-    std::fprintf(stderr, "bqpack: %s\n", shown.c_str());
-    if (AnswerInJson)
-        std::printf("{\"ok\": false, \"error\": %s}\n", JsonString(shown).c_str());
+    Complain("%s", message.c_str());
     return status;
 }
 
@@ -185,10 +180,9 @@ bool WriteDepfile(const std::string& path, const std::string& target,
 
 // Reads the stub, no larger than an image can be.
 bool ReadFile(const std::string& path, std::vector<std::uint8_t>* bytes, std::string* why) {
-    const std::uint64_t limit = 0x7FFFFFFF;
     int error = 0;
-    const InputRead outcome = ReadInputFile(path.c_str(), limit, bytes, &error);
-    *why = InputProblem(outcome, error, limit);
+    const InputRead outcome = ReadInputFile(path.c_str(), kMaxInputFile, bytes, &error);
+    *why = InputProblem(outcome, error, kMaxInputFile);
     return outcome == InputRead::Ok;
 }
 
@@ -248,7 +242,7 @@ void PrintBuilt(const std::string& key, const std::string& where, const std::str
 void ShowWarnings(const Manifest& manifest, bool quiet) {
     if (!quiet)
         for (const std::string& warning : manifest.warnings)
-            std::fprintf(stderr, "bqpack: %s\n", warning.c_str());
+            std::fprintf(stderr, "bqpack: %s\n", ShownInputText(warning).c_str());
 }
 
 } // namespace
@@ -258,6 +252,8 @@ int CmdBuild(int argc, char** argv) {
     ManifestOptions manifestOptions;
     GenerateOptions generate;
     generate.progress = true;
+    bool json = false; // --json: what was built, or the failure, on standard output
+    AnswerFailuresInJson(false);
     // The options that take a file or folder name, and what each needs.
     const struct {
         const char* name;
@@ -305,7 +301,8 @@ int CmdBuild(int argc, char** argv) {
         } else if (a == "--quiet" || a == "--verbose") {
             generate.progress = a == "--verbose";
         } else if (a == "--json") {
-            AnswerInJson = true;
+            json = true;
+            AnswerFailuresInJson(true);
         } else if (a == "--allow-broken") {
             manifestOptions.allowBroken = true;
         } else if (a == "-h" || a == "--help") {
@@ -391,7 +388,7 @@ int CmdBuild(int argc, char** argv) {
             !WriteDepfile(depfile, sourcesDir + "/" + kGeneratedTableSource, inputs))
             return Fail(depfile + ": cannot write", kExitOutput);
         ShowWarnings(manifest, !generate.progress);
-        if (AnswerInJson)
+        if (json)
             PrintBuilt("sources", sourcesDir, "", layout);
         return kExitOk;
     }
@@ -414,8 +411,8 @@ int CmdBuild(int argc, char** argv) {
     PackageLayout layout;
     std::uint64_t checksum = 0;
     bool outputFailed = false;
-    if (!GeneratePackage(manifest, generate, staged, head.bytes.size(), &layout, &checksum,
-                         &inputs, &error, &outputFailed)) {
+    if (!GeneratePackage(manifest, generate, staged, head.bytes.size(), &layout, &checksum, &inputs,
+                         &error, &outputFailed)) {
         DiscardStaged(&staged);
         return outputFailed ? Fail(output + ": " + error, kExitOutput) : Fail(error, kExitInput);
     }
@@ -447,7 +444,7 @@ int CmdBuild(int argc, char** argv) {
     if (!depfile.empty() && !WriteDepfile(depfile, output, inputs))
         return Fail(depfile + ": cannot write", kExitOutput);
     ShowWarnings(manifest, !generate.progress);
-    if (AnswerInJson)
+    if (json)
         PrintBuilt("output", output, stubArch, layout);
     return kExitOk;
 }

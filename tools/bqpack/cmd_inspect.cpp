@@ -30,9 +30,6 @@
 
 namespace {
 
-// Installers are 32-bit images; anything larger cannot be one.
-const std::uint64_t kMaxImageFile = 0x7FFFFFFF;
-
 #define BQPACK_JSON_HELP                                                                           \
     "  --json   the same as one JSON object.  Texts from the installer (names,\n"                  \
     "           settings) are bytes of the Windows code page; each is given as\n"                  \
@@ -106,7 +103,7 @@ int Usage(const Output& o, const char* command, const std::string& problem) {
     const std::string message = std::string(command) + ": " + ShownInputText(problem);
     *o.err += "bqpack " + message + " (see bqpack " + command + " --help)\n";
     if (o.json && o.out->empty())
-        *o.out += "{\"ok\": false, \"error\": " + JsonString(message) + "}\n";
+        *o.out += JsonFailure(message);
     return kExitUsage;
 }
 
@@ -114,18 +111,18 @@ int Fail(const Output& o, const std::string& file, const std::string& problem, i
     const std::string message = ShownInputText(file) + ": " + problem;
     *o.err += "bqpack: " + message + "\n";
     if (o.json && o.out->empty())
-        *o.out += "{\"ok\": false, \"error\": " + JsonString(message) + "}\n";
+        *o.out += JsonFailure(message);
     return status;
 }
 
 // Reads the whole file, refusing anything larger than an image can be.
 bool LoadFile(const std::string& path, std::vector<std::uint8_t>* bytes, std::string* error) {
     int why = 0;
-    const InputRead outcome = ReadInputFile(path.c_str(), kMaxImageFile, bytes, &why);
+    const InputRead outcome = ReadInputFile(path.c_str(), kMaxInputFile, bytes, &why);
     if (outcome == InputRead::TooLarge)
         *error = "too large to be an installer (more than 2 GiB)";
     else
-        *error = InputProblem(outcome, why, kMaxImageFile);
+        *error = InputProblem(outcome, why, kMaxInputFile);
     return outcome == InputRead::Ok;
 }
 
@@ -168,7 +165,6 @@ int ParseArgs(const std::vector<std::string>& args, const char* command, unsigne
             parsed->dir = args[++i];
         } else if (a.size() > 1 && a[0] == '-') {
             return Usage(o, command, "unknown option " + a);
-
         } else if (a.empty()) {
             return Usage(o, command, "an empty installer name");
         } else if (parsed->image.empty()) {
@@ -315,15 +311,22 @@ bool CheckConfigTemplate(const PackageImage& p, std::string* problem) {
     return true;
 }
 
-// A name from the installer as the command line spells it: UTF-8 on
-// Linux, the system code page's bytes on Windows.
-std::string CommandLineName(const std::string& name) {
+// A name from the installer as this system's file names spell it: on
+// Linux its characters in UTF-8, on Windows the system code page's bytes,
+// as setup writes them.  False when a byte has no character.
+bool LocalName(const std::string& name, std::string* local) {
 #ifdef _WIN32
-    return name;
+    *local = name;
+    return true;
 #else
-    std::string utf8;
-    return Windows1252ToUtf8(name, &utf8) ? utf8 : name;
+    return Windows1252ToUtf8(name, local);
 #endif
+}
+
+// A name from the installer as the command line spells it.
+std::string CommandLineName(const std::string& name) {
+    std::string local;
+    return LocalName(name, &local) ? local : name;
 }
 
 // The names extract writes: the packaged files, then the configuration file.
@@ -367,9 +370,8 @@ std::string JsonChecksum(const PackageImage& p) {
 }
 
 // The seal's state as --json names it: "intact", "broken" or "absent".
-std::string SealName(const PackageImage& p) {
-    std::uint8_t computed[16];
-    switch (CheckSeal(p, computed)) {
+const char* SealName(SealCheck seal) {
+    switch (seal) {
     case SealCheck::Intact:
         return "intact";
     case SealCheck::Broken:
@@ -451,6 +453,8 @@ int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::st
         return status;
     const PackageSettings& s = p.settings;
     const ImageHardening hardening = ReadImageHardening(p.pe);
+    std::uint8_t computed[16];
+    const SealCheck seal = CheckSeal(p, computed);
     if (args.json) {
         std::string json;
         for (const PackageSetting& setting : kPackageSettings) {
@@ -462,7 +466,7 @@ int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::st
         *out += json + ",\n \"fileCount\": " + std::to_string(p.fileCount) +
                 ",\n \"architecture\": " + JsonString(Architecture(p)) +
                 ",\n \"foundBy\": " + JsonString(p.anchored ? "anchor" : "search") +
-                ",\n \"seal\": " + JsonString(SealName(p)) +
+                ",\n \"seal\": " + JsonString(SealName(seal)) +
                 ",\n \"signed\": " + (p.signature ? "true" : "false") +
                 ",\n \"checksum\": " + JsonChecksum(p) +
                 ",\n \"hardening\": " + HardeningJson(p.pe, hardening) + "}\n";
@@ -481,10 +485,9 @@ int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::st
     line("Architecture:", Architecture(p) + (p.pe.pointerBytes == 8 ? " (PE32+)" : " (PE32)"));
     line("Package found by:", p.anchored ? "the stub's anchor"
                                          : "searching the image (an installer linked the old way)");
-    const std::string seal = SealName(p);
-    line("Seal:", seal == "intact"   ? "sealed"
-                  : seal == "broken" ? "sealed, but the seal is broken (see bqpack verify)"
-                                     : "not sealed");
+    line("Seal:", seal == SealCheck::Intact   ? "sealed"
+                  : seal == SealCheck::Broken ? "sealed, but the seal is broken (see bqpack verify)"
+                                              : "not sealed");
     line("Signature:", p.signature ? "present" : "none");
     line("Checksum:", ChecksumText(p));
     line("Hardening:", HardeningText(p.pe, hardening));
@@ -633,9 +636,7 @@ int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::
     }
     std::uint8_t computed[16];
     const SealCheck seal = CheckSeal(p, computed);
-    const char* sealState = "absent";
     if (seal == SealCheck::Broken) {
-        sealState = "broken";
         const std::string why =
             std::string(p.sealState == kSealPresent ? "the package" : "the image") +
             " is not what was sealed (sealed " + DigestHex(p.seal) + ", computed " +
@@ -643,7 +644,6 @@ int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::
         text += "Seal: DAMAGED: " + why + "\n";
         problems.push_back("seal: " + why);
     } else if (seal == SealCheck::Intact) {
-        sealState = "intact";
         text += "Seal: ok (sealed " + DigestHex(p.seal) + ")\n";
     } else if (p.anchored) {
         // Built from the stub, yet no seal: the anchor is damaged.
@@ -658,7 +658,7 @@ int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::
     }
     if (args.json) {
         *out += std::string("{\"ok\": ") + (problems.empty() ? "true" : "false") +
-                ",\n \"files\": [" + json + ",\n \"seal\": " + JsonString(sealState) +
+                ",\n \"files\": [" + json + ",\n \"seal\": " + JsonString(SealName(seal)) +
                 ",\n \"checksum\": " + JsonChecksum(p) + ",\n \"problems\": " + JsonList(problems) +
                 "}\n";
     } else if (!args.quiet) {
@@ -737,19 +737,13 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
     std::vector<std::string> paths;
     const std::vector<CommandInput> inputs = {{args.image, "the installer"}};
     for (std::size_t i : pick) {
-        const std::string& name = names[i];
-#ifdef _WIN32
-        const std::string path = prefix + name; // the system code page's bytes, as setup writes
-#else
-        // Linux file names are UTF-8: the name's characters, not its bytes.
-        std::string utf8;
-        if (!Windows1252ToUtf8(name, &utf8))
+        std::string local;
+        if (!LocalName(names[i], &local))
             return Fail(o, args.image,
-                        "refusing to write \"" + Printable(name) +
+                        "refusing to write \"" + Printable(names[i]) +
                             "\": the name holds a byte that is no Windows-1252 character",
                         kExitInput);
-        const std::string path = prefix + utf8;
-#endif
+        const std::string path = prefix + local;
         if (!MayReplace(path, &error))
             return Fail(o, Printable(path), error, kExitOutput);
         if (const CommandInput* same = InputAt(path, inputs))

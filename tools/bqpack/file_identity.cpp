@@ -46,11 +46,6 @@ bool Identify(const std::string& path, Identity* id) {
 
 } // namespace
 
-bool SameFile(const std::string& a, const std::string& b) {
-    Identity x, y;
-    return Identify(a, &x) && Identify(b, &y) && x.device == y.device && x.file == y.file;
-}
-
 const CommandInput* InputAt(const std::string& output, const std::vector<CommandInput>& inputs) {
     Identity out;
     if (!Identify(output, &out))

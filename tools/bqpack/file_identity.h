@@ -15,9 +15,6 @@ struct CommandInput {
     std::string role;
 };
 
-// True when a and b both exist and are the same file.
-bool SameFile(const std::string& a, const std::string& b);
-
 // The first input that output is, or null.
 const CommandInput* InputAt(const std::string& output, const std::vector<CommandInput>& inputs);
 

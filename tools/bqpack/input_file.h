@@ -10,6 +10,10 @@
 
 enum class InputRead { Ok, CannotOpen, NotAFile, TooLarge, CannotRead };
 
+// The largest file a command reads whole (an installer, a stub, the codec's
+// input): what the 32-bit sizes of an image and of a stream can count.
+enum : std::uint64_t { kMaxInputFile = 0x7FFFFFFF };
+
 // Reads the file at path into *bytes; "-" is standard input, read to its
 // end or to the limit.  Refuses what its stat shows is no
 // regular file or larger than limit bytes, and stops with TooLarge as soon

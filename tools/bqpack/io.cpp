@@ -32,18 +32,18 @@ void Complain(const char* format, ...) {
     const std::string shown = ShownInputText(text);
     std::fprintf(stderr, "bqpack: %s\n", shown.c_str());
     if (ComplainInJson)
-        std::printf("{\"ok\": false, \"error\": %s}\n", JsonString(shown).c_str());
+        std::fputs(JsonFailure(shown).c_str(), stdout);
 }
 
 bool ReadWholeFile(const char* path, std::vector<std::uint8_t>* data) {
     int error = 0;
-    const InputRead outcome = ReadInputFile(path, kMaxCodecInput, data, &error);
+    const InputRead outcome = ReadInputFile(path, kMaxInputFile, data, &error);
     if (outcome == InputRead::Ok)
         return true;
     if (outcome == InputRead::CannotOpen)
         Complain("cannot open %s: %s", path, std::strerror(error));
     else
-        Complain("%s: %s", path, InputProblem(outcome, error, kMaxCodecInput).c_str());
+        Complain("%s: %s", path, InputProblem(outcome, error, kMaxInputFile).c_str());
     return false;
 }
 

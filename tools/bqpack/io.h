@@ -6,9 +6,6 @@
 #include <cstdint>
 #include <vector>
 
-// The largest input implode and explode take (what one 32-bit stream
-// length counts, as elsewhere in the package).
-enum : std::uint64_t { kMaxCodecInput = 0x7FFFFFFF };
 // "-" is standard input.
 bool ReadWholeFile(const char* path, std::vector<std::uint8_t>* data);
 // Writes through output_file.h: the bytes go to a new file beside path,

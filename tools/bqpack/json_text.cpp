@@ -49,6 +49,10 @@ std::string JsonString(const std::string& text) {
     return json + "\"";
 }
 
+std::string JsonFailure(const std::string& message) {
+    return "{\"ok\": false, \"error\": " + JsonString(message) + "}\n";
+}
+
 std::string JsonImageText(const std::string& bytes) {
     static const char kHex[] = "0123456789abcdef";
     std::string text = "\"", hex;

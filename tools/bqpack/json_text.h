@@ -13,6 +13,10 @@
 // \u00XX.
 std::string JsonString(const std::string& text);
 
+// The line a --json command prints on standard output when it fails:
+// {"ok": false, "error": MESSAGE}.
+std::string JsonFailure(const std::string& message);
+
 // {"text": ..., "hex": ...} for bytes taken from an installer.
 std::string JsonImageText(const std::string& bytes);
 

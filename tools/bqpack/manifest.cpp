@@ -365,7 +365,7 @@ bool Finish(Parser& p) {
         auto it = p.seen.find("engine-program");
         const int line = it != p.seen.end() ? it->second : 0;
         m.warnings.push_back(m.path + (line ? ":" + std::to_string(line) : std::string()) +
-                             ": warning: engine-program \"" + m.settings.engineProgram +
+                             ": warning: engine-program \"" + ShownImageText(m.settings.engineProgram) +
                              "\" is not one of the packaged files");
     }
     if (m.broken.fileCountSet && std::size_t(m.broken.fileCount) > m.files.size())

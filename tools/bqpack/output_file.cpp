@@ -260,13 +260,22 @@ bool OpenStaged(const std::string& target, StagedFile* staged, std::string* why)
     return true;
 }
 
+namespace {
+
+// Moves the staged file's descriptor to offset (from its start).
+bool SeekStaged(const StagedFile& staged, std::uint64_t offset) {
+#ifdef _WIN32
+    return _lseeki64(staged.fd, static_cast<__int64>(offset), SEEK_SET) >= 0;
+#else
+    return lseek(staged.fd, static_cast<off_t>(offset), SEEK_SET) >= 0;
+#endif
+}
+
+} // namespace
+
 bool WriteStagedAt(const StagedFile& staged, std::uint64_t offset, const std::uint8_t* data,
                    std::size_t size, std::string* why) {
-#ifdef _WIN32
-    const bool placed = _lseeki64(staged.fd, static_cast<__int64>(offset), SEEK_SET) >= 0;
-#else
-    const bool placed = lseek(staged.fd, static_cast<off_t>(offset), SEEK_SET) >= 0;
-#endif
+    const bool placed = SeekStaged(staged, offset);
     if (!placed || !WriteAll(staged.fd, data, size, why)) {
         if (!placed)
             *why = Reason(errno);
@@ -278,13 +287,8 @@ bool WriteStagedAt(const StagedFile& staged, std::uint64_t offset, const std::ui
 
 bool ReadStagedAt(const StagedFile& staged, std::uint64_t offset, std::uint8_t* data,
                   std::size_t size) {
-#ifdef _WIN32
-    if (_lseeki64(staged.fd, static_cast<__int64>(offset), SEEK_SET) < 0)
+    if (!SeekStaged(staged, offset))
         return false;
-#else
-    if (lseek(staged.fd, static_cast<off_t>(offset), SEEK_SET) < 0)
-        return false;
-#endif
     std::size_t done = 0;
     while (done < size) {
         const std::size_t piece = size - done < (1u << 20) ? size - done : (1u << 20);
