@@ -80,11 +80,22 @@ void ChunkWrite(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
 
 std::uint32_t ExpandStream(ErrorRecord* record, const std::uint8_t* stream,
                            std::int32_t storedLength, std::uint8_t* out, std::int32_t capacity) {
+    // The whole output is the window: it never fills before the stream ends.
+    return ExpandStreamThrough(record, stream, storedLength, capacity, out,
+                               static_cast<std::uint32_t>(capacity), nullptr, nullptr);
+}
+
+std::uint32_t ExpandStreamThrough(ErrorRecord* record, const std::uint8_t* stream,
+                                  std::int32_t storedLength, std::int32_t capacity,
+                                  std::uint8_t* window, std::uint32_t windowSize, ExpandedSink sink,
+                                  void* sinkValue) {
     record->code = 0;
     record->hresult = 0;
 
     const std::uint8_t* chunk = stream;
     std::int32_t remaining = storedLength;
+    std::uint32_t filled = 0; // bytes of the window not yet handed on
+    int stopped = 0;          // the sink refused a window
     while (remaining > 0) {
         // A header cut short, or data running past the end of the stream.
         if (remaining < static_cast<std::int32_t>(kChunkHeaderBytes)) {
@@ -96,36 +107,62 @@ std::uint32_t ExpandStream(ErrorRecord* record, const std::uint8_t* stream,
         const std::uint32_t stored = header.stored;
         chunk += kChunkHeaderBytes;
         remaining -= kChunkHeaderBytes;
-        if (static_cast<std::int32_t>(stored) > remaining) {
+        // Data past the end of the stream, or a chunk beyond the room left
+        // (refused whole, before anything of it is written).
+        if (static_cast<std::int32_t>(stored) > remaining ||
+            static_cast<std::int32_t>(expanded) > capacity) {
             SetError(record, MODULE_FILE_UNPACK, kLineExpand, ERR_EXPAND);
             break;
         }
-
-        if (expanded == stored) {
-            // Raw chunk: refused whole when it does not fit.
-            if (static_cast<std::int32_t>(expanded) > capacity) {
-                SetError(record, MODULE_FILE_UNPACK, kLineExpand, ERR_EXPAND);
+        if (sink != nullptr && filled + expanded > windowSize) {
+            if (sink(window, filled, sinkValue) != 0) {
+                stopped = 1;
                 break;
             }
+            filled = 0;
+        }
+        if (expanded == stored) {
             if (expanded > 0) {
-                std::memcpy(out, chunk, expanded);
+                std::memcpy(window + filled, chunk, expanded);
             }
         } else {
             const std::uint32_t n =
                 ExpandChunk(chunk, static_cast<std::uint16_t>(stored), gScratch);
-            if (n == 0 || n != expanded || static_cast<std::int32_t>(n) > capacity) {
+            if (n == 0 || n != expanded) {
                 SetError(record, MODULE_FILE_UNPACK, kLineExpand, ERR_EXPAND);
                 break;
             }
-            std::memcpy(out, gScratch, n);
+            std::memcpy(window + filled, gScratch, n);
         }
-        out += expanded;
+        filled += expanded;
         capacity -= static_cast<std::int32_t>(expanded);
         chunk += stored;
         remaining -= static_cast<std::int32_t>(stored);
     }
 
-    if (record->code != 0) {
+    // The last window, made up with zeros to the full length.
+    while (sink != nullptr && record->code == 0) {
+        const std::uint32_t room = windowSize - filled;
+        const std::uint32_t zeros = static_cast<std::uint32_t>(capacity) < room
+                                        ? static_cast<std::uint32_t>(capacity)
+                                        : room;
+        std::memset(window + filled, 0, zeros);
+        filled += zeros;
+        capacity -= static_cast<std::int32_t>(zeros);
+        if (filled == 0) {
+            break;
+        }
+        if (sink(window, filled, sinkValue) != 0) {
+            stopped = 1;
+            break;
+        }
+        filled = 0;
+        if (capacity == 0) {
+            break;
+        }
+    }
+
+    if (record->code != 0 && !stopped) {
         PushTrail(record, MODULE_FILE_UNPACK, kLineTrail);
     }
     return record->code;

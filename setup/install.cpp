@@ -39,7 +39,19 @@ const UINT kErrorBoxStyle = MB_TOPMOST | MB_ICONERROR;
 // What the attempt holds, released at its exit on failure.
 struct Holdings {
     HANDLE file;
-    std::uint8_t* buffer;
+};
+
+// Where a file's bytes are expanded on their way to disk, a window at a time:
+// one area for every file, so a file of any size takes no more memory, and
+// the same pages serve every write.
+enum : std::uint32_t { kWriteAreaSize = 256 * 1024 };
+std::uint8_t WriteArea[kWriteAreaSize];
+
+// The file being written, as the expansion hands on its windows.
+struct FileSink {
+    ErrorRecord* record;
+    HANDLE file;
+    const char* path;
 };
 
 // The paths of one attempt, each within kPathSize bytes.
@@ -137,6 +149,18 @@ int WriteWhole(HANDLE file, const void* data, std::uint32_t count) {
     return WriteFile(file, data, count, &written, nullptr) && written == count;
 }
 
+// Writes one window of the expanded file; a failed write is shown as the
+// step it is.
+int WriteExpanded(const std::uint8_t* bytes, std::uint32_t count, void* sinkValue) {
+    FileSink* sink = static_cast<FileSink*>(sinkValue);
+    if (WriteWhole(sink->file, bytes, count)) {
+        return 0;
+    }
+    ShowStatus("Saving File to Disk", nullptr);
+    Fail(sink->record, kLineWriteFile, ERR_WRITE_FILE, sink->path);
+    return 1;
+}
+
 // Verifies, expands and writes packaged file i.
 void InstallFile(ErrorRecord* record, const AttemptPaths& paths, std::int32_t i, Holdings* held) {
     char path[kPathSize];
@@ -163,30 +187,24 @@ void InstallFile(ErrorRecord* record, const AttemptPaths& paths, std::int32_t i,
         }
     }
     ShowStatus("Decompressing Data", nullptr);
-    if (expanded <= kMaxStreamLength) {
-        held->buffer = static_cast<std::uint8_t*>(
-            HeapAlloc(GetProcessHeap(), 0, expanded != 0 ? expanded : 1));
-    }
-    if (held->buffer == nullptr) {
+    // A length beyond what the expansion takes is refused as the memory a
+    // file of that size would need.
+    if (expanded > kMaxStreamLength) {
         Fail(record, kLineNoMemory, ERR_NO_MEMORY, path);
         return;
     }
-    if (ExpandStream(record, stream, static_cast<std::int32_t>(stored), held->buffer,
-                     static_cast<std::int32_t>(expanded)) != 0) {
+    FileSink sink = {record, held->file, path};
+    if (ExpandStreamThrough(record, stream, static_cast<std::int32_t>(stored),
+                            static_cast<std::int32_t>(expanded), WriteArea, kWriteAreaSize,
+                            WriteExpanded, &sink) != 0) {
         return;
     }
     // A stream longer than its expansion advances nothing here.
     AdvanceProgress(expanded > stored ? (expanded - stored) >> 10 : 0);
     ShowStatus("Saving File to Disk", nullptr);
-    if (!WriteWhole(held->file, held->buffer, expanded)) {
-        Fail(record, kLineWriteFile, ERR_WRITE_FILE, path);
-        return;
-    }
     AdvanceProgress(stored >> 10);
     CloseHandle(held->file);
     held->file = INVALID_HANDLE_VALUE;
-    HeapFree(GetProcessHeap(), 0, held->buffer);
-    held->buffer = nullptr;
 }
 
 void WriteConfiguration(ErrorRecord* record, const AttemptPaths& paths, Holdings* held) {
@@ -261,14 +279,11 @@ void RunSteps(ErrorRecord* record, const char* folder, int filesOnly, Holdings* 
 std::uint32_t InstallPackage(ErrorRecord* record, const char* folder, int filesOnly) {
     record->code = 0;
     record->hresult = 0;
-    Holdings held = {INVALID_HANDLE_VALUE, nullptr};
+    Holdings held = {INVALID_HANDLE_VALUE};
     RunSteps(record, folder, filesOnly, &held);
     if (record->code != 0) {
         if (held.file != INVALID_HANDLE_VALUE) {
             CloseHandle(held.file);
-        }
-        if (held.buffer != nullptr) {
-            HeapFree(GetProcessHeap(), 0, held.buffer);
         }
         PushTrail(record, MODULE_FILE_UNPACK, kLineExit);
     }

@@ -1,4 +1,5 @@
-// Chunk stream expansion: raw and compressed chunks, refusals at line 48.
+// Chunk stream expansion: raw and compressed chunks, refusals at line 48,
+// and the expansion a window at a time.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -199,6 +200,151 @@ TEST(ExpandStream, MalformedStreamsAreRefusedBeforeCopying) {
     stream.push_back('!');
     const Expansion r = Expand(stream, 8, 8, 8);
     EXPECT_EQ(r.result, 0u);
+}
+
+// What a sink was handed, window by window; it refuses window number
+// `refuse` (counting from 1) after recording a write failure.
+struct Windows {
+    std::vector<std::vector<std::uint8_t>> seen;
+    ErrorRecord* record = nullptr;
+    std::size_t refuse = 0;
+};
+
+int Keep(const std::uint8_t* bytes, std::uint32_t count, void* sinkValue) {
+    Windows* w = static_cast<Windows*>(sinkValue);
+    w->seen.emplace_back(bytes, bytes + count);
+    if (w->seen.size() == w->refuse) {
+        SetError(w->record, 16002, 222, ERR_WRITE_FILE);
+        return 1;
+    }
+    return 0;
+}
+
+std::vector<std::uint8_t> Joined(const Windows& w) {
+    std::vector<std::uint8_t> all;
+    for (const std::vector<std::uint8_t>& piece : w.seen) {
+        all.insert(all.end(), piece.begin(), piece.end());
+    }
+    return all;
+}
+
+// Five chunks of 30,000 bytes (raw and compressed by turns) and a short one.
+std::vector<std::uint8_t> LongStream(std::vector<std::uint8_t>* expected) {
+    std::vector<std::uint8_t> stream;
+    for (int i = 0; i < 5; ++i) {
+        std::vector<std::uint8_t> bytes(30000);
+        for (std::size_t k = 0; k < bytes.size(); ++k) {
+            bytes[k] = static_cast<std::uint8_t>(k * 13 + i);
+        }
+        if (i % 2 == 0) {
+            AppendChunk(&stream, 30000, bytes);
+        } else {
+            bytes.assign(30000, static_cast<std::uint8_t>('a' + i));
+            DclBitWriter w(0, 4);
+            w.Literal(bytes[0]);
+            for (int m = 0; m < 57; ++m) {
+                w.Match(518, 1);
+            }
+            w.Match(30000 - 1 - 57 * 518, 1);
+            w.End();
+            EXPECT_EQ(w.expected, bytes);
+            AppendChunk(&stream, 30000, w.bytes);
+        }
+        expected->insert(expected->end(), bytes.begin(), bytes.end());
+    }
+    AppendChunk(&stream, 5, Text("tail!"));
+    expected->insert(expected->end(), {'t', 'a', 'i', 'l', '!'});
+    return stream;
+}
+
+TEST(ExpandStreamThrough, WindowsOfWholeChunksGiveWhatExpandStreamGives) {
+    std::vector<std::uint8_t> expected;
+    const std::vector<std::uint8_t> stream = LongStream(&expected);
+    const Expansion whole =
+        Expand(stream, expected.size(), static_cast<std::int32_t>(expected.size()));
+    ASSERT_EQ(whole.result, 0u);
+    ASSERT_EQ(whole.out, expected);
+
+    ErrorRecord record;
+    Windows w;
+    std::vector<std::uint8_t> window(70000, 0xEE);
+    EXPECT_EQ(ExpandStreamThrough(&record, stream.data(), static_cast<std::int32_t>(stream.size()),
+                                  static_cast<std::int32_t>(expected.size()), window.data(),
+                                  static_cast<std::uint32_t>(window.size()), Keep, &w),
+              0u);
+    EXPECT_EQ(record.code, 0u);
+    // A window goes on when the next chunk would not fit in it: two chunks
+    // each, then the last one with the tail.
+    ASSERT_EQ(w.seen.size(), 3u);
+    EXPECT_EQ(w.seen[0].size(), 60000u);
+    EXPECT_EQ(w.seen[1].size(), 60000u);
+    EXPECT_EQ(w.seen[2].size(), 30005u);
+    EXPECT_EQ(Joined(w), expected);
+
+    // A window of exactly one chunk's length.
+    Windows one;
+    EXPECT_EQ(ExpandStreamThrough(&record, stream.data(), static_cast<std::int32_t>(stream.size()),
+                                  static_cast<std::int32_t>(expected.size()), window.data(), 65535,
+                                  Keep, &one),
+              0u);
+    EXPECT_EQ(one.seen.size(), 3u);
+    EXPECT_EQ(Joined(one), expected);
+}
+
+TEST(ExpandStreamThrough, ShortStreamIsMadeUpWithZerosAndEmptyOneHandsOnNothing) {
+    std::vector<std::uint8_t> expected;
+    const std::vector<std::uint8_t> stream = LongStream(&expected);
+    ErrorRecord record;
+    Windows w;
+    std::vector<std::uint8_t> window(65536, 0xEE);
+    const std::int32_t capacity = 300000; // the file's length: 149,995 more than the stream gives
+    EXPECT_EQ(ExpandStreamThrough(&record, stream.data(), static_cast<std::int32_t>(stream.size()),
+                                  capacity, window.data(), 65536, Keep, &w),
+              0u);
+    expected.resize(static_cast<std::size_t>(capacity), 0);
+    EXPECT_EQ(Joined(w), expected);
+    for (const std::vector<std::uint8_t>& piece : w.seen) {
+        EXPECT_LE(piece.size(), 65536u);
+    }
+
+    Windows none;
+    EXPECT_EQ(ExpandStreamThrough(&record, nullptr, 0, 0, window.data(), 65536, Keep, &none), 0u);
+    EXPECT_TRUE(none.seen.empty());
+    Windows zeros;
+    EXPECT_EQ(ExpandStreamThrough(&record, nullptr, 0, 3, window.data(), 65536, Keep, &zeros), 0u);
+    EXPECT_EQ(Joined(zeros), std::vector<std::uint8_t>(3, 0));
+}
+
+TEST(ExpandStreamThrough, RefusalsStopTheStream) {
+    std::vector<std::uint8_t> expected;
+    const std::vector<std::uint8_t> stream = LongStream(&expected);
+    std::vector<std::uint8_t> window(65535);
+    // A sink that refuses: its record stands, without the expansion's trail,
+    // and nothing more is handed on.
+    for (std::size_t refuse : {1u, 3u}) {
+        ErrorRecord record;
+        Windows w;
+        w.record = &record;
+        w.refuse = refuse;
+        EXPECT_EQ(ExpandStreamThrough(&record, stream.data(),
+                                      static_cast<std::int32_t>(stream.size()), 400000,
+                                      window.data(), 65535, Keep, &w),
+                  ERR_WRITE_FILE);
+        EXPECT_EQ(record.line, 222u);
+        EXPECT_EQ(record.trailCount, 0);
+        EXPECT_EQ(w.seen.size(), refuse);
+    }
+    // A chunk beyond the file's length is refused as ExpandStream refuses it,
+    // and only the windows before it are handed on.
+    Expansion r;
+    Windows w;
+    EXPECT_EQ(ExpandStreamThrough(&r.record, stream.data(),
+                                  static_cast<std::int32_t>(stream.size()), 150000, window.data(),
+                                  65535, Keep, &w),
+              ERR_EXPAND);
+    r.result = ERR_EXPAND;
+    ExpectRefused(r);
+    EXPECT_EQ(Joined(w), std::vector<std::uint8_t>(expected.begin(), expected.begin() + 120000));
 }
 
 TEST(ExpandChunk, PiecesOf2048AndOneMoreByte) {

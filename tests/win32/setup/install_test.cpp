@@ -108,6 +108,31 @@ TEST_F(InstallTest, DigestMismatchStopsBeforeExpanding) {
     EXPECT_EQ("hello world", setup_test::ReadFileBytes(File("alpha.txt")));
 }
 
+// A file longer than the area it is expanded through reaches the disk
+// whole, in order; a stream that gives fewer bytes than the file's length
+// leaves zeros after them, never what the area held before.
+TEST_F(InstallTest, LargeAndShortFilesAreWrittenExactly) {
+    std::string stream;
+    std::string expected;
+    for (int i = 0; i < 9; ++i) { // 9 raw chunks of 65,535 bytes: 576 KiB
+        std::string bytes(65535, '\0');
+        for (std::size_t k = 0; k < bytes.size(); ++k) {
+            bytes[k] = static_cast<char>((k * 31 + i * 7) >> 3);
+        }
+        stream += std::string("\xff\xff\xff\xff", 4) + bytes;
+        expected += bytes;
+    }
+    UseStream(stream, static_cast<std::uint32_t>(expected.size()));
+    ErrorRecord record;
+    ASSERT_EQ(0u, InstallPackage(&record, folder_.c_str(), 1));
+    EXPECT_TRUE(setup_test::ReadFileBytes(File("alpha.txt")) == expected);
+
+    UseStream(std::string("\x05\x00\x05\x00", 4) + "short", 70000);
+    ASSERT_EQ(0u, InstallPackage(&record, folder_.c_str(), 1));
+    EXPECT_TRUE(setup_test::ReadFileBytes(File("alpha.txt")) ==
+                "short" + std::string(70000 - 5, '\0'));
+}
+
 TEST_F(InstallTest, ExpansionFailureKeepsItsTrail) {
     // The chunk claims more bytes than the file's expanded size.
     UseStream(std::string("\x0c\x00\x0c\x00", 4) + "hello world!", 11);
