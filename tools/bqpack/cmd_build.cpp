@@ -10,7 +10,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 #ifdef _WIN32
@@ -20,7 +19,7 @@
 #endif
 
 #include "package/stub_writer.h"
-#include "tools/bqpack/cmd_build.h"
+#include "tools/bqpack/commands.h"
 #include "tools/bqpack/exit_status.h"
 #include "tools/bqpack/file_identity.h"
 #include "tools/bqpack/generate.h"
@@ -57,13 +56,8 @@ const char kUsage[] =
     "is UTF-8; names and text settings go into the installer as Windows-1252.\n"
     "\n" BQPACK_EXIT_STATUS_HELP "A bad manifest or stub is a damaged input (2).\n";
 
-int Fail(const std::string& message, int status) {
-    Complain("%s", message.c_str());
-    return status;
-}
-
-int UsageError(const std::string& message) {
-    return Fail(message + " (see bqpack build --help)", kExitUsage);
+int Usage(const std::string& problem) {
+    return UsageError("build", problem);
 }
 
 bool ParseCount(const char* text, unsigned long limit, unsigned long* value) {
@@ -77,13 +71,11 @@ bool ParseCount(const char* text, unsigned long limit, unsigned long* value) {
 }
 
 bool IsDirectory(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return KindOf(path, true) == EntryKind::Folder;
 }
 
 bool IsFile(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return KindOf(path, true) == EntryKind::File;
 }
 
 // The folder a path's last component lies in ("." for a bare name).
@@ -178,14 +170,6 @@ bool WriteDepfile(const std::string& path, const std::string& target,
     return bool(out);
 }
 
-// Reads the stub, no larger than an image can be.
-bool ReadFile(const std::string& path, std::vector<std::uint8_t>* bytes, std::string* why) {
-    int error = 0;
-    const InputRead outcome = ReadInputFile(path.c_str(), kMaxInputFile, bytes, &error);
-    *why = InputProblem(outcome, error, kMaxInputFile);
-    return outcome == InputRead::Ok;
-}
-
 // The package of the manifest as the stub writer takes it; its blob region
 // is in the installer being written.
 StubPackage PackageOf(const Manifest& m, const PackageLayout& layout,
@@ -234,7 +218,7 @@ void PrintBuilt(const std::string& key, const std::string& where, const std::str
                 ", \"expandedSize\": " + std::to_string(f.expandedSize) +
                 ", \"storedSize\": " + std::to_string(f.storedSize) + "}";
     }
-    std::printf("%s%s]}\n", json.c_str(), layout.files.empty() ? "" : "\n");
+    Say(json + (layout.files.empty() ? "" : "\n") + "]}\n");
 }
 
 // What the manifest allows but is likely a mistake, once the build has
@@ -242,12 +226,12 @@ void PrintBuilt(const std::string& key, const std::string& where, const std::str
 void ShowWarnings(const Manifest& manifest, bool quiet) {
     if (!quiet)
         for (const std::string& warning : manifest.warnings)
-            std::fprintf(stderr, "bqpack: %s\n", ShownInputText(warning).c_str());
+            Note("%s", warning.c_str());
 }
 
 } // namespace
 
-int CmdBuild(int argc, char** argv) {
+int CmdBuild(const CommandArgs& args) {
     std::string manifestPath, output, sourcesDir, depfile, stubPath, arch;
     ManifestOptions manifestOptions;
     GenerateOptions generate;
@@ -263,12 +247,12 @@ int CmdBuild(int argc, char** argv) {
                         {"--sources-only", &sourcesDir, "a folder"},
                         {"--depfile", &depfile, "a file name"},
                         {"--stub", &stubPath, "a file name"}};
-    for (int i = 0; i < argc; ++i) {
-        std::string a = argv[i];
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
         auto value = [&](std::string* into) {
-            if (i + 1 >= argc)
+            if (i + 1 >= args.size())
                 return false;
-            *into = argv[++i];
+            *into = args[++i];
             return true;
         };
         std::string v;
@@ -277,26 +261,26 @@ int CmdBuild(int argc, char** argv) {
                                   [&a](const auto& option) { return a == option.name; });
         if (named != std::end(kNameOptions)) {
             if (!value(named->into))
-                return UsageError(a + " needs " + named->needs);
+                return Usage(a + " needs " + named->needs);
         } else if (a == "--arch") {
             if (!value(&arch) || (arch != "x86" && arch != "x64"))
-                return UsageError("--arch needs x86 or x64");
+                return Usage("--arch needs x86 or x64");
         } else if (a == "-D" || a == "--define" || (a.size() > 2 && a.compare(0, 2, "-D") == 0)) {
             if (a.size() > 2 && a[1] == 'D')
                 v = a.substr(2);
             else if (!value(&v))
-                return UsageError(a + " needs NAME=VALUE");
+                return Usage(a + " needs NAME=VALUE");
             std::size_t eq = v.find('=');
             if (eq == std::string::npos || eq == 0)
-                return UsageError(a + " needs NAME=VALUE, not \"" + v + "\"");
+                return Usage(a + " needs NAME=VALUE, not \"" + v + "\"");
             manifestOptions.defines[v.substr(0, eq)] = v.substr(eq + 1);
         } else if (a == "--chunk-size") {
             if (!value(&v) || !ParseCount(v.c_str(), 65535, &n))
-                return UsageError("--chunk-size needs a number from 1 to 65535");
+                return Usage("--chunk-size needs a number from 1 to 65535");
             generate.writer.chunkSize = std::uint32_t(n);
         } else if (a == "--jobs") {
             if (!value(&v) || !ParseCount(v.c_str(), 256, &n))
-                return UsageError("--jobs needs a number from 1 to 256");
+                return Usage("--jobs needs a number from 1 to 256");
             generate.writer.threads = unsigned(n);
         } else if (a == "--quiet" || a == "--verbose") {
             generate.progress = a == "--verbose";
@@ -306,22 +290,22 @@ int CmdBuild(int argc, char** argv) {
         } else if (a == "--allow-broken") {
             manifestOptions.allowBroken = true;
         } else if (a == "-h" || a == "--help") {
-            std::fputs(kUsage, stdout);
+            Say(kUsage);
             return kExitOk;
         } else if (!a.empty() && a[0] == '-') {
-            return UsageError("unknown option " + a);
+            return Usage("unknown option " + a);
         } else if (manifestPath.empty()) {
             manifestPath = a;
         } else {
-            return UsageError("more than one manifest given: " + a);
+            return Usage("more than one manifest given: " + a);
         }
     }
     if (manifestPath.empty())
-        return UsageError("no manifest given");
+        return Usage("no manifest given");
     if (output.empty() == sourcesDir.empty())
-        return UsageError("give either -o SETUP.EXE or --sources-only DIR");
+        return Usage("give either -o SETUP.EXE or --sources-only DIR");
     if (!sourcesDir.empty() && (!stubPath.empty() || !arch.empty()))
-        return UsageError("--stub and --arch go with -o, not with --sources-only");
+        return Usage("--stub and --arch go with -o, not with --sources-only");
 
     // Everything that can be found wrong before the compression is checked
     // first: the output's folder, the stub, the manifest.
@@ -329,35 +313,33 @@ int CmdBuild(int argc, char** argv) {
     std::string error, stubArch;
     if (!sourcesDir.empty()) {
         if (!IsDirectory(sourcesDir))
-            return Fail(sourcesDir + ": no such folder", kExitOutput);
+            return Fail(kExitOutput, sourcesDir + ": no such folder");
     } else {
         if (!IsDirectory(FolderOf(output)))
-            return Fail(output + ": cannot write: the folder " + FolderOf(output) +
-                            " does not exist",
-                        kExitOutput);
+            return Fail(kExitOutput, output + ": cannot write: the folder " + FolderOf(output) +
+                                         " does not exist");
         std::string why;
         if (!MayReplace(output, &why))
-            return Fail(output + ": " + why, kExitOutput);
+            return Fail(kExitOutput, output + ": " + why);
         if (stubPath.empty()) {
             const std::string want = arch.empty() ? "x86" : arch;
             std::string looked;
             stubPath = FindStub(want, &looked);
             if (stubPath.empty())
-                return Fail("no installer stub setup-stub-" + want + ".exe: looked in " + looked +
-                                " (give --stub FILE)",
-                            kExitInput);
+                return Fail(kExitInput, "no installer stub setup-stub-" + want +
+                                            ".exe: looked in " + looked + " (give --stub FILE)");
         }
-        if (!ReadFile(stubPath, &stub, &why))
-            return Fail(stubPath + ": " + why, kExitInput);
+        if (!ReadInput(stubPath, kMaxInputFile, "an installer stub", &stub, &why))
+            return Fail(kExitInput, stubPath + ": " + why);
         if (!CheckStub(stub.data(), stub.size(), &stubArch, &why))
-            return Fail(stubPath + ": " + why, kExitInput);
+            return Fail(kExitInput, stubPath + ": " + why);
         if (!arch.empty() && arch != stubArch)
-            return Fail(stubPath + ": an " + stubArch + " stub, not " + arch, kExitInput);
+            return Fail(kExitInput, stubPath + ": an " + stubArch + " stub, not " + arch);
     }
 
     Manifest manifest;
     if (!ReadManifest(manifestPath, manifestOptions, &manifest, &error))
-        return Fail(error, kExitInput);
+        return Fail(kExitInput, error);
     std::vector<std::string> outputs;
     if (!sourcesDir.empty()) {
         for (const char* name : {kGeneratedTableSource, kGeneratedTableHeader,
@@ -370,12 +352,11 @@ int CmdBuild(int argc, char** argv) {
         outputs.push_back(depfile);
     const std::string overInput = OutputOverInput(manifest, stubPath, outputs);
     if (!overInput.empty())
-        return UsageError(overInput);
+        return Usage(overInput);
     // Progress begins once nothing more can be found wrong without work, so
     // that a failure until here is one line.
     if (generate.progress && !stubPath.empty())
-        std::fprintf(stderr, "bqpack: stub %s (%s)\n", ShownInputText(stubPath).c_str(),
-                     stubArch.c_str());
+        Note("stub %s (%s)", stubPath.c_str(), stubArch.c_str());
 
     std::vector<std::string> inputs;
     if (!sourcesDir.empty()) {
@@ -383,10 +364,10 @@ int CmdBuild(int argc, char** argv) {
         PackageLayout layout;
         if (!GenerateSources(manifest, generate, sourcesDir, &inputs, &layout, &error,
                              &outputFailed))
-            return Fail(error, outputFailed ? kExitOutput : kExitInput);
+            return Fail(outputFailed ? kExitOutput : kExitInput, error);
         if (!depfile.empty() &&
             !WriteDepfile(depfile, sourcesDir + "/" + kGeneratedTableSource, inputs))
-            return Fail(depfile + ": cannot write", kExitOutput);
+            return Fail(kExitOutput, depfile + ": cannot write");
         ShowWarnings(manifest, !generate.progress);
         if (json)
             PrintBuilt("sources", sourcesDir, "", layout);
@@ -399,22 +380,22 @@ int CmdBuild(int argc, char** argv) {
     // moved onto the output's name.
     std::string configText;
     if (!CheckPackageInputs(manifest, &configText, &inputs, &error))
-        return Fail(error, kExitInput);
+        return Fail(kExitInput, error);
     InstallerHead head;
     if (!StartInstaller(stub.data(), stub.size(), !manifest.files.empty(), &head, &error))
-        return Fail(stubPath + ": " + error, kExitInput);
+        return Fail(kExitInput, stubPath + ": " + error);
     std::vector<std::uint8_t>().swap(stub);
     std::string why;
     StagedFile staged;
     if (!OpenStaged(output, &staged, &why))
-        return Fail(output + ": " + why, kExitOutput);
+        return Fail(kExitOutput, output + ": " + why);
     PackageLayout layout;
     std::uint64_t checksum = 0;
     bool outputFailed = false;
     if (!GeneratePackage(manifest, generate, staged, head.bytes.size(), &layout, &checksum, &inputs,
                          &error, &outputFailed)) {
         DiscardStaged(&staged);
-        return outputFailed ? Fail(output + ": " + error, kExitOutput) : Fail(error, kExitInput);
+        return outputFailed ? Fail(kExitOutput, output + ": " + error) : Fail(kExitInput, error);
     }
     inputs.push_back(stubPath);
     bool readFailed = false;
@@ -426,23 +407,23 @@ int CmdBuild(int argc, char** argv) {
     if (!FinishInstaller(&head, PackageOf(manifest, layout, configText), checksum, readRegion,
                          &tail, &error)) {
         DiscardStaged(&staged);
-        return readFailed ? Fail(output + ": cannot read back what was written", kExitOutput)
-                          : Fail(manifestPath + ": " + error, kExitInput);
+        return readFailed ? Fail(kExitOutput, output + ": cannot read back what was written")
+                          : Fail(kExitInput, manifestPath + ": " + error);
     }
     if (!WriteStagedAt(staged, head.bytes.size() + layout.regionSize, tail.data(), tail.size(),
                        &why) ||
         !WriteStagedAt(staged, 0, head.bytes.data(), head.bytes.size(), &why)) {
         DiscardStaged(&staged);
-        return Fail(output + ": " + why, kExitOutput);
+        return Fail(kExitOutput, output + ": " + why);
     }
     if (!CloseStaged(&staged, &why))
-        return Fail(output + ": " + why, kExitOutput);
+        return Fail(kExitOutput, output + ": " + why);
     std::vector<StagedFile> placed(1, staged);
     std::size_t failed = 0;
     if (!CommitStaged(&placed, true, &failed, &why))
-        return Fail(output + ": " + why, kExitOutput);
+        return Fail(kExitOutput, output + ": " + why);
     if (!depfile.empty() && !WriteDepfile(depfile, output, inputs))
-        return Fail(depfile + ": cannot write", kExitOutput);
+        return Fail(kExitOutput, depfile + ": cannot write");
     ShowWarnings(manifest, !generate.progress);
     if (json)
         PrintBuilt("output", output, stubArch, layout);

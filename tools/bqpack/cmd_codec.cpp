@@ -5,6 +5,7 @@
 #include "tools/bqpack/commands.h"
 #include "tools/bqpack/exit_status.h"
 #include "tools/bqpack/file_identity.h"
+#include "tools/bqpack/input_file.h"
 #include "tools/bqpack/io.h"
 #include "tools/bqpack/json_text.h"
 #include "tools/bqpack/output_file.h"
@@ -63,17 +64,11 @@ const char kExplodeUsage[] =
     "the status is 10 plus that result: 11 bad dictionary size, 12 bad literal mode,\n"
     "13 input too short (4 bytes or fewer), 14 input ended before the end code.\n";
 
-bool WantsHelp(int argc, char** argv) {
-    for (int i = 0; i < argc; ++i)
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+bool WantsHelp(const CommandArgs& args) {
+    for (const std::string& a : args)
+        if (a == "--help" || a == "-h")
             return true;
     return false;
-}
-
-int Usage(const char* usage, const char* problem, const char* detail) {
-    Complain("%s%s (see bqpack %s --help)", problem, detail,
-             usage == kImplodeUsage ? "implode" : "explode");
-    return kExitUsage;
 }
 
 struct Input {
@@ -136,86 +131,79 @@ std::size_t StreamEnd(const std::vector<std::uint8_t>& in, DclState* state) {
     return good;
 }
 
-// An output target that is a folder, a device or another special file is
-// refused before any work is done.
-bool CheckTarget(const char* path) {
-    std::string why;
-    if (std::strcmp(path, "-") == 0 || MayReplace(path, &why))
-        return true;
-    Complain("%s: %s", path, why.c_str());
-    return false;
-}
-
 // What both commands do once their arguments are read: IN and OUT are
-// given, OUT may be written, and IN is read whole into *in.  Returns the
-// status to end with, or kExitOk to go on.
-int OpenInput(const char* usage, const char* const files[2], int fileCount, bool json,
+// given, OUT may be written (an output target that is a folder, a device or
+// another special file is refused before any work is done), and IN is read
+// whole into *in.  Returns the status to end with, or kExitOk to go on.
+int OpenInput(const char* command, const char* const files[2], int fileCount, bool json,
               std::vector<std::uint8_t>* in) {
     AnswerFailuresInJson(json);
     if (fileCount < 2)
-        return Usage(usage, "expects IN and OUT", "");
+        return UsageError(command, "expects IN and OUT");
     if (json && std::strcmp(files[1], "-") == 0)
-        return Usage(usage, "--json and - as OUT would both write to standard output", "");
-    if (!CheckTarget(files[1]))
-        return kExitOutput;
+        return UsageError(command, "--json and - as OUT would both write to standard output");
+    std::string why;
+    if (std::strcmp(files[1], "-") != 0 && !MayReplace(files[1], &why))
+        return Fail(kExitOutput, std::string(files[1]) + ": " + why);
     const std::vector<CommandInput> inputs = {{files[0], "IN"}};
     if (const CommandInput* same = InputAt(files[1], inputs))
-        return Usage(usage, OutputIsInputMessage(files[1], *same).c_str(), "");
-    if (!ReadWholeFile(files[0], in))
-        return kExitInput;
+        return UsageError(command, OutputIsInputMessage(files[1], *same));
+    if (!ReadInput(files[0], kMaxInputFile, "one stream's input", in, &why))
+        return Fail(kExitInput, std::string(files[0]) + ": " + why);
     return kExitOk;
 }
 
 } // namespace
 
-int CmdImplode(int argc, char** argv) {
-    if (WantsHelp(argc, argv)) {
-        std::fputs(kImplodeUsage, stdout);
+int CmdImplode(const CommandArgs& args) {
+    if (WantsHelp(args)) {
+        Say(kImplodeUsage);
         return kExitOk;
     }
+    const std::size_t count = args.size();
     int mode = -1, dictBits = -1;
     const char* files[2] = {nullptr, nullptr};
     int fileCount = 0;
     bool quiet = false, json = false;
-    for (int i = 0; i < argc; ++i) {
-        const char* a = argv[i];
-        if (std::strcmp(a, "--quiet") == 0 || std::strcmp(a, "--verbose") == 0) {
-            quiet = a[2] == 'q';
-        } else if (std::strcmp(a, "--json") == 0) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string& a = args[i];
+        if (a == "--quiet" || a == "--verbose") {
+            quiet = a == "--quiet";
+        } else if (a == "--json") {
             json = true;
-        } else if (std::strcmp(a, "--literals") == 0 || std::strcmp(a, "--dictionary") == 0) {
-            if (i + 1 >= argc)
-                return Usage(kImplodeUsage, "missing value after ", a);
-            const char* v = argv[++i];
+        } else if (a == "--literals" || a == "--dictionary") {
+            if (i + 1 >= count)
+                return UsageError("implode", "missing value after " + a);
+            const std::string& v = args[++i];
             if ((a[2] == 'l' ? mode : dictBits) >= 0)
-                return Usage(kImplodeUsage, a, " given twice");
+                return UsageError("implode", a + " given twice");
             if (a[2] == 'l') {
-                if (std::strcmp(v, "binary") == 0)
+                if (v == "binary")
                     mode = DCL_LITERALS_BINARY;
-                else if (std::strcmp(v, "ascii") == 0)
+                else if (v == "ascii")
                     mode = DCL_LITERALS_ASCII;
                 else
-                    return Usage(kImplodeUsage, "--literals takes binary or ascii, not ", v);
+                    return UsageError("implode", "--literals takes binary or ascii, not " + v);
             } else {
-                if (std::strcmp(v, "1024") == 0)
+                if (v == "1024")
                     dictBits = 4;
-                else if (std::strcmp(v, "2048") == 0)
+                else if (v == "2048")
                     dictBits = 5;
-                else if (std::strcmp(v, "4096") == 0)
+                else if (v == "4096")
                     dictBits = 6;
                 else
-                    return Usage(kImplodeUsage, "--dictionary takes 1024, 2048 or 4096, not ", v);
+                    return UsageError("implode", "--dictionary takes 1024, 2048 or 4096, not " + v);
             }
-        } else if (a[0] == '-' && a[1] != '\0') {
-            return Usage(kImplodeUsage, "unknown option ", a);
+        } else if (a.size() > 1 && a[0] == '-') {
+            return UsageError("implode", "unknown option " + a);
         } else if (fileCount < 2) {
-            files[fileCount++] = a;
+            files[fileCount++] = a.c_str();
         } else {
-            return Usage(kImplodeUsage, "unexpected argument ", a);
+            return UsageError("implode", "unexpected argument " + a);
         }
     }
     std::vector<std::uint8_t> in;
-    if (int status = OpenInput(kImplodeUsage, files, fileCount, json, &in))
+    if (int status = OpenInput("implode", files, fileCount, json, &in))
         return status;
     std::vector<std::uint8_t> best;
     std::uint32_t bestMode = 0, bestBits = 0;
@@ -250,50 +238,47 @@ int CmdImplode(int argc, char** argv) {
         }
     }
     progress.Finish();
-    if (best.empty()) {
-        Complain("%s is too large for one stream", files[0]);
-        return kExitInput;
-    }
+    if (best.empty())
+        return Fail(kExitInput, std::string(files[0]) + " is too large for one stream");
     if (!WriteWholeFile(files[1], best.data(), best.size()))
         return kExitOutput;
     const char* literals = bestMode == DCL_LITERALS_ASCII ? "ascii" : "binary";
     if (json)
-        std::printf("{\"ok\": true, \"output\": %s, \"inputSize\": %lu, \"outputSize\": %lu, "
-                    "\"literals\": \"%s\", \"dictionary\": %u}\n",
-                    JsonString(ShownInputText(files[1])).c_str(),
-                    static_cast<unsigned long>(in.size()), static_cast<unsigned long>(best.size()),
-                    literals, 1u << (bestBits + 6));
+        Say("{\"ok\": true, \"output\": " + JsonString(ShownInputText(files[1])) +
+            ", \"inputSize\": " + std::to_string(in.size()) +
+            ", \"outputSize\": " + std::to_string(best.size()) + ", \"literals\": \"" + literals +
+            "\", \"dictionary\": " + std::to_string(1u << (bestBits + 6)) + "}\n");
     else if (!quiet)
-        Complain("%s: %lu bytes -> %lu bytes (%s literals, %u-byte dictionary)", files[1],
-                 static_cast<unsigned long>(in.size()), static_cast<unsigned long>(best.size()),
-                 literals, 1u << (bestBits + 6));
+        Note("%s: %lu bytes -> %lu bytes (%s literals, %u-byte dictionary)", files[1],
+             static_cast<unsigned long>(in.size()), static_cast<unsigned long>(best.size()),
+             literals, 1u << (bestBits + 6));
     return kExitOk;
 }
 
-int CmdExplode(int argc, char** argv) {
-    if (WantsHelp(argc, argv)) {
-        std::fputs(kExplodeUsage, stdout);
+int CmdExplode(const CommandArgs& args) {
+    if (WantsHelp(args)) {
+        Say(kExplodeUsage);
         return kExitOk;
     }
     const char* files[2] = {nullptr, nullptr};
     int fileCount = 0;
     bool partial = false, quiet = false, json = false;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--partial") == 0)
+    for (const std::string& a : args) {
+        if (a == "--partial")
             partial = true;
-        else if (std::strcmp(argv[i], "--json") == 0)
+        else if (a == "--json")
             json = true;
-        else if (std::strcmp(argv[i], "--quiet") == 0 || std::strcmp(argv[i], "--verbose") == 0)
-            quiet = argv[i][2] == 'q';
-        else if (argv[i][0] == '-' && argv[i][1] != '\0')
-            return Usage(kExplodeUsage, "unknown option ", argv[i]);
+        else if (a == "--quiet" || a == "--verbose")
+            quiet = a == "--quiet";
+        else if (a.size() > 1 && a[0] == '-')
+            return UsageError("explode", "unknown option " + a);
         else if (fileCount == 2)
-            return Usage(kExplodeUsage, "unexpected argument ", argv[i]);
+            return UsageError("explode", "unexpected argument " + a);
         else
-            files[fileCount++] = argv[i];
+            files[fileCount++] = a.c_str();
     }
     std::vector<std::uint8_t> in;
-    if (int status = OpenInput(kExplodeUsage, files, fileCount, json, &in))
+    if (int status = OpenInput("explode", files, fileCount, json, &in))
         return status;
     Progress progress(ShownInputText(files[0]), !quiet, std::chrono::seconds(1));
     Output out{{in.data(), in.size()}, {}, true, 0, &progress, in.size()};
@@ -309,16 +294,13 @@ int CmdExplode(int argc, char** argv) {
     case DCL_OK: {
         const std::size_t end = StreamEnd(in, state.get());
         if (json)
-            std::printf("{\"ok\": true, \"output\": %s, \"inputSize\": %lu, \"outputSize\": "
-                        "%lu, \"bytesAfterEndCode\": %lu}\n",
-                        JsonString(ShownInputText(files[1])).c_str(),
-                        static_cast<unsigned long>(in.size()),
-                        static_cast<unsigned long>(out.bytes.size()),
-                        static_cast<unsigned long>(in.size() - end));
+            Say("{\"ok\": true, \"output\": " + JsonString(ShownInputText(files[1])) +
+                ", \"inputSize\": " + std::to_string(in.size()) +
+                ", \"outputSize\": " + std::to_string(out.bytes.size()) +
+                ", \"bytesAfterEndCode\": " + std::to_string(in.size() - end) + "}\n");
         else if (end < in.size() && !quiet)
-            Complain("%s: warning: %lu bytes after the end code (at offset %lu) were ignored",
-                     files[0], static_cast<unsigned long>(in.size() - end),
-                     static_cast<unsigned long>(end));
+            Note("%s: warning: %lu bytes after the end code (at offset %lu) were ignored", files[0],
+                 static_cast<unsigned long>(in.size() - end), static_cast<unsigned long>(end));
         return kExitOk;
     }
     case DCL_BAD_DICTIONARY:

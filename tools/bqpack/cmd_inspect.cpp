@@ -1,7 +1,9 @@
 // `bqpack info`, `list`, `verify` and `extract`: read the package of a built
 // installer through package/image_reader, check it through package/package_check,
 // and report, check or write it out.
-#include "tools/bqpack/cmd_inspect.h"
+#include "tools/bqpack/commands.h"
+#include "tools/bqpack/exit_status.h"
+#include "tools/bqpack/io.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -85,45 +87,13 @@ const char kExtractUsage[] =
     "  Names are written as the installer's characters in UTF-8 (on Windows,\n"
     "  as its bytes in the system code page).\n" BQPACK_INSPECT_HELP "\n" BQPACK_EXIT_STATUS_HELP;
 
-struct Output {
-    std::string* out;
-    std::string* err;
-    bool json = false; // --json: a failure also gives a JSON object on standard output
-};
-
-// The Output of a command's arguments (--json among its options).
-Output OutputFor(std::string* out, std::string* err, const std::vector<std::string>& args) {
-    Output o{out, err};
+// --json among a command's options: a failure then also gives a JSON object
+// on standard output.
+void AnswerInJsonWhenAsked(const CommandArgs& args) {
+    bool json = false;
     for (const std::string& a : args)
-        o.json = o.json || a == "--json";
-    return o;
-}
-
-int Usage(const Output& o, const char* command, const std::string& problem) {
-    const std::string message = std::string(command) + ": " + ShownInputText(problem);
-    *o.err += "bqpack " + message + " (see bqpack " + command + " --help)\n";
-    if (o.json && o.out->empty())
-        *o.out += JsonFailure(message);
-    return kExitUsage;
-}
-
-int Fail(const Output& o, const std::string& file, const std::string& problem, int status) {
-    const std::string message = ShownInputText(file) + ": " + problem;
-    *o.err += "bqpack: " + message + "\n";
-    if (o.json && o.out->empty())
-        *o.out += JsonFailure(message);
-    return status;
-}
-
-// Reads the whole file, refusing anything larger than an image can be.
-bool LoadFile(const std::string& path, std::vector<std::uint8_t>* bytes, std::string* error) {
-    int why = 0;
-    const InputRead outcome = ReadInputFile(path.c_str(), kMaxInputFile, bytes, &why);
-    if (outcome == InputRead::TooLarge)
-        *error = "too large to be an installer (more than 2 GiB)";
-    else
-        *error = InputProblem(outcome, why, kMaxInputFile);
-    return outcome == InputRead::Ok;
+        json = json || a == "--json";
+    AnswerFailuresInJson(json);
 }
 
 // Parsed command line of one command.
@@ -141,8 +111,7 @@ struct Args {
 // Options each command accepts: bit 1 --json, bit 2 -d/--config/--force.
 enum : unsigned { kOptJson = 1, kOptExtract = 2 };
 
-int ParseArgs(const std::vector<std::string>& args, const char* command, unsigned options,
-              const Output& o, Args* parsed) {
+int ParseArgs(const CommandArgs& args, const char* command, unsigned options, Args* parsed) {
     bool dirGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -158,35 +127,34 @@ int ParseArgs(const std::vector<std::string>& args, const char* command, unsigne
             parsed->force = true;
         } else if (a == "-d" && (options & kOptExtract)) {
             if (i + 1 >= args.size() || args[i + 1].empty())
-                return Usage(o, command, "-d needs a folder");
+                return UsageError(command, "-d needs a folder");
             if (dirGiven)
-                return Usage(o, command, "-d given twice");
+                return UsageError(command, "-d given twice");
             dirGiven = true;
             parsed->dir = args[++i];
         } else if (a.size() > 1 && a[0] == '-') {
-            return Usage(o, command, "unknown option " + a);
+            return UsageError(command, "unknown option " + a);
         } else if (a.empty()) {
-            return Usage(o, command, "an empty installer name");
+            return UsageError(command, "an empty installer name");
         } else if (parsed->image.empty()) {
             parsed->image = a;
         } else if (options & kOptExtract) {
             parsed->only.push_back(a);
         } else {
-            return Usage(o, command, "more than one installer given");
+            return UsageError(command, "more than one installer given");
         }
     }
     if (!parsed->help && parsed->image.empty())
-        return Usage(o, command, "no installer given");
+        return UsageError(command, "no installer given");
     return kExitOk;
 }
 
 // Loads and reads the installer named by args; on failure reports it.
-int OpenPackage(const Args& args, const Output& o, std::vector<std::uint8_t>* bytes,
-                PackageImage* package) {
+int OpenPackage(const Args& args, std::vector<std::uint8_t>* bytes, PackageImage* package) {
     std::string error;
-    if (!LoadFile(args.image, bytes, &error) ||
+    if (!ReadInput(args.image, kMaxInputFile, "an installer", bytes, &error) ||
         !ReadPackageImage(bytes->data(), bytes->size(), package, &error))
-        return Fail(o, args.image, error, kExitInput);
+        return Fail(kExitInput, args.image + ": " + error);
     return kExitOk;
 }
 
@@ -194,16 +162,16 @@ int OpenPackage(const Args& args, const Output& o, std::vector<std::uint8_t>* by
 // and read the installer.  Returns the status to end with, or kGoOn when the
 // command goes on with args, bytes and package.
 const int kGoOn = -1;
-int Begin(const std::vector<std::string>& arguments, const char* command, unsigned options,
-          const char* usage, const Output& o, Args* args, std::vector<std::uint8_t>* bytes,
-          PackageImage* package) {
-    if (int status = ParseArgs(arguments, command, options, o, args))
+int Begin(const CommandArgs& arguments, const char* command, unsigned options, const char* usage,
+          Args* args, std::vector<std::uint8_t>* bytes, PackageImage* package) {
+    AnswerInJsonWhenAsked(arguments);
+    if (int status = ParseArgs(arguments, command, options, args))
         return status;
     if (args->help) {
-        *o.out += usage;
+        Say(usage);
         return kExitOk;
     }
-    if (int status = OpenPackage(*args, o, bytes, package))
+    if (int status = OpenPackage(*args, bytes, package))
         return status;
     return kGoOn;
 }
@@ -443,12 +411,11 @@ std::string HardeningJson(const PeImage& pe, const ImageHardening& h) {
 
 } // namespace
 
-int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
-    const Output o = OutputFor(out, err, arguments);
+int CmdInfo(const CommandArgs& arguments) {
     Args args;
     std::vector<std::uint8_t> bytes;
     PackageImage p;
-    const int status = Begin(arguments, "info", kOptJson, kInfoUsage, o, &args, &bytes, &p);
+    const int status = Begin(arguments, "info", kOptJson, kInfoUsage, &args, &bytes, &p);
     if (status != kGoOn)
         return status;
     const PackageSettings& s = p.settings;
@@ -463,17 +430,16 @@ int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::st
             if (setting.field == kFieldConfigFileName)
                 json += ",\n \"configLength\": " + Num(p.configLength);
         }
-        *out += json + ",\n \"fileCount\": " + std::to_string(p.fileCount) +
-                ",\n \"architecture\": " + JsonString(Architecture(p)) +
-                ",\n \"foundBy\": " + JsonString(p.anchored ? "anchor" : "search") +
-                ",\n \"seal\": " + JsonString(SealName(seal)) +
-                ",\n \"signed\": " + (p.signature ? "true" : "false") +
-                ",\n \"checksum\": " + JsonChecksum(p) +
-                ",\n \"hardening\": " + HardeningJson(p.pe, hardening) + "}\n";
+        Say(json + ",\n \"fileCount\": " + std::to_string(p.fileCount) +
+            ",\n \"architecture\": " + JsonString(Architecture(p)) +
+            ",\n \"foundBy\": " + JsonString(p.anchored ? "anchor" : "search") + ",\n \"seal\": " +
+            JsonString(SealName(seal)) + ",\n \"signed\": " + (p.signature ? "true" : "false") +
+            ",\n \"checksum\": " + JsonChecksum(p) +
+            ",\n \"hardening\": " + HardeningJson(p.pe, hardening) + "}\n");
         return kExitOk;
     }
-    auto line = [out](const char* label, const std::string& value) {
-        *out += Padded(label, 20, false) + value + "\n";
+    auto line = [](const char* label, const std::string& value) {
+        Say(Padded(label, 20, false) + value + "\n");
     };
     for (const PackageSetting& setting : kPackageSettings) {
         std::string value = ShownValue(s, setting);
@@ -494,12 +460,11 @@ int RunInfo(const std::vector<std::string>& arguments, std::string* out, std::st
     return kExitOk;
 }
 
-int RunList(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
-    const Output o = OutputFor(out, err, arguments);
+int CmdList(const CommandArgs& arguments) {
     Args args;
     std::vector<std::uint8_t> bytes;
     PackageImage p;
-    const int status = Begin(arguments, "list", kOptJson, kListUsage, o, &args, &bytes, &p);
+    const int status = Begin(arguments, "list", kOptJson, kListUsage, &args, &bytes, &p);
     if (status != kGoOn)
         return status;
     // The file's own MD5 is that of its expanded bytes, what a checksum of
@@ -511,63 +476,56 @@ int RunList(const std::vector<std::string>& arguments, std::string* out, std::st
         CheckPackageFile(p, f, &check, &data);
         fileMd5s.push_back(check.expandOk ? FileMd5(data) : "");
         if (!check.expandOk && !args.quiet)
-            *err += "bqpack: " + args.image + ": " + Printable(f.name) +
-                    ": does not expand, so it has no file MD5 (see bqpack verify)\n";
+            Tell("bqpack: " + args.image + ": " + Printable(f.name) +
+                 ": does not expand, so it has no file MD5 (see bqpack verify)\n");
     }
     if (args.json) {
-        *out += "{\"files\": [";
+        Say("{\"files\": [");
         for (std::size_t i = 0; i < p.files.size(); ++i) {
             const PackageFileEntry& f = p.files[i];
-            *out += std::string(i ? ",\n  " : "\n  ") + "{\"name\": " + JsonImageText(f.name) +
-                    ", \"expandedSize\": " + Num(f.expandedSize) +
-                    ", \"storedSize\": " + Num(f.storedSize) + ", \"fileMd5\": " +
-                    (fileMd5s[i].empty() ? std::string("null") : JsonString(fileMd5s[i])) +
-                    ", \"storedStreamMd5\": " + JsonString(DigestHex(StoredDigest(p, f))) + "}";
+            Say(std::string(i ? ",\n  " : "\n  ") + "{\"name\": " + JsonImageText(f.name) +
+                ", \"expandedSize\": " + Num(f.expandedSize) +
+                ", \"storedSize\": " + Num(f.storedSize) + ", \"fileMd5\": " +
+                (fileMd5s[i].empty() ? std::string("null") : JsonString(fileMd5s[i])) +
+                ", \"storedStreamMd5\": " + JsonString(DigestHex(StoredDigest(p, f))) + "}");
         }
-        *out += std::string(p.files.empty() ? "" : "\n") +
-                "],\n \"configFileName\": " + JsonImageText(p.settings.configFileName) +
-                ",\n \"configLength\": " + Num(p.configLength) + "}\n";
+        Say(std::string(p.files.empty() ? "" : "\n") +
+            "],\n \"configFileName\": " + JsonImageText(p.settings.configFileName) +
+            ",\n \"configLength\": " + Num(p.configLength) + "}\n");
         return kExitOk;
     }
     std::size_t width = 16;
     for (const PackageFileEntry& f : p.files)
         width = std::max(width, ShownWidth(ShownImageText(f.name)));
-    *out += Padded("Name", width, false) + "  " + Padded("Expanded", 10, true) + "  " +
-            Padded("Stored", 10, true) + "  " + Padded("Ratio", 6, true) + "  " +
-            Padded("File MD5", 32, false) + "  Stored stream MD5\n";
+    Say(Padded("Name", width, false) + "  " + Padded("Expanded", 10, true) + "  " +
+        Padded("Stored", 10, true) + "  " + Padded("Ratio", 6, true) + "  " +
+        Padded("File MD5", 32, false) + "  Stored stream MD5\n");
     for (std::size_t i = 0; i < p.files.size(); ++i) {
         const PackageFileEntry& f = p.files[i];
-        *out += Padded(ShownImageText(f.name), width, false) + "  " +
-                Padded(Num(f.expandedSize), 10, true) + "  " + Padded(Num(f.storedSize), 10, true) +
-                "  " + Padded(Ratio(f.storedSize, f.expandedSize), 6, true) + "  " +
-                Padded(fileMd5s[i].empty() ? "-" : fileMd5s[i], 32, false) + "  " +
-                DigestHex(StoredDigest(p, f)) + "\n";
+        Say(Padded(ShownImageText(f.name), width, false) + "  " +
+            Padded(Num(f.expandedSize), 10, true) + "  " + Padded(Num(f.storedSize), 10, true) +
+            "  " + Padded(Ratio(f.storedSize, f.expandedSize), 6, true) + "  " +
+            Padded(fileMd5s[i].empty() ? "-" : fileMd5s[i], 32, false) + "  " +
+            DigestHex(StoredDigest(p, f)) + "\n");
     }
-    *out += "Configuration file " + ShownImageText(p.settings.configFileName) + ": " +
-            Num(p.configLength) + " bytes\n";
+    Say("Configuration file " + ShownImageText(p.settings.configFileName) + ": " +
+        Num(p.configLength) + " bytes\n");
     return kExitOk;
 }
 
-int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
-    const Output o = OutputFor(out, err, arguments);
+int CmdVerify(const CommandArgs& arguments) {
     Args args;
-    if (int status = ParseArgs(arguments, "verify", kOptJson, o, &args))
-        return status;
-    if (args.help) {
-        *out += kVerifyUsage;
-        return kExitOk;
-    }
     std::vector<std::uint8_t> bytes;
     PackageImage p;
-    std::string error;
-    if (!LoadFile(args.image, &bytes, &error) ||
-        !ReadPackageImage(bytes.data(), bytes.size(), &p, &error))
-        return Fail(o, args.image, error, kExitInput);
+    const int status = Begin(arguments, "verify", kOptJson, kVerifyUsage, &args, &bytes, &p);
+    if (status != kGoOn)
+        return status;
 
     if (HoldsNoPackage(p))
-        return Fail(o, args.image,
-                    "holds no package (it is an installer stub; bqpack build writes one into it)",
-                    kExitInput);
+        return Fail(
+            kExitInput,
+            args.image + ": " +
+                "holds no package (it is an installer stub; bqpack build writes one into it)");
 
     // Everything extract checks before it writes: the names by the file
     // name rule, each file's digest and expansion, the template.
@@ -657,31 +615,29 @@ int RunVerify(const std::vector<std::string>& arguments, std::string* out, std::
         problems.push_back("checksum: " + problem);
     }
     if (args.json) {
-        *out += std::string("{\"ok\": ") + (problems.empty() ? "true" : "false") +
-                ",\n \"files\": [" + json + ",\n \"seal\": " + JsonString(SealName(seal)) +
-                ",\n \"checksum\": " + JsonChecksum(p) + ",\n \"problems\": " + JsonList(problems) +
-                "}\n";
+        Say(std::string("{\"ok\": ") + (problems.empty() ? "true" : "false") + ",\n \"files\": [" +
+            json + ",\n \"seal\": " + JsonString(SealName(seal)) + ",\n \"checksum\": " +
+            JsonChecksum(p) + ",\n \"problems\": " + JsonList(problems) + "}\n");
     } else if (!args.quiet) {
-        *out += text;
+        Say(text);
     }
     if (!problems.empty()) {
         std::string first = "damaged: " + problems[0];
         if (problems.size() > 1)
             first += " (and " + Num(problems.size() - 1) + " more)";
-        return Fail(o, args.image, first, kExitInput);
+        return Fail(kExitInput, args.image + ": " + first);
     }
     if (!args.json && !args.quiet)
-        *out += ShownInputText(args.image) + ": ok\n";
+        Say(ShownInputText(args.image) + ": ok\n");
     return kExitOk;
 }
 
-int RunExtract(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
-    const Output o = OutputFor(out, err, arguments);
+int CmdExtract(const CommandArgs& arguments) {
     Args args;
     std::vector<std::uint8_t> bytes;
     PackageImage p;
     const int status =
-        Begin(arguments, "extract", kOptExtract | kOptJson, kExtractUsage, o, &args, &bytes, &p);
+        Begin(arguments, "extract", kOptExtract | kOptJson, kExtractUsage, &args, &bytes, &p);
     if (status != kGoOn)
         return status;
 
@@ -695,7 +651,7 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
         while (i < all.size() && !SameFileName(CommandLineName(all[i]), wanted))
             ++i;
         if (i == all.size())
-            return Fail(o, args.image, "holds no file named \"" + wanted + "\"", kExitInput);
+            return Fail(kExitInput, args.image + ": " + "holds no file named \"" + wanted + "\"");
         withConfig = withConfig || i == p.files.size();
         pick.push_back(i);
     }
@@ -709,28 +665,28 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
     if (withConfig) {
         std::string problem;
         if (!CheckConfigTemplate(p, &problem))
-            return Fail(o, args.image, problem, kExitInput);
+            return Fail(kExitInput, args.image + ": " + problem);
     }
     for (std::size_t i = 0; i < names.size(); ++i) {
         bool duplicate = false;
         const std::string why = NameProblem(names, i, &duplicate);
         if (duplicate)
-            return Fail(o, args.image, "two files named \"" + Printable(names[i]) + "\"",
-                        kExitInput);
+            return Fail(kExitInput,
+                        args.image + ": " + "two files named \"" + Printable(names[i]) + "\"");
         if (!why.empty())
-            return Fail(o, args.image, "refusing to write \"" + Printable(names[i]) + "\": " + why,
-                        kExitInput);
+            return Fail(kExitInput, args.image + ": " + "refusing to write \"" +
+                                        Printable(names[i]) + "\": " + why);
     }
     for (const PackageFileEntry& f : p.files) {
         FileCheck check;
         if (!CheckPackageFile(p, f, &check, nullptr))
-            return Fail(o, args.image, "damaged: " + Printable(f.name) + ": " + check.problem,
-                        kExitInput);
+            return Fail(kExitInput,
+                        args.image + ": " + "damaged: " + Printable(f.name) + ": " + check.problem);
     }
 
     std::string error;
     if (KindOf(args.dir, true) != EntryKind::Folder && !MakeFolders(args.dir, &error))
-        return Fail(o, args.dir, error, kExitOutput);
+        return Fail(kExitOutput, args.dir + ": " + error);
     std::string prefix = args.dir;
     if (prefix.back() != '/' && prefix.back() != kSeparator)
         prefix += kSeparator;
@@ -739,17 +695,16 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
     for (std::size_t i : pick) {
         std::string local;
         if (!LocalName(names[i], &local))
-            return Fail(o, args.image,
-                        "refusing to write \"" + Printable(names[i]) +
-                            "\": the name holds a byte that is no Windows-1252 character",
-                        kExitInput);
+            return Fail(kExitInput,
+                        args.image + ": " + "refusing to write \"" + Printable(names[i]) +
+                            "\": the name holds a byte that is no Windows-1252 character");
         const std::string path = prefix + local;
         if (!MayReplace(path, &error))
-            return Fail(o, Printable(path), error, kExitOutput);
+            return Fail(kExitOutput, Printable(path) + ": " + error);
         if (const CommandInput* same = InputAt(path, inputs))
-            return Usage(o, "extract", OutputIsInputMessage(Printable(path), *same));
+            return UsageError("extract", OutputIsInputMessage(Printable(path), *same));
         if (KindOf(path, false) != EntryKind::None && !args.force)
-            return Fail(o, Printable(path), "exists (use --force to overwrite)", kExitOutput);
+            return Fail(kExitOutput, Printable(path) + ": exists (use --force to overwrite)");
         paths.push_back(path);
     }
 
@@ -764,8 +719,8 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
             FileCheck check;
             if (!CheckPackageFile(p, p.files[i], &check, &data)) {
                 DiscardStaged(&staged);
-                return Fail(o, args.image, "damaged: " + Printable(names[i]) + ": " + check.problem,
-                            kExitInput);
+                return Fail(kExitInput, args.image + ": " + "damaged: " + Printable(names[i]) +
+                                            ": " + check.problem);
             }
         } else {
             const std::uint8_t* text = ConfigText(p);
@@ -773,12 +728,14 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
         }
         if (!StageFile(paths[k], data.data(), data.size(), &staged[k], &error)) {
             DiscardStaged(&staged);
-            return Fail(o, Printable(paths[k]), error + "; nothing was extracted", kExitOutput);
+            return Fail(kExitOutput,
+                        Printable(paths[k]) + ": " + error + "; nothing was extracted");
         }
     }
     std::size_t failed = 0;
     if (!CommitStaged(&staged, args.force, &failed, &error))
-        return Fail(o, Printable(paths[failed]), error + "; nothing was extracted", kExitOutput);
+        return Fail(kExitOutput,
+                    Printable(paths[failed]) + ": " + error + "; nothing was extracted");
     std::string json;
     for (std::size_t k = 0; k < pick.size(); ++k) {
         const std::size_t i = pick[k];
@@ -787,48 +744,9 @@ int RunExtract(const std::vector<std::string>& arguments, std::string* out, std:
                 ", \"path\": " + JsonString(ShownInputText(paths[k])) + ", \"size\": " + Num(size) +
                 "}";
         if (!args.quiet && !args.json)
-            *out += "extracted " + ShownInputText(paths[k]) + " (" + Bytes(size) + ")\n";
+            Say("extracted " + ShownInputText(paths[k]) + " (" + Bytes(size) + ")\n");
     }
     if (args.json)
-        *out += "{\"ok\": true, \"files\": [" + json + (json.empty() ? "" : "\n") + "]}\n";
+        Say("{\"ok\": true, \"files\": [" + json + (json.empty() ? "" : "\n") + "]}\n");
     return kExitOk;
-}
-
-namespace {
-
-int Print(int status, const std::string& out, const std::string& err) {
-    std::fputs(out.c_str(), stdout);
-    std::fflush(stdout);
-    std::fputs(err.c_str(), stderr);
-    return status;
-}
-
-template <typename Run> int Guarded(Run run, int argc, char** argv) {
-    std::string out, err;
-    int status;
-    try {
-        status = run(std::vector<std::string>(argv, argv + argc), &out, &err);
-    } catch (const std::bad_alloc&) {
-        err += "bqpack: out of memory\n";
-        status = kExitInput;
-    }
-    return Print(status, out, err);
-}
-
-} // namespace
-
-int CmdInfo(int argc, char** argv) {
-    return Guarded(RunInfo, argc, argv);
-}
-
-int CmdList(int argc, char** argv) {
-    return Guarded(RunList, argc, argv);
-}
-
-int CmdVerify(int argc, char** argv) {
-    return Guarded(RunVerify, argc, argv);
-}
-
-int CmdExtract(int argc, char** argv) {
-    return Guarded(RunExtract, argc, argv);
 }

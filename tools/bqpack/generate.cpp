@@ -2,6 +2,7 @@
 // writes the blob region file piece by piece, and renders the package table
 // and configuration template as C++ initializers.
 #include "tools/bqpack/generate.h"
+#include "tools/bqpack/io.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -83,19 +84,6 @@ struct Output {
 #endif
     }
 };
-
-bool ReadWholeFile(const std::string& path, std::uint64_t limit, std::vector<std::uint8_t>* bytes,
-                   std::string* why) {
-    int error = 0;
-    const InputRead outcome = ReadInputFile(path.c_str(), limit, bytes, &error);
-    if (outcome == InputRead::TooLarge)
-        *why = "larger than " + std::to_string(limit) + " bytes, the most a package takes";
-    else if (outcome == InputRead::CannotOpen)
-        *why = std::string("cannot read: ") + std::strerror(error);
-    else
-        *why = InputProblem(outcome, error, limit);
-    return outcome == InputRead::Ok;
-}
 
 std::string At(const Manifest& manifest, int line) {
     return manifest.path + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": ";
@@ -224,9 +212,8 @@ bool PackFile(const Manifest& manifest, std::size_t slot, const GenerateOptions&
         return false;
     }
     if (options.progress)
-        std::fprintf(stderr, "%sbqpack: %s: %llu -> %llu bytes\n", progress.terminal ? "\r" : "",
-                     shownName.c_str(), static_cast<unsigned long long>(expanded),
-                     static_cast<unsigned long long>(stored));
+        Tell(std::string(progress.terminal ? "\r" : "") + "bqpack: " + shownName + ": " +
+             std::to_string(expanded) + " -> " + std::to_string(stored) + " bytes\n");
     std::uint8_t sum[16];
     Md5Final(sum, &digest);
     out->WriteAt(packed->dataOffset, sum, sizeof sum);
@@ -437,7 +424,7 @@ bq_package_blob:
 bool ReadConfigText(const Manifest& manifest, std::string* text, std::string* error) {
     std::vector<std::uint8_t> bytes;
     std::string why;
-    if (!ReadWholeFile(manifest.config, kConfigTextSize, &bytes, &why)) {
+    if (!ReadInput(manifest.config, kConfigTextSize, "a configuration template", &bytes, &why)) {
         *error = At(manifest, manifest.configLine) + manifest.config + ": " + why;
         return false;
     }

@@ -74,18 +74,25 @@ InputRead ReadInputFile(const char* path, std::uint64_t limit, std::vector<std::
     return outcome;
 }
 
-std::string InputProblem(InputRead outcome, int error, std::uint64_t limit) {
-    switch (outcome) {
+bool ReadInput(const std::string& path, std::uint64_t limit, const char* what,
+               std::vector<std::uint8_t>* bytes, std::string* problem) {
+    int error = 0;
+    const std::string role = what;
+    switch (ReadInputFile(path.c_str(), limit, bytes, &error)) {
     case InputRead::Ok:
-        break;
+        return true;
     case InputRead::CannotOpen:
-        return std::string("cannot open: ") + std::strerror(error);
+        *problem = std::string("cannot open: ") + std::strerror(error);
+        break;
     case InputRead::NotAFile:
-        return "not a regular file (a folder, device or FIFO is never read)";
+        *problem = "not a regular file (a folder, device or FIFO is never read)";
+        break;
     case InputRead::TooLarge:
-        return "larger than " + std::to_string(limit) + " bytes";
+        *problem = "too large to be " + role + " (more than " + std::to_string(limit) + " bytes)";
+        break;
     case InputRead::CannotRead:
-        return std::string("cannot read: ") + std::strerror(error);
+        *problem = std::string("cannot read: ") + std::strerror(error);
+        break;
     }
-    return "";
+    return false;
 }

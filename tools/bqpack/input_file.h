@@ -1,8 +1,8 @@
 // Reading a whole input file for bqpack's commands, with a limit on its
 // size.  An input that is not a regular file (a folder, a device, a FIFO)
 // or is larger than the limit is refused from its stat alone, before it is
-// opened: /dev/zero or a FIFO never costs a read or a wait.  Each caller
-// words its own message from the outcome, or takes InputProblem's words.
+// opened: /dev/zero or a FIFO never costs a read or a wait.  Commands read
+// through ReadInput, which words the outcome.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -22,6 +22,9 @@ enum : std::uint64_t { kMaxInputFile = 0x7FFFFFFF };
 InputRead ReadInputFile(const char* path, std::uint64_t limit, std::vector<std::uint8_t>* bytes,
                         int* error);
 
-// The outcome in words, without the file's name: "cannot open: ...", "not a
-// regular file ...", "larger than N bytes", "cannot read: ...".
-std::string InputProblem(InputRead outcome, int error, std::uint64_t limit);
+// The one reader of a command's whole inputs: ReadInputFile, and on failure
+// *problem in the words every command uses: "cannot open: ...", "not a
+// regular file ...", "too large to be WHAT (more than N bytes)" (what: "an
+// installer", "a manifest", ...), "cannot read: ...".
+bool ReadInput(const std::string& path, std::uint64_t limit, const char* what,
+               std::vector<std::uint8_t>* bytes, std::string* problem);

@@ -10,50 +10,96 @@
 #include <io.h>
 #endif
 
-#include "tools/bqpack/input_file.h"
+#include "tools/bqpack/exit_status.h"
 #include "tools/bqpack/json_text.h"
 #include "tools/bqpack/output_file.h"
 #include "tools/bqpack/text_encoding.h"
 
 namespace {
+
 bool ComplainInJson = false;
+bool SaidSomething = false; // on standard output, by this command
+std::string* CapturedOut = nullptr;
+std::string* CapturedErr = nullptr;
+
+std::string Formatted(const char* format, va_list args) {
+    char text[4096];
+    std::vsnprintf(text, sizeof text, format, args);
+    return text;
+}
+
+void NoteLine(const std::string& message) {
+    Tell("bqpack: " + ShownInputText(message) + "\n");
+}
+
+void ComplainLine(const std::string& line, const std::string& json) {
+    Tell(line);
+    if (ComplainInJson && !SaidSomething)
+        Say(JsonFailure(json));
+}
+
 } // namespace
+
+void SayBytes(const void* bytes, std::size_t size) {
+    SaidSomething = true;
+    if (CapturedOut != nullptr) {
+        CapturedOut->append(static_cast<const char*>(bytes), size);
+        return;
+    }
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    // A failed write is found when standard output is closed (main).
+    std::fwrite(bytes, 1, size, stdout);
+}
+
+void Say(const std::string& text) {
+    SayBytes(text.data(), text.size());
+}
+
+void Tell(const std::string& text) {
+    if (CapturedErr != nullptr) {
+        *CapturedErr += text;
+        return;
+    }
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
+
+void Note(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const std::string message = Formatted(format, args);
+    va_end(args);
+    NoteLine(message);
+}
 
 void AnswerFailuresInJson(bool json) {
     ComplainInJson = json;
 }
 
 void Complain(const char* format, ...) {
-    char text[4096];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    const std::string message = ShownInputText(Formatted(format, args));
     va_end(args);
-    const std::string shown = ShownInputText(text);
-    std::fprintf(stderr, "bqpack: %s\n", shown.c_str());
-    if (ComplainInJson)
-        std::fputs(JsonFailure(shown).c_str(), stdout);
+    ComplainLine("bqpack: " + message + "\n", message);
 }
 
-bool ReadWholeFile(const char* path, std::vector<std::uint8_t>* data) {
-    int error = 0;
-    const InputRead outcome = ReadInputFile(path, kMaxInputFile, data, &error);
-    if (outcome == InputRead::Ok)
-        return true;
-    if (outcome == InputRead::CannotOpen)
-        Complain("cannot open %s: %s", path, std::strerror(error));
-    else
-        Complain("%s: %s", path, InputProblem(outcome, error, kMaxInputFile).c_str());
-    return false;
+int Fail(int status, const std::string& message) {
+    Complain("%s", message.c_str());
+    return status;
+}
+
+int UsageError(const char* command, const std::string& problem) {
+    const std::string message = std::string(command) + ": " + ShownInputText(problem);
+    ComplainLine("bqpack " + message + " (see bqpack " + command + " --help)\n", message);
+    return kExitUsage;
 }
 
 bool WriteWholeFile(const char* path, const std::uint8_t* data, std::size_t size) {
     if (std::strcmp(path, "-") == 0) {
-        // Standard output: a failed write is found when it is closed (main).
-#ifdef _WIN32
-        _setmode(_fileno(stdout), _O_BINARY);
-#endif
-        std::fwrite(data, 1, size, stdout);
+        SayBytes(data, size);
         return true;
     }
     std::string why;
@@ -61,4 +107,11 @@ bool WriteWholeFile(const char* path, const std::uint8_t* data, std::size_t size
         return true;
     Complain("%s: %s", path, why.c_str());
     return false;
+}
+
+void CaptureOutput(std::string* out, std::string* err) {
+    CapturedOut = out;
+    CapturedErr = err;
+    SaidSomething = false;
+    ComplainInJson = false;
 }

@@ -1,7 +1,5 @@
 // bqpack: the package tool.  Dispatches to one command; each command group
 // lives in a file of its own (see commands.h).
-#include "tools/bqpack/cmd_build.h"
-#include "tools/bqpack/cmd_inspect.h"
 #include "tools/bqpack/commands.h"
 #include "tools/bqpack/exit_status.h"
 #include "tools/bqpack/io.h"
@@ -10,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 #ifndef _WIN32
@@ -21,7 +20,7 @@ namespace {
 
 struct Command {
     const char* name;
-    int (*run)(int argc, char** argv);
+    CommandFunction run;
     const char* summary;
 };
 
@@ -83,12 +82,14 @@ std::vector<std::string> CommonForm(int argc, char** argv) {
     return args;
 }
 
-int RunCommand(const Command& c, std::vector<std::string> args) {
-    std::vector<char*> pointers;
-    for (std::string& a : args)
-        pointers.push_back(&a[0]);
-    pointers.push_back(nullptr);
-    return c.run(static_cast<int>(args.size()), pointers.data());
+// Runs the command; memory that cannot be had ends it as one failure.
+int RunCommand(const Command& c, const CommandArgs& args) {
+    try {
+        return c.run(args);
+    } catch (const std::bad_alloc&) {
+        Complain("out of memory");
+        return kExitInput;
+    }
 }
 
 // A standard stream the caller closed is opened on /dev/null the wrong way

@@ -429,22 +429,9 @@ bool ParseManifest(const std::string& text, const std::string& path, const Manif
 bool ReadManifest(const std::string& path, const ManifestOptions& options, Manifest* manifest,
                   std::string* error) {
     std::vector<std::uint8_t> bytes;
-    int why = 0;
-    switch (ReadInputFile(path.c_str(), kMaxManifestBytes, &bytes, &why)) {
-    case InputRead::Ok:
-        break;
-    case InputRead::CannotOpen:
-        *error = path + ": cannot open the manifest: " + std::strerror(why);
-        return false;
-    case InputRead::NotAFile:
-        *error = path + ": not a manifest file (it is a folder or a device)";
-        return false;
-    case InputRead::TooLarge:
-        *error = path + ": larger than " + std::to_string(kMaxManifestBytes) +
-                 " bytes, too large for a manifest";
-        return false;
-    default:
-        *error = path + ": cannot read the manifest";
+    std::string why;
+    if (!ReadInput(path, kMaxManifestBytes, "a manifest", &bytes, &why)) {
+        *error = path + ": " + why;
         return false;
     }
     return ParseManifest(std::string(bytes.begin(), bytes.end()), path, options, manifest, error);

@@ -1,8 +1,9 @@
 // Progress lines on standard error; see progress.h.
 #include "tools/bqpack/progress.h"
 
-#include <cstdio>
 #include <unistd.h>
+
+#include "tools/bqpack/io.h"
 
 Progress::Progress(std::string what, bool show, std::chrono::steady_clock::duration wait)
     : name(std::move(what)), enabled(show), delay(wait), terminal(show && isatty(2)) {}
@@ -15,13 +16,13 @@ void Progress::Update(std::uint64_t done, std::uint64_t total) {
         return;
     if (lastShown < 0 && std::chrono::steady_clock::now() - start < delay)
         return;
-    std::fprintf(stderr, terminal ? "\rbqpack: %s: %d%%" : "bqpack: %s: %d%%\n", name.c_str(),
-                 percent);
+    Tell(std::string(terminal ? "\r" : "") + "bqpack: " + name + ": " + std::to_string(percent) +
+         (terminal ? "%" : "%\n"));
     lastShown = percent;
 }
 
 void Progress::Finish() {
     if (lastShown >= 0 && terminal)
-        std::fprintf(stderr, "\rbqpack: %s: 100%%\n", name.c_str());
+        Tell("\rbqpack: " + name + ": 100%\n");
     lastShown = -1;
 }

@@ -360,7 +360,7 @@ TEST(BqpackManifest, ReadsFilesAndReportsMissingOnes) {
     std::string error;
     ManifestOptions options;
     EXPECT_FALSE(ReadManifest("/nonexistent/x.bqm", options, &m, &error));
-    EXPECT_EQ(error, "/nonexistent/x.bqm: cannot open the manifest: No such file or directory");
+    EXPECT_EQ(error, "/nonexistent/x.bqm: cannot open: No such file or directory");
 }
 
 TEST(BqpackGenerate, EscapeTextKeepsEveryByte) {

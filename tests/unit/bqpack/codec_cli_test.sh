@@ -170,9 +170,9 @@ expect 0 "" "$bqpack" explode "$dir/text.best" "$dir/big.out"
 [ "$(stat -c %a "$dir/big.out")" = 754 ] || fail "a replaced OUT lost its permissions"
 
 # Files and usage.
-expect 2 "cannot open .*missing" "$bqpack" explode "$dir/missing" "$dir/o5"
+expect 2 "missing: cannot open: " "$bqpack" explode "$dir/missing" "$dir/o5"
 [ ! -e "$dir/o5" ] || fail "OUT written although IN is missing"
-expect 2 "cannot open .*missing" "$bqpack" implode "$dir/missing" "$dir/o5"
+expect 2 "missing: cannot open: " "$bqpack" implode "$dir/missing" "$dir/o5"
 [ ! -e "$dir/o5" ] || fail "OUT written although IN is missing"
 expect 3 "nodir/x: cannot create" "$bqpack" implode "$dir/one" "$dir/nodir/x"
 expect 1 "expects IN and OUT" "$bqpack" implode "$dir/one"

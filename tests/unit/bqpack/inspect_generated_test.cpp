@@ -8,8 +8,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "run_command.h"
 #include "tests/unit/bqpack/inspect_image.h"
-#include "tools/bqpack/cmd_inspect.h"
 #include "tools/bqpack/generate.h"
 #include "tools/bqpack/manifest.h"
 
@@ -88,7 +88,7 @@ TEST(InspectGenerated, ShowsTheManifestAndGivesBackItsFiles) {
                static_cast<std::streamsize>(image.bytes.size()));
 
     std::string out, err;
-    ASSERT_EQ(RunInfo({setup}, &out, &err), 0) << err;
+    ASSERT_EQ(RunCaptured(CmdInfo, {setup}, &out, &err), 0) << err;
     // Up to the checksum, which the test image leaves at 0.
     EXPECT_EQ(out.substr(0, out.find("Checksum:           none (the image's is 0x")),
               "Default folder:     " + manifest.settings.defaultFolder +
@@ -113,7 +113,7 @@ TEST(InspectGenerated, ShowsTheManifestAndGivesBackItsFiles) {
                   "\nSeal:               not sealed\nSignature:          none\n");
 
     out.clear();
-    ASSERT_EQ(RunList({setup}, &out, &err), 0) << err;
+    ASSERT_EQ(RunCaptured(CmdList, {setup}, &out, &err), 0) << err;
     for (std::size_t i = 0; i < manifest.files.size(); ++i) {
         const std::string size = std::to_string(package.files[i].content.size());
         const std::string stored = std::to_string(package.regionStoredSizes[i]);
@@ -122,9 +122,10 @@ TEST(InspectGenerated, ShowsTheManifestAndGivesBackItsFiles) {
         EXPECT_NE(out.find(" " + stored + "  "), std::string::npos) << out;
     }
 
-    ASSERT_EQ(RunVerify({setup}, &out, &err), 0) << err << out;
+    ASSERT_EQ(RunCaptured(CmdVerify, {setup}, &out, &err), 0) << err << out;
     const fs::path extracted = dir / "out";
-    ASSERT_EQ(RunExtract({setup, "-d", extracted.string(), "--config"}, &out, &err), 0) << err;
+    ASSERT_EQ(RunCaptured(CmdExtract, {setup, "-d", extracted.string(), "--config"}, &out, &err), 0)
+        << err;
     for (const InspectFile& f : package.files)
         EXPECT_EQ(ReadBytes(extracted / f.name), f.content) << f.name;
     const std::vector<std::uint8_t> config =

@@ -16,8 +16,8 @@
 #include <unistd.h>
 #endif
 
+#include "run_command.h"
 #include "tests/unit/bqpack/inspect_image.h"
-#include "tools/bqpack/cmd_inspect.h"
 
 namespace fs = std::filesystem;
 
@@ -73,7 +73,7 @@ class ExtractOutput : public ::testing::Test {
     int Extract(std::vector<std::string> args, std::string* err = nullptr) {
         args.insert(args.begin(), setup_);
         std::string out, error;
-        const int status = RunExtract(args, &out, &error);
+        const int status = RunCaptured(CmdExtract, args, &out, &error);
         if (err)
             *err = error;
         return status;

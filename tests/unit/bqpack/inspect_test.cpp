@@ -14,8 +14,8 @@
 #include "package/image_reader.h"
 #include "package/message_text.h"
 #include "package/package_check.h"
+#include "run_command.h"
 #include "tests/unit/bqpack/inspect_image.h"
-#include "tools/bqpack/cmd_inspect.h"
 #include "tools/bqpack/file_names.h"
 #include "tools/bqpack/json_text.h"
 
@@ -57,11 +57,11 @@ struct Result {
     std::string err;
 };
 
-using Command = int (*)(const std::vector<std::string>&, std::string*, std::string*);
+using Command = CommandFunction;
 
 Result Invoke(Command command, const std::vector<std::string>& args) {
     Result r;
-    r.status = command(args, &r.out, &r.err);
+    r.status = RunCaptured(command, args, &r.out, &r.err);
     return r;
 }
 
@@ -172,7 +172,7 @@ TEST_F(Inspect, InfoShowsTheSettings) {
     package.settings.passSetupPath = 7;
     const InspectImage image = BuildInspectImage(package);
     const std::string setup = Save(image);
-    const Result r = Invoke(RunInfo, {setup});
+    const Result r = Invoke(CmdInfo, {setup});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, "Default folder:     C:\\Program Files\\Bramblequist\n"
@@ -218,7 +218,7 @@ TEST_F(Inspect, ListShowsSizesAndBothDigests) {
     char ratio[16];
     std::snprintf(ratio, sizeof ratio, "%.1f%%", 100.0 * image.storedSizes[0] / 5000);
     const std::string stored0 = std::to_string(image.storedSizes[0]);
-    Result r = Invoke(RunList, {setup});
+    Result r = Invoke(CmdList, {setup});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, "Name                Expanded      Stored   Ratio  File MD5                  "
@@ -237,7 +237,7 @@ TEST_F(Inspect, ListShowsSizesAndBothDigests) {
     EXPECT_NE(file(1), stream(1));
     EXPECT_EQ(stream(2), "d41d8cd98f00b204e9800998ecf8427e");
 
-    r = Invoke(RunList, {"--json", setup});
+    r = Invoke(CmdList, {"--json", setup});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "{\"files\": [\n"
                      "  {\"name\": {\"text\": \"Bramblequist.exe\", \"hex\": "
@@ -263,7 +263,7 @@ TEST_F(Inspect, ListShowsSizesAndBothDigests) {
     InspectImage damaged = image;
     damaged.bytes[ChunkOf(damaged, 0, 0).at + 4 + 1] = 7;
     const std::string bad = Save(damaged, "bad.exe");
-    r = Invoke(RunList, {bad});
+    r = Invoke(CmdList, {bad});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("  22.4%  -                                 " + stream(0)),
               std::string::npos)
@@ -271,7 +271,7 @@ TEST_F(Inspect, ListShowsSizesAndBothDigests) {
     EXPECT_EQ(r.err, "bqpack: " + bad +
                          ": Bramblequist.exe: does not expand, so it has no file MD5 (see bqpack "
                          "verify)\n");
-    r = Invoke(RunList, {"--json", bad});
+    r = Invoke(CmdList, {"--json", bad});
     EXPECT_NE(r.out.find("\"fileMd5\": null, \"storedStreamMd5\": \"" + stream(0)),
               std::string::npos)
         << r.out;
@@ -287,7 +287,7 @@ TEST_F(Inspect, JsonGivesTextsAsBytesAndAsWindows1252) {
     package.settings.defaultFolder = "C:\\Programme\\B\xfc"
                                      "ro";
     const std::string setup = Save(BuildInspectImage(package));
-    Result r = Invoke(RunList, {"--json", setup});
+    Result r = Invoke(CmdList, {"--json", setup});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("{\"name\": {\"text\": \"caf\\u00e9 \\u20ac.txt\", \"hex\": "
                          "\"636166e920802e747874\"}"),
@@ -297,7 +297,7 @@ TEST_F(Inspect, JsonGivesTextsAsBytesAndAsWindows1252) {
               std::string::npos)
         << r.out;
 
-    r = Invoke(RunInfo, {setup, "--json"});
+    r = Invoke(CmdInfo, {setup, "--json"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("{\"defaultFolder\": {\"text\": \"C:\\\\Programme\\\\B\\u00fcro\", "
                           "\"hex\": \"433a5c50726f6772616d6d655c42fc726f\"},\n",
@@ -325,11 +325,11 @@ TEST_F(Inspect, NamesFromTheImageAreShownEscaped) {
     InspectPackage package;
     package.files.push_back(PlainFile("a\x1b[2J\"b\xe9", {1, 2, 3}));
     const std::string setup = Save(BuildInspectImage(package));
-    Result r = Invoke(RunList, {setup});
+    Result r = Invoke(CmdList, {setup});
     EXPECT_EQ(r.status, 0);
     // Listed as UTF-8 (the name's Windows-1252 characters), controls escaped.
     EXPECT_NE(r.out.find("a\\x1b[2J\"b\xc3\xa9  "), std::string::npos) << r.out;
-    r = Invoke(RunList, {"--json", setup});
+    r = Invoke(CmdList, {"--json", setup});
     EXPECT_NE(r.out.find("\"name\": {\"text\": \"a\\u001b[2J\\\"b\\u00e9\", \"hex\": "
                          "\"611b5b324a2262e9\"}"),
               std::string::npos)
@@ -339,7 +339,7 @@ TEST_F(Inspect, NamesFromTheImageAreShownEscaped) {
     InspectImage image = BuildInspectImage(package);
     Put32(&image.bytes, TableWord(image, 19), image.dataVas[0] + 4);
     const std::string damaged = Save(image, "damaged.exe");
-    r = Invoke(RunInfo, {damaged});
+    r = Invoke(CmdInfo, {damaged});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "bqpack: " + damaged + ": file \"a\\x1b[2J\"b\\xe9\" (slot 0): FileData " +
                          Hex32(image.dataVas[0] + 4) +
@@ -353,7 +353,7 @@ TEST_F(Inspect, AnInstallerLinkedTheOldWayMayCarryTheLinkersSymbols) {
     package.files.push_back(PlainFile("a.txt", {1, 2, 3}));
     InspectImage image = BuildInspectImage(package);
     image.bytes.insert(image.bytes.end(), 300, 0x2E);
-    const Result r = Invoke(RunVerify, {Save(image)});
+    const Result r = Invoke(CmdVerify, {Save(image)});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Seal: not sealed\n"), std::string::npos) << r.out;
 }
@@ -362,10 +362,10 @@ TEST_F(Inspect, EmptyPackageIsFoundThroughItsTexts) {
     InspectPackage package;
     package.configText = std::string(4096, 'x');
     const std::string setup = Save(BuildInspectImage(package));
-    Result r = Invoke(RunInfo, {setup});
+    Result r = Invoke(CmdInfo, {setup});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("File count:         0\n"), std::string::npos);
-    r = Invoke(RunVerify, {setup});
+    r = Invoke(CmdVerify, {setup});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Bramblequist.inz: ok (4096 bytes of configuration text)\nSeal: not sealed\n" +
                          setup + ": ok\n");
@@ -373,7 +373,7 @@ TEST_F(Inspect, EmptyPackageIsFoundThroughItsTexts) {
     // The build folder, which the installer never reads, may be null.
     InspectImage image = BuildInspectImage(package);
     Put32(&image.bytes, TableWord(image, 18), 0);
-    r = Invoke(RunInfo, {Save(image, "nobuildfolder.exe")});
+    r = Invoke(CmdInfo, {Save(image, "nobuildfolder.exe")});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Build folder:       \nFile count:         0\n"), std::string::npos);
 }
@@ -412,7 +412,7 @@ TEST_F(Inspect, VerifyReportsEveryFile) {
     const InspectPackage package = StandardPackage();
     const InspectImage image = BuildInspectImage(package);
     const std::string setup = Save(image);
-    Result r = Invoke(RunVerify, {setup});
+    Result r = Invoke(CmdVerify, {setup});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     auto stream = [&](std::size_t i) { return DigestHex(&image.bytes[image.digestOffsets[i]]); };
@@ -431,7 +431,7 @@ TEST_F(Inspect, VerifyReportsEveryFile) {
                          "Seal: not sealed\n" +
                          setup + ": ok\n");
 
-    r = Invoke(RunVerify, {"--json", setup});
+    r = Invoke(CmdVerify, {"--json", setup});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.compare(0, 72,
                             "{\"ok\": true,\n \"files\": [\n  {\"name\": {\"text\": "
@@ -455,7 +455,7 @@ TEST_F(Inspect, VerifyReportsEveryFile) {
     InspectImage damaged = image;
     damaged.bytes[damaged.digestOffsets[1] + 5] ^= 0x40;
     const std::string bad = Save(damaged, "bad.exe");
-    r = Invoke(RunVerify, {bad, "--json"});
+    r = Invoke(CmdVerify, {bad, "--json"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out.compare(0, 13, "{\"ok\": false,"), 0) << r.out;
     EXPECT_NE(r.out.find("\"problems\": [\"digest mismatch (stored "), std::string::npos) << r.out;
@@ -466,7 +466,7 @@ TEST_F(Inspect, VerifyReportsEveryFile) {
     // An installer that cannot be read at all still gives a JSON answer,
     // the same error object from every command.
     const std::string missing = (dir_ / "missing.exe").string();
-    for (auto run : {RunVerify, RunInfo, RunList}) {
+    for (auto run : {CmdVerify, CmdInfo, CmdList}) {
         r = Invoke(run, {"--json", missing});
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, "{\"ok\": false, \"error\": " +
@@ -519,14 +519,14 @@ TEST_F(Inspect, VerifyRefusesWhatExtractRefuses) {
             Put32(&image.bytes, image.configOffset + 10,
                   static_cast<std::uint32_t>(package.configText.size() + c.configLengthChange));
         const std::string setup = Save(image);
-        Result r = Invoke(RunVerify, {setup});
+        Result r = Invoke(CmdVerify, {setup});
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.err, "bqpack: " + setup + ": damaged: " + c.message + "\n");
         EXPECT_NE(r.out.find(c.message.substr(0, c.message.find(": ")) + ": DAMAGED: "),
                   std::string::npos)
             << r.out;
         const fs::path out = dir_ / "out";
-        r = Invoke(RunExtract, {setup, "--config", "-d", out.string()});
+        r = Invoke(CmdExtract, {setup, "--config", "-d", out.string()});
         EXPECT_EQ(r.status, 2);
         EXPECT_FALSE(fs::exists(out) && !fs::is_empty(out));
         fs::remove_all(out);
@@ -537,7 +537,7 @@ TEST_F(Inspect, ExtractGivesBackTheFilesAndConfiguration) {
     const InspectPackage package = StandardPackage();
     const std::string setup = Save(BuildInspectImage(package));
     const fs::path out = dir_ / "out" / "nested";
-    Result r = Invoke(RunExtract, {setup, "-d", out.string(), "--config"});
+    Result r = Invoke(CmdExtract, {setup, "-d", out.string(), "--config"});
     ASSERT_EQ(r.status, 0) << r.err;
     for (const InspectFile& f : package.files)
         EXPECT_EQ(ReadFile(out / f.name), f.content) << f.name;
@@ -546,7 +546,7 @@ TEST_F(Inspect, ExtractGivesBackTheFilesAndConfiguration) {
 
     // A second run refuses to overwrite and writes nothing.
     fs::remove(out / "bqt.dlx");
-    r = Invoke(RunExtract, {"--config", setup, "-d", out.string()});
+    r = Invoke(CmdExtract, {"--config", setup, "-d", out.string()});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.err, "bqpack: " + (out / "Bramblequist.exe").string() +
                          ": exists (use --force to overwrite)\n");
@@ -554,7 +554,7 @@ TEST_F(Inspect, ExtractGivesBackTheFilesAndConfiguration) {
 
     // --force replaces them.
     std::ofstream(out / "empty.dat") << "old";
-    r = Invoke(RunExtract, {setup, "-d", out.string(), "--force"});
+    r = Invoke(CmdExtract, {setup, "-d", out.string(), "--force"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(fs::file_size(out / "empty.dat"), 0u);
     EXPECT_EQ(ReadFile(out / "bqt.dlx"), package.files[1].content);
@@ -564,7 +564,7 @@ TEST_F(Inspect, ExtractReportsAFolderItCannotMake) {
     const std::string setup = Save(BuildInspectImage(StandardPackage()));
     std::ofstream(dir_ / "plain") << "a file, not a folder";
     const std::string out = (dir_ / "plain" / "sub").string();
-    const Result r = Invoke(RunExtract, {setup, "-d", out});
+    const Result r = Invoke(CmdExtract, {setup, "-d", out});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.err.rfind("bqpack: " + out + ": cannot create the folder: ", 0), 0u) << r.err;
 }
@@ -577,9 +577,9 @@ TEST_F(Inspect, ExtractNeverWritesThroughALink) {
     fs::create_directories(out);
     std::ofstream(dir_ / "victim") << "keep";
     fs::create_symlink(dir_ / "victim", out / "bqt.dlx");
-    Result r = Invoke(RunExtract, {setup, "-d", out.string()});
+    Result r = Invoke(CmdExtract, {setup, "-d", out.string()});
     EXPECT_EQ(r.status, 3);
-    r = Invoke(RunExtract, {setup, "-d", out.string(), "--force"});
+    r = Invoke(CmdExtract, {setup, "-d", out.string(), "--force"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Text(ReadFile(dir_ / "victim")), "keep");
     EXPECT_FALSE(fs::is_symlink(out / "bqt.dlx"));
@@ -610,7 +610,7 @@ TEST_F(Inspect, ExtractRefusesUnsafeNamesAndWritesNothing) {
         package.settings.configFileName = c.configName;
         const std::string setup = Save(BuildInspectImage(package));
         const fs::path out = dir_ / "out";
-        const Result r = Invoke(RunExtract, {setup, "--config", "-d", out.string()});
+        const Result r = Invoke(CmdExtract, {setup, "--config", "-d", out.string()});
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.err, "bqpack: " + setup + ": " + c.message + "\n");
         EXPECT_FALSE(fs::exists(out / "good.txt"));
@@ -667,26 +667,26 @@ TEST_F(Inspect, CommandLineMistakesAreUsageErrors) {
         std::string err;
     };
     const Case cases[] = {
-        {RunInfo, {}, "bqpack info: no installer given (see bqpack info --help)\n"},
-        {RunList,
+        {CmdInfo, {}, "bqpack info: no installer given (see bqpack info --help)\n"},
+        {CmdList,
          {"a.exe", "b.exe"},
          "bqpack list: more than one installer given (see bqpack list --help)\n"},
-        {RunVerify,
+        {CmdVerify,
          {"--config", "a.exe"},
          "bqpack verify: unknown option --config (see bqpack verify --help)\n"},
-        {RunExtract,
+        {CmdExtract,
          {"--frobnicate", "a.exe"},
          "bqpack extract: unknown option --frobnicate (see bqpack extract --help)\n"},
-        {RunExtract,
+        {CmdExtract,
          {"a.exe", "-d", "one", "-d", "two"},
          "bqpack extract: -d given twice (see bqpack extract --help)\n"},
-        {RunExtract,
+        {CmdExtract,
          {"a.exe", "-d"},
          "bqpack extract: -d needs a folder (see bqpack extract --help)\n"},
-        {RunInfo,
+        {CmdInfo,
          {"--force", "a.exe"},
          "bqpack info: unknown option --force (see bqpack info --help)\n"},
-        {RunVerify, {""}, "bqpack verify: an empty installer name (see bqpack verify --help)\n"},
+        {CmdVerify, {""}, "bqpack verify: an empty installer name (see bqpack verify --help)\n"},
     };
     for (const Case& c : cases) {
         const Result r = Invoke(c.command, c.args);
@@ -694,13 +694,13 @@ TEST_F(Inspect, CommandLineMistakesAreUsageErrors) {
         EXPECT_EQ(r.err, c.err);
         EXPECT_EQ(r.out, "");
     }
-    for (Command command : {RunInfo, RunList, RunVerify, RunExtract}) {
+    for (Command command : {CmdInfo, CmdList, CmdVerify, CmdExtract}) {
         const Result r = Invoke(command, {"--help"});
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out.compare(0, 13, "usage: bqpack"), 0) << r.out;
     }
     const std::string missing = (dir_ / "missing.exe").string();
-    const Result r = Invoke(RunInfo, {missing});
+    const Result r = Invoke(CmdInfo, {missing});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "bqpack: " + missing + ": cannot open: No such file or directory\n");
 }
@@ -921,12 +921,12 @@ TEST_F(Inspect, EveryDamageHasItsMessageAndStatusTwo) {
         InspectImage image = clean;
         c.damage(&image);
         const std::string setup = Save(image);
-        const Result r = Invoke(RunVerify, {setup});
+        const Result r = Invoke(CmdVerify, {setup});
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.err, "bqpack: " + setup + ": " + c.message(image) + "\n");
         // Extract refuses the same image and writes nothing.
         const fs::path out = dir_ / "out";
-        const Result e = Invoke(RunExtract, {setup, "--config", "-d", out.string()});
+        const Result e = Invoke(CmdExtract, {setup, "--config", "-d", out.string()});
         EXPECT_EQ(e.status, 2);
         EXPECT_FALSE(fs::exists(out) && !fs::is_empty(out));
         fs::remove_all(out);
@@ -950,7 +950,7 @@ TEST_F(Inspect, ExpandFailureNamesTheChunkBeyondTheFirst) {
     image.bytes[c.at + 4] = 2; // literal mode 2 does not exist
     RestoreDigest(&image, 0);
     const std::string setup = Save(image);
-    const Result r = Invoke(RunVerify, {setup});
+    const Result r = Invoke(CmdVerify, {setup});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
               "x.bin: DAMAGED: chunk 2 at stream offset " + std::to_string(c.offset) +

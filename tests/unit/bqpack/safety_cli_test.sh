@@ -142,14 +142,14 @@ for command in info list verify "extract -d $dir/none"; do
 done
 expect 2 "fifo: not a regular file" timeout 10 "$bqpack" implode "$dir/fifo" "$dir/o.dcl"
 expect 2 "/dev/zero: not a regular file" timeout 10 "$bqpack" explode /dev/zero "$dir/o.bin"
-expect 2 "huge.exe: larger than 2147483647 bytes" timeout 10 "$bqpack" implode "$dir/huge.exe" "$dir/o.dcl"
+expect 2 "huge.exe: too large to be one stream.s input \\(more than 2147483647 bytes\\)" timeout 10 "$bqpack" implode "$dir/huge.exe" "$dir/o.dcl"
 expect 2 "fifo: not a regular file" timeout 10 "$bqpack" build "$dir/app.bqm" --stub "$dir/fifo" -o "$dir/o.exe"
-expect 2 "huge.exe: larger than" timeout 10 "$bqpack" build "$dir/app.bqm" --stub "$dir/huge.exe" -o "$dir/o.exe"
+expect 2 "huge.exe: too large to be an installer stub" timeout 10 "$bqpack" build "$dir/app.bqm" --stub "$dir/huge.exe" -o "$dir/o.exe"
 printf 'config = fifo\n' >"$dir/fifo.bqm"
 expect 2 "fifo.bqm:1: .*fifo: not a regular file" timeout 10 "$bqpack" build "$dir/fifo.bqm" --sources-only "$dir/src"
-expect 2 "not a manifest file" timeout 10 "$bqpack" build "$dir/fifo" --sources-only "$dir/src"
+expect 2 "fifo: not a regular file" timeout 10 "$bqpack" build "$dir/fifo" --sources-only "$dir/src"
 truncate -s 2M "$dir/big.bqm"
-expect 2 "big.bqm: larger than 1048576 bytes, too large for a manifest" "$bqpack" build "$dir/big.bqm" --sources-only "$dir/src"
+expect 2 "big.bqm: too large to be a manifest \\(more than 1048576 bytes\\)" "$bqpack" build "$dir/big.bqm" --sources-only "$dir/src"
 rm -f "$dir/huge.exe" "$dir/big.bqm"
 
 echo "== one set of habits"

@@ -24,9 +24,9 @@
 #include "package/package_layout.h"
 #include "package/pe_image.h"
 #include "package/stub_writer.h"
+#include "run_command.h"
 #include "tests/unit/bqpack/inspect_image.h"
 #include "tests/unit/bqpack/stub_image.h"
-#include "tools/bqpack/cmd_inspect.h"
 
 namespace fs = std::filesystem;
 
@@ -261,7 +261,7 @@ TEST(StubWriter, RefusesStubsItDoesNotKnow) {
 // files and the configuration text `extract --config` writes.
 std::string Observable(const std::string& path, const std::vector<std::uint8_t>& image) {
     std::string info, ignored;
-    if (RunInfo({path}, &info, &ignored) != kExitOk)
+    if (RunCaptured(CmdInfo, {path}, &info, &ignored) != kExitOk)
         return "info fails";
     PackageImage p;
     std::string error;
@@ -303,7 +303,7 @@ void FlipEveryByte(const std::vector<std::uint8_t>& image, const char* what,
     save(image);
     const std::string baseline = Observable(path.string(), image);
     std::string out, err;
-    ASSERT_EQ(RunVerify({path.string()}, &out, &err), kExitOk) << err;
+    ASSERT_EQ(RunCaptured(CmdVerify, {path.string()}, &out, &err), kExitOk) << err;
 
     std::size_t caught = 0, harmless = 0, missed = 0;
     for (std::size_t at = 0; at < end; ++at) {
@@ -312,7 +312,7 @@ void FlipEveryByte(const std::vector<std::uint8_t>& image, const char* what,
         save(flipped);
         out.clear();
         err.clear();
-        const int status = RunVerify({path.string()}, &out, &err);
+        const int status = RunCaptured(CmdVerify, {path.string()}, &out, &err);
         if (status == kExitInput) {
             ++caught;
         } else if (Observable(path.string(), flipped) == baseline) {
