@@ -232,6 +232,10 @@ bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::string DwordBytes(DWORD value) {
+    return std::string(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
 bool RegGet(const std::string& key, const std::string& value, DWORD* type, std::string* data,
             HKEY root) {
     HKEY handle;

@@ -74,6 +74,8 @@ bool RegSetString(const std::string& key, const std::string& value, const std::s
 bool RegSetDword(const std::string& key, const std::string& value, DWORD number,
                  HKEY root = HKEY_LOCAL_MACHINE);
 void RegDeleteTree(const std::string& key, HKEY root = HKEY_LOCAL_MACHINE);
+// The four bytes RegGet gives for a REG_DWORD of this value.
+std::string DwordBytes(DWORD value);
 
 // A fresh folder under the temp folder (unique per call); its path without a
 // trailing backslash.

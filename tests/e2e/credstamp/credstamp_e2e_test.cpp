@@ -31,10 +31,6 @@ std::string Md5Of(const std::string& text) {
     return std::string(reinterpret_cast<char*>(digest), 16);
 }
 
-std::string Dword(DWORD value) {
-    return std::string(reinterpret_cast<char*>(&value), 4);
-}
-
 struct Child {
     HWND window;
     std::string className;
@@ -194,7 +190,7 @@ TEST_F(CredstampTest, OkStoresMachineIdAndTokenAndTellsTheScheduler) {
     std::string data;
     ASSERT_TRUE(Value("MachineId", &type, &data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(data, Dword(123456));
+    EXPECT_EQ(data, driver::DwordBytes(123456));
     ASSERT_TRUE(Value("AccessToken", &type, &data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
     EXPECT_EQ(data, Md5Of("pass word"));
@@ -226,7 +222,7 @@ TEST_F(CredstampTest, MachineIdBoxCases) {
         std::string data;
         ASSERT_TRUE(Value("MachineId", &type, &data));
         EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-        EXPECT_EQ(data, Dword(c.written ? c.value : 555)) << '"' << c.text << '"';
+        EXPECT_EQ(data, driver::DwordBytes(c.written ? c.value : 555)) << '"' << c.text << '"';
         ASSERT_TRUE(Value("AccessToken", &type, &data));
         EXPECT_EQ(data, Md5Of("pw"));
         EXPECT_TRUE(Notified(++notices)) << '"' << c.text << '"';
@@ -291,7 +287,7 @@ TEST_F(CredstampTest, StoredMachineIdIsShownSigned) {
         std::string data;
         EXPECT_EQ(Value("MachineId", &type, &data), c.stored);
         if (c.stored) {
-            EXPECT_EQ(data, Dword(c.value));
+            EXPECT_EQ(data, driver::DwordBytes(c.value));
         }
     }
 }
@@ -350,7 +346,7 @@ TEST_F(CredstampTest, CancelCommandDoesNothing) {
     DWORD type = 0;
     std::string data;
     ASSERT_TRUE(Value("MachineId", &type, &data));
-    EXPECT_EQ(data, Dword(31));
+    EXPECT_EQ(data, driver::DwordBytes(31));
 }
 
 TEST_F(CredstampTest, SignUpOpensTheConfiguredOrBuiltInAddress) {
@@ -395,7 +391,7 @@ TEST_F(CredstampTest, SecondCopyRunsIndependently) {
     DWORD type = 0;
     std::string data;
     ASSERT_TRUE(Value("MachineId", &type, &data));
-    EXPECT_EQ(data, Dword(2));
+    EXPECT_EQ(data, driver::DwordBytes(2));
     ASSERT_TRUE(Value("AccessToken", &type, &data));
     EXPECT_EQ(data, Md5Of("two"));
     EXPECT_EQ(SchedulerLog(), (std::vector<std::string>{"ready", "command 13200"}));

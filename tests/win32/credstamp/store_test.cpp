@@ -24,10 +24,6 @@ std::string Md5Of(const std::string& text) {
     return std::string(reinterpret_cast<char*>(digest), 16);
 }
 
-std::string Dword(DWORD value) {
-    return std::string(reinterpret_cast<char*>(&value), 4);
-}
-
 // A window of the scheduler's class in this process; the posted command
 // lands in this thread's queue.
 struct FakeScheduler {
@@ -84,7 +80,7 @@ TEST_F(StoreCredentialsTest, StoresMachineIdAndTokenAndTellsTheScheduler) {
     std::string data;
     ASSERT_TRUE(Get("MachineId", &type, &data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(data, Dword(1234567));
+    EXPECT_EQ(data, driver::DwordBytes(1234567));
     ASSERT_TRUE(Get("AccessToken", &type, &data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
     EXPECT_EQ(data, std::string(kMd5Abc, 16));
@@ -108,7 +104,7 @@ TEST_F(StoreCredentialsTest, MachineIdConversions) {
         DWORD type = 0;
         std::string data;
         ASSERT_TRUE(Get("MachineId", &type, &data));
-        EXPECT_EQ(data, Dword(c.written ? c.value : 777)) << '"' << c.text << '"';
+        EXPECT_EQ(data, driver::DwordBytes(c.written ? c.value : 777)) << '"' << c.text << '"';
         // The password is processed and the scheduler told in every case.
         ASSERT_TRUE(Get("AccessToken", &type, &data));
         EXPECT_EQ(data, Md5Of("pw"));

@@ -17,15 +17,7 @@ class FolderTest : public ::testing::Test {
     std::string root_;
 };
 
-void ExpectTrail(const ErrorRecord& record, std::initializer_list<TrailEntry> entries) {
-    ASSERT_EQ(static_cast<int>(entries.size()), record.trailCount);
-    int i = 0;
-    for (const TrailEntry& entry : entries) {
-        EXPECT_EQ(entry.module, record.trail[i].module) << i;
-        EXPECT_EQ(entry.line, record.trail[i].line) << i;
-        ++i;
-    }
-}
+using setup_test::ExpectTrail;
 
 TEST_F(FolderTest, ChainCreatesMissingLevelsAndAcceptsExistingOnes) {
     ErrorRecord record;
@@ -53,10 +45,7 @@ TEST_F(FolderTest, TreeAddsTheSeparator) {
 // as existing, the next one fails with "path not found".
 TEST_F(FolderTest, LevelThatCannotBeCreated) {
     const std::string file = root_ + "\\plain";
-    HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, handle);
-    CloseHandle(handle);
+    setup_test::MakePlainFile(file);
 
     ErrorRecord record;
     const std::string path = file + "\\sub\\";
@@ -76,10 +65,7 @@ TEST_F(FolderTest, LevelThatCannotBeCreated) {
 TEST_F(FolderTest, InstallPackageReplacesFolderFailure) {
     setup_test::ResetSettings();
     const std::string file = root_ + "\\plain";
-    HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, handle);
-    CloseHandle(handle);
+    setup_test::MakePlainFile(file);
 
     ErrorRecord record;
     EXPECT_EQ(ERR_CREATE_FOLDER, InstallPackage(&record, (file + "\\sub").c_str(), 1));

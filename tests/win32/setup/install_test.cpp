@@ -16,6 +16,8 @@
 
 namespace {
 
+using setup_test::ExpectTrail;
+
 std::string BetaBytes() {
     std::string bytes;
     for (int k = 0; k < 2; ++k) {
@@ -39,15 +41,6 @@ class InstallTest : public ::testing::Test {
         setup_test::RemoveTree(root_);
     }
     std::string File(const char* name) const { return folder_ + "\\" + name; }
-    static void ExpectTrail(const ErrorRecord& record, std::initializer_list<TrailEntry> entries) {
-        ASSERT_EQ(static_cast<int>(entries.size()), record.trailCount);
-        int i = 0;
-        for (const TrailEntry& entry : entries) {
-            EXPECT_EQ(entry.module, record.trail[i].module) << i;
-            EXPECT_EQ(entry.line, record.trail[i].line) << i;
-            ++i;
-        }
-    }
     // Replaces file 0 by a blob of the given stream, with a correct digest.
     void UseStream(const std::string& stream, std::uint32_t expanded) {
         blob_.assign(16, '\0');

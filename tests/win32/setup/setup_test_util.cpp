@@ -1,5 +1,7 @@
 #include "setup_test_util.h"
 
+#include <gtest/gtest.h>
+
 #include "package/package_table.h"
 #include "setup/setup.h"
 
@@ -77,6 +79,23 @@ bool FileExists(const std::string& path) {
 bool FolderExists(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void MakePlainFile(const std::string& path) {
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, handle) << path;
+    CloseHandle(handle);
+}
+
+void ExpectTrail(const ErrorRecord& record, std::initializer_list<TrailEntry> entries) {
+    ASSERT_EQ(static_cast<int>(entries.size()), record.trailCount);
+    int i = 0;
+    for (const TrailEntry& entry : entries) {
+        EXPECT_EQ(entry.module, record.trail[i].module) << i;
+        EXPECT_EQ(entry.line, record.trail[i].line) << i;
+        ++i;
+    }
 }
 
 } // namespace setup_test

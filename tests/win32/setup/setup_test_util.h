@@ -1,9 +1,13 @@
 // Helpers for the installer's in-process tests: fresh temporary folders,
-// reading installed files, and resetting the installer's settings.
+// reading installed files, and resetting the installer's settings, and
+// checking an error record's trail.
 #pragma once
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
+
+#include "errors/error_record.h"
 
 namespace setup_test {
 
@@ -18,5 +22,9 @@ void RemoveTree(const std::string& folder);
 std::string ReadFileBytes(const std::string& path, bool* exists = nullptr);
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
+// A new, empty file (failing the test when it cannot be made).
+void MakePlainFile(const std::string& path);
+// The record's trail is exactly these (module, line) entries, in order.
+void ExpectTrail(const ErrorRecord& record, std::initializer_list<TrailEntry> entries);
 
 } // namespace setup_test
