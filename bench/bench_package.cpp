@@ -11,10 +11,10 @@
 // way of building has; the 32-bit Wine's beside it where it is installed, for
 // figures comparable with earlier ones), cut into 32768-byte chunks.
 // After the run, the installer's figures as ratios to the others'.
+#include "dcl/dcl_decode.h"
+#include "dcl/dcl_encode.h"
 #include "digest/md5.h"
 #include "package/chunk_writer.h"
-#include "package/dcl_decode.h"
-#include "package/dcl_encode.h"
 
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>

@@ -6,8 +6,8 @@
 // programs look texts up on one thread.
 #include <cstring>
 
+#include "dcl/dcl_decode.h"
 #include "errors/catalogue_texts.h"
-#include "package/dcl_decode.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "package/dcl_codes.h"
+#include "dcl/dcl_codes.h"
 
 namespace {
 

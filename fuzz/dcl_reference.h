@@ -5,6 +5,6 @@
 #pragma once
 #include <cstdint>
 
-#include "package/dcl_decode.h"
+#include "dcl/dcl_decode.h"
 
 std::uint32_t ReferenceDecode(DclReadFn read, DclWriteFn write, void* callerValue);

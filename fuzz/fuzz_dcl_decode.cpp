@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "dcl_reference.h"
-#include "package/dcl_decode.h"
+#include "dcl/dcl_decode.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 
 #include <cstring>
 
+#include "dcl/dcl_decode.h"
 #include "errors/error_codes.h"
 #include "errors/error_record.h"
-#include "package/dcl_decode.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 // after each call and serve the next.
 #include "package/chunk_writer.h"
 
-#include "package/dcl_encode.h"
+#include "dcl/dcl_encode.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,7 +1,7 @@
 // `bqpack implode` and `bqpack explode`: one raw DCL implode stream (no
 // chunk headers) from a file and back.
-#include "package/dcl_decode.h"
-#include "package/dcl_encode.h"
+#include "dcl/dcl_decode.h"
+#include "dcl/dcl_encode.h"
 #include "tools/bqpack/commands.h"
 #include "tools/bqpack/exit_status.h"
 #include "tools/bqpack/file_identity.h"

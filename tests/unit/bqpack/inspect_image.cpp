@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "digest/md5.h"
-#include "package/dcl_codes.h"
+#include "dcl/dcl_codes.h"
 #include "package/package_layout.h"
 #include "tests/unit/bqpack/test_pe.h"
 

@@ -5,7 +5,7 @@
 #include "errors/error_record.h"
 #include "package/chunk_stream.h"
 #include "package/chunk_writer.h"
-#include "package/dcl_encode.h"
+#include "dcl/dcl_encode.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "package/dcl_codes.h"
+#include "dcl/dcl_codes.h"
 
 struct DclBitWriter {
     std::vector<std::uint8_t> bytes;    // header and bit stream

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "dcl_bit_writer.h"
-#include "package/dcl_codes.h"
-#include "package/dcl_decode.h"
+#include "dcl/dcl_codes.h"
+#include "dcl/dcl_decode.h"
 
 namespace {
 

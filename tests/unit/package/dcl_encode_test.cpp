@@ -3,9 +3,9 @@
 // code tables (no match may reach before the first byte), exact optimality
 // against a brute-force parse on small inputs, and a cross-check of
 // binary-literal streams with the system's `dynamite` decoder when present.
-#include "package/dcl_codes.h"
-#include "package/dcl_decode.h"
-#include "package/dcl_encode.h"
+#include "dcl/dcl_codes.h"
+#include "dcl/dcl_decode.h"
+#include "dcl/dcl_encode.h"
 
 #include <gtest/gtest.h>
 

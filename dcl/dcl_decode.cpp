@@ -10,11 +10,11 @@
 // soon as its own 16 bits are present.  That is what a decoder holding 8
 // look-ahead bits and refilling a byte at a time would do, so streams that
 // end early are refused at the same item with the same output.
-#include "package/dcl_decode.h"
+#include "dcl/dcl_decode.h"
 
 #include <cstring>
 
-#include "package/dcl_codes.h"
+#include "dcl/dcl_codes.h"
 
 namespace {
 

@@ -29,10 +29,9 @@
 //
 // Inputs are parsed in blocks of 1 MiB positions (a chunk is always one
 // block); matches reach back across block ends but never run past them.
-#include "package/dcl_encode.h"
+#include "dcl/dcl_encode.h"
 
-#include "package/dcl_codes.h"
-#include "package/little_endian.h"
+#include "dcl/dcl_codes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -59,6 +58,18 @@ constexpr int kHashBits = 14;              // tree and triple tables: small enou
 constexpr std::uint32_t kSearchDepth = 48; // bound on tree steps per position
 constexpr std::size_t kBlock = std::size_t(1) << 20; // positions parsed at once
 constexpr std::size_t kMaxInput = 0xFFFF0000u;       // positions are 32-bit
+
+// Four bytes as one number, the first byte lowest, and back: the stream's
+// byte order, whatever the host's.
+inline std::uint32_t FourBytes(const std::uint8_t* p) {
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
+}
+
+inline void PutFourBytes(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = std::uint8_t(v >> (8 * i));
+}
 // Added to the cost of a distance that a dictionary does not reach: far
 // above any real choice, yet small enough for the 16-bit relative costs.
 constexpr std::int16_t kUnreachable = 16384;
@@ -372,8 +383,8 @@ void FindMatches(MatchFinder* f, std::uint32_t begin, std::uint32_t end, Matches
         if (size - cur >= 4) {
             // The three bytes as the low ones of a 32-bit read: a
             // candidate is older, so its fourth byte is inside the input.
-            const std::uint32_t three = Read32(pc) & 0xFFFFFF;
-            while (at - near3 <= kWindow && (Read32(in + (near3 - base)) & 0xFFFFFF) != three)
+            const std::uint32_t three = FourBytes(pc) & 0xFFFFFF;
+            while (at - near3 <= kWindow && (FourBytes(in + (near3 - base)) & 0xFFFFFF) != three)
                 near3 = tripleChain[near3 & (kTreeSlots - 1)];
         } else {
             while (at - near3 <= kWindow && std::memcmp(in + (near3 - base), pc, 3) != 0)
@@ -617,7 +628,7 @@ struct BitWriter {
     void Put(std::uint32_t value, std::uint32_t bits) {
         buffer |= std::uint64_t(value & ((1u << bits) - 1)) << count;
         count += bits;
-        Write32(data + at, std::uint32_t(buffer));
+        PutFourBytes(data + at, std::uint32_t(buffer));
         at += count >> 3;
         buffer >>= count & ~7u;
         count &= 7;

@@ -1,11 +1,16 @@
-// Decoder of the DCL implode format: a two-byte header (literal mode,
-// dictionary bits) and a bit stream of literals and back-references with
-// fixed prefix codes.  Input arrives through a read callback, output leaves
-// through a write callback; the state of a run lives in a caller-supplied
-// work area, so the decoder never allocates and runs may go on side by side
-// with separate work areas.  The native build's code lookups are constants;
-// the compact decoder (the installer's) builds its own in the work area at
-// each start, from code tables a tenth of their size.
+// The DCL implode codec (this folder, dcl/): the decoder, its compact form
+// that the installer carries, the encoder (dcl_encode.h) and the format's
+// code tables (dcl_codes.h).  It uses nothing of the tree's other folders;
+// the package format, the message catalogue and the package tool use it.
+//
+// The decoder: a two-byte header (literal mode, dictionary bits) and a bit
+// stream of literals and back-references with fixed prefix codes.  Input
+// arrives through a read callback, output leaves through a write callback;
+// the state of a run lives in a caller-supplied work area, so the decoder
+// never allocates and runs may go on side by side with separate work areas.
+// The native build's code lookups are constants; the compact decoder (the
+// installer's) builds its own in the work area at each start, from code
+// tables a tenth of their size.
 #pragma once
 #include <cstdint>
 
@@ -60,3 +65,4 @@ struct DclState {
 // when at least 8 more stream bits follow it (the end code excepted), so a
 // stream cut short ends with DCL_ABORT after writing what came before.
 std::uint32_t DclDecode(DclReadFn read, DclWriteFn write, DclState* work, void* callerValue);
+

@@ -17,8 +17,8 @@
 // it, except the end code, which counts as soon as its own bits are there.
 #include <cstring>
 
-#include "package/dcl_codes.h"
-#include "package/dcl_decode.h"
+#include "dcl/dcl_codes.h"
+#include "dcl/dcl_decode.h"
 
 namespace {
 
