@@ -1,5 +1,5 @@
 // Speed and size figures of the compression core, each beside a peer:
-// - DclDecode through its callbacks, and the installer's decoder (the
+// - DclDecode through the buffer pair, and the installer's decoder (the
 //   compact one, built for size as the installer has it), vs StormLib's
 //   SCompExplode on the same imploded chunks (output bytes per second);
 // - Md5, and the installer's MD5 (compact steps, built for size), vs
@@ -106,27 +106,6 @@ const Packed& PackedChunks(const Corpus& c) {
     return cache.emplace(c.path, p).first->second;
 }
 
-struct Cursor {
-    const std::uint8_t* in;
-    std::uint32_t left;
-    std::uint8_t* out;
-};
-
-std::uint32_t ReadChunk(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
-    Cursor* c = static_cast<Cursor*>(callerValue);
-    const std::uint32_t n = *size < c->left ? *size : c->left;
-    std::memcpy(buffer, c->in, n);
-    c->in += n;
-    c->left -= n;
-    return n;
-}
-
-void WriteChunk(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
-    Cursor* c = static_cast<Cursor*>(callerValue);
-    std::memcpy(c->out, buffer, *size);
-    c->out += *size;
-}
-
 typedef std::uint32_t (*Decoder)(DclReadFn, DclWriteFn, DclState*, void*);
 
 void DecodeWith(benchmark::State& state, const Corpus* corpus, Decoder decode) {
@@ -135,9 +114,10 @@ void DecodeWith(benchmark::State& state, const Corpus* corpus, Decoder decode) {
     Bytes out(65536 + 4096);
     for (auto _ : state) {
         for (std::size_t i = 0; i < p.streams.size(); ++i) {
-            Cursor c{p.streams[i].data(), std::uint32_t(p.streams[i].size()), out.data()};
-            if (decode(ReadChunk, WriteChunk, work.get(), &c) != DCL_OK ||
-                std::size_t(c.out - out.data()) != p.sizes[i]) {
+            DclBuffers b = {p.streams[i].data(), std::uint32_t(p.streams[i].size()), out.data(),
+                            std::uint32_t(out.size()), 0};
+            if (decode(DclBufferRead, DclBufferWrite, work.get(), &b) != DCL_OK ||
+                b.produced != p.sizes[i]) {
                 state.SkipWithError("decoding failed");
                 return;
             }

@@ -10,7 +10,8 @@
 // never allocates and runs may go on side by side with separate work areas.
 // The native build's code lookups are constants; the compact decoder (the
 // installer's) builds its own in the work area at each start, from code
-// tables a tenth of their size.
+// tables a tenth of their size.  For a stream held whole in memory, the
+// buffer pair below and DclDecodeBuffer stand in for callbacks of one's own.
 #pragma once
 #include <cstdint>
 
@@ -66,3 +67,21 @@ struct DclState {
 // stream cut short ends with DCL_ABORT after writing what came before.
 std::uint32_t DclDecode(DclReadFn read, DclWriteFn write, DclState* work, void* callerValue);
 
+// A stream held whole in memory and a bounded area for its output: the
+// decoder's caller value for DclBufferRead and DclBufferWrite.  What does
+// not fit the area is counted in produced but not kept.
+struct DclBuffers {
+    const std::uint8_t* input; // next byte to hand to the decoder
+    std::uint32_t inputLeft;   // bytes of input not handed over yet
+    std::uint8_t* output;      // next free byte of the area
+    std::uint32_t outputRoom;  // bytes the area can still take
+    std::uint32_t produced;    // bytes written, kept or not (held at 0xFFFFFFFF)
+};
+std::uint32_t DclBufferRead(std::uint8_t* buffer, std::uint32_t* size, void* callerValue);
+void DclBufferWrite(std::uint8_t* buffer, std::uint32_t* size, void* callerValue);
+
+// Decodes the stream in[0..size) into out[0..capacity) through the buffer
+// pair; *produced gets the number of bytes the stream expanded to, kept or
+// not.  Returns DclDecode's result.
+std::uint32_t DclDecodeBuffer(const std::uint8_t* in, std::uint32_t size, std::uint8_t* out,
+                              std::uint32_t capacity, DclState* work, std::uint32_t* produced);

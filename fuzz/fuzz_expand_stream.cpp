@@ -17,26 +17,6 @@
 
 namespace {
 
-struct Chunk {
-    const std::uint8_t* data;
-    std::uint32_t left;
-    std::vector<std::uint8_t> output;
-};
-
-std::uint32_t Read(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
-    Chunk* c = static_cast<Chunk*>(callerValue);
-    const std::uint32_t n = *size < c->left ? *size : c->left;
-    std::memcpy(buffer, c->data, n);
-    c->data += n;
-    c->left -= n;
-    return n;
-}
-
-void Write(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
-    Chunk* c = static_cast<Chunk*>(callerValue);
-    c->output.insert(c->output.end(), buffer, buffer + *size);
-}
-
 // What the stream must give: 0 and the expanded bytes, or ERR_EXPAND with
 // the bytes of the chunks before the refused one.
 std::uint32_t Model(const std::uint8_t* stream, std::int32_t length, std::uint8_t* out,
@@ -60,12 +40,13 @@ std::uint32_t Model(const std::uint8_t* stream, std::int32_t length, std::uint8_
             }
             std::memcpy(out, stream, e);
         } else {
-            Chunk c{stream, s, {}};
-            if (ReferenceDecode(Read, Write, &c) != DCL_OK || c.output.empty() ||
-                c.output.size() != e || static_cast<std::int64_t>(e) > room) {
+            std::vector<std::uint8_t> area(65536);
+            DclBuffers c = {stream, s, area.data(), std::uint32_t(area.size()), 0};
+            if (ReferenceDecode(DclBufferRead, DclBufferWrite, &c) != DCL_OK || c.produced == 0 ||
+                c.produced != e || static_cast<std::int64_t>(e) > room) {
                 return ERR_EXPAND;
             }
-            std::memcpy(out, c.output.data(), e);
+            std::memcpy(out, area.data(), e);
         }
         out += e;
         room -= e;

@@ -24,58 +24,20 @@ std::uint8_t gOutputArea[kChunkAreaSize];
 DclState gWork;
 std::uint8_t gScratch[kChunkAreaSize];
 
-// Where one decoder run reads and writes: handed to the callbacks as the
-// decoder's caller value, set afresh by each ExpandChunk.
-struct ChunkCursors {
-    const std::uint8_t* inputPosition;
-    std::uint32_t inputRemaining;
-    std::uint8_t* outputPosition;
-    std::uint32_t outputTotal;
-};
-
 } // namespace
-
-std::uint32_t ChunkRead(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
-    ChunkCursors* c = static_cast<ChunkCursors*>(callerValue);
-    const std::uint32_t count = *size < c->inputRemaining ? *size : c->inputRemaining;
-    if (count > 0) {
-        std::memcpy(buffer, c->inputPosition, count);
-        c->inputPosition += count;
-        c->inputRemaining -= count;
-    }
-    return count;
-}
 
 std::uint32_t ExpandChunk(const std::uint8_t* data, std::uint16_t storedLength,
                           std::uint8_t* dest) {
-    ChunkCursors cursors = {data, storedLength, gOutputArea, 0};
+    DclBuffers cursors = {data, storedLength, gOutputArea, kChunkAreaSize, 0};
     if (DclDecode(ChunkRead, ChunkWrite, &gWork, &cursors) != DCL_OK) {
         return 0;
     }
     // A run that produced more than the area holds was counted but not kept;
     // its total matches no 16-bit expanded length, so the caller refuses it.
-    if (cursors.outputTotal <= kChunkAreaSize) {
-        std::memcpy(dest, gOutputArea, cursors.outputTotal);
+    if (cursors.produced <= kChunkAreaSize) {
+        std::memcpy(dest, gOutputArea, cursors.produced);
     }
-    return cursors.outputTotal;
-}
-
-void ChunkWrite(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
-    ChunkCursors* c = static_cast<ChunkCursors*>(callerValue);
-    const std::uint32_t count = *size;
-    if (count == 0) {
-        return;
-    }
-    const std::uint32_t room =
-        static_cast<std::uint32_t>(gOutputArea + kChunkAreaSize - c->outputPosition);
-    const std::uint32_t stored = count < room ? count : room;
-    if (stored > 0) {
-        std::memcpy(c->outputPosition, buffer, stored);
-        c->outputPosition += stored;
-    }
-    // Keep counting past the end of the area (saturating, so it never wraps
-    // back to a plausible length).
-    c->outputTotal = c->outputTotal > 0xFFFFFFFFu - count ? 0xFFFFFFFFu : c->outputTotal + count;
+    return cursors.produced;
 }
 
 std::uint32_t ExpandStream(ErrorRecord* record, const std::uint8_t* stream,

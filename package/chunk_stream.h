@@ -7,6 +7,8 @@
 #pragma once
 #include <cstdint>
 
+#include "dcl/dcl_decode.h"
+
 struct ErrorRecord;
 
 // One chunk's header, as every reader and writer of chunk streams sees it.
@@ -44,7 +46,8 @@ std::uint32_t ExpandStreamThrough(ErrorRecord* record, const std::uint8_t* strea
 // Decodes one compressed chunk into dest (room for 65536 bytes); returns the
 // number of bytes produced, 0 when the decoder failed.
 std::uint32_t ExpandChunk(const std::uint8_t* data, std::uint16_t storedLength, std::uint8_t* dest);
-// The decoder's callbacks while ExpandChunk runs; their caller value is
-// ExpandChunk's cursors for that run.
-std::uint32_t ChunkRead(std::uint8_t* buffer, std::uint32_t* size, void* callerValue);
-void ChunkWrite(std::uint8_t* buffer, std::uint32_t* size, void* callerValue);
+// The decoder's callbacks while ExpandChunk runs: the codec's buffer pair,
+// whose caller value (DclBuffers) is ExpandChunk's cursors for that run: the
+// chunk's data in, the 64 KiB area out, every byte counted.
+constexpr DclReadFn ChunkRead = DclBufferRead;
+constexpr DclWriteFn ChunkWrite = DclBufferWrite;

@@ -76,12 +76,12 @@ struct Input {
     std::size_t left;
 };
 
+// Explode's output, which grows as the decoder writes it, and the progress
+// of the input read.
 struct Output {
     Input input;
     std::vector<std::uint8_t> bytes;
-    bool keep = true; // false: only count the bytes
-    std::uint64_t count = 0;
-    Progress* progress = nullptr; // of the input read, when shown
+    Progress* progress = nullptr; // when shown
     std::uint64_t inputSize = 0;
 };
 
@@ -100,15 +100,14 @@ std::uint32_t ReadInput(std::uint8_t* buffer, std::uint32_t* size, void* callerV
 
 void WriteOutput(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
     Output& out = *static_cast<Output*>(callerValue);
-    out.count += *size;
-    if (out.keep)
-        out.bytes.insert(out.bytes.end(), buffer, buffer + *size);
+    out.bytes.insert(out.bytes.end(), buffer, buffer + *size);
 }
 
+// Decodes the first length bytes of in, keeping none of the output.
 std::uint32_t DecodePrefix(const std::vector<std::uint8_t>& in, std::size_t length,
                            DclState* state) {
-    Output out{{in.data(), length}, {}, false, 0};
-    return DclDecode(ReadInput, WriteOutput, state, &out);
+    std::uint32_t produced = 0;
+    return DclDecodeBuffer(in.data(), std::uint32_t(length), nullptr, 0, state, &produced);
 }
 
 // Where the stream in `in`, which decodes to its end code, really ends.  A
@@ -281,7 +280,7 @@ int CmdExplode(const CommandArgs& args) {
     if (int status = OpenInput("explode", files, fileCount, json, &in))
         return status;
     Progress progress(ShownInputText(files[0]), !quiet, std::chrono::seconds(1));
-    Output out{{in.data(), in.size()}, {}, true, 0, &progress, in.size()};
+    Output out{{in.data(), in.size()}, {}, &progress, in.size()};
     std::unique_ptr<DclState> state(new DclState);
     const std::uint32_t result = DclDecode(ReadInput, WriteOutput, state.get(), &out);
     progress.Finish();

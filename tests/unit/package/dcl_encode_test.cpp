@@ -114,30 +114,14 @@ const DataKind kKinds[] = {{"text", Text}, {"random", Random}, {"executable", Ex
 
 // ---- decoding through the decoder ----------------------------------------
 
-struct Cursor {
-    const std::uint8_t* data;
-    std::size_t left;
-    Bytes* out;
-};
-
-std::uint32_t Read(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
-    Cursor* c = static_cast<Cursor*>(callerValue);
-    const std::size_t n = std::min<std::size_t>(*size, c->left);
-    std::memcpy(buffer, c->data, n);
-    c->data += n;
-    c->left -= n;
-    return std::uint32_t(n);
-}
-
-void Write(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
-    Bytes* out = static_cast<Cursor*>(callerValue)->out;
-    out->insert(out->end(), buffer, buffer + *size);
-}
-
+// Twice through the decoder: once to count the output, once to keep it.
 std::uint32_t Decode(const Bytes& stream, Bytes* out) {
     static DclState state;
-    Cursor c{stream.data(), stream.size(), out};
-    return DclDecode(Read, Write, &state, &c);
+    std::uint32_t produced = 0;
+    DclDecodeBuffer(stream.data(), std::uint32_t(stream.size()), nullptr, 0, &state, &produced);
+    out->resize(produced);
+    return DclDecodeBuffer(stream.data(), std::uint32_t(stream.size()), out->data(), produced,
+                           &state, &produced);
 }
 
 // ---- an independent walk of a stream, item by item ---------------------
