@@ -11,8 +11,8 @@
 #include <cstring>
 #include <vector>
 
-#include "dcl_reference.h"
 #include "dcl/dcl_decode.h"
+#include "tests/unit/dcl/dcl_reference.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <cstring>
 #include <vector>
 
-#include "dcl_reference.h"
 #include "errors/error_codes.h"
 #include "errors/error_record.h"
 #include "package/chunk_stream.h"
+#include "tests/unit/dcl/dcl_reference.h"
 
 namespace {
 

@@ -2,12 +2,11 @@
 #include "tests/unit/bqpack/inspect_image.h"
 
 #include <cstring>
-#include <stdexcept>
 
 #include "digest/md5.h"
-#include "dcl/dcl_codes.h"
 #include "package/package_layout.h"
 #include "tests/unit/bqpack/test_pe.h"
+#include "tests/unit/dcl/dcl_bit_writer.h"
 
 namespace {
 
@@ -18,34 +17,6 @@ void Put16(std::vector<std::uint8_t>* bytes, std::size_t offset, std::uint16_t v
     (*bytes)[offset] = static_cast<std::uint8_t>(value);
     (*bytes)[offset + 1] = static_cast<std::uint8_t>(value >> 8);
 }
-
-// Writes bits least significant first, as the DCL format reads them.
-struct BitSink {
-    std::vector<std::uint8_t> bytes;
-    std::uint32_t used = 0; // bits in the last byte
-    void Bits(std::uint32_t value, std::uint32_t count) {
-        for (std::uint32_t i = 0; i < count; ++i) {
-            if (used % 8 == 0) {
-                bytes.push_back(0);
-                used = 0;
-            }
-            if ((value >> i) & 1)
-                bytes.back() = static_cast<std::uint8_t>(bytes.back() | (1u << used));
-            ++used;
-        }
-    }
-    void Length(std::uint32_t length) {
-        const std::uint32_t value = length - 2;
-        for (const DclLengthCode& code : kDclLengthCodes) {
-            if (value >= code.base && value < code.base + (1u << code.extraBits)) {
-                Bits(code.code, code.bits);
-                Bits(value - code.base, code.extraBits);
-                return;
-            }
-        }
-        throw std::logic_error("no length code");
-    }
-};
 
 std::uint32_t AddText(TestSection* s, const std::string& text) {
     const std::uint32_t va = s->rva + static_cast<std::uint32_t>(s->data.size());
@@ -78,9 +49,7 @@ InspectFile PlainFile(const std::string& name, const std::vector<std::uint8_t>& 
 }
 
 std::vector<std::uint8_t> InspectDclStream(const std::uint8_t* data, std::size_t size) {
-    BitSink sink;
-    sink.bytes = {0, 4}; // plain literals, 1024-byte dictionary
-    sink.used = 8;
+    DclBitWriter w(0, 4); // plain literals, 1024-byte dictionary
     std::size_t i = 0;
     while (i < size) {
         std::size_t run = 0;
@@ -89,20 +58,15 @@ std::vector<std::uint8_t> InspectDclStream(const std::uint8_t* data, std::size_t
                 ++run;
         }
         if (run >= 3) {
-            sink.Bits(1, 1);
-            sink.Length(static_cast<std::uint32_t>(run));
-            sink.Bits(kDclDistanceCodes[0], kDclDistanceBits[0]); // distance 1
-            sink.Bits(0, 4);
+            w.Match(static_cast<std::uint32_t>(run), 1);
             i += run;
         } else {
-            sink.Bits(0, 1);
-            sink.Bits(data[i], 8);
+            w.Literal(data[i]);
             ++i;
         }
     }
-    sink.Bits(1, 1);
-    sink.Length(519); // the end code
-    return sink.bytes;
+    w.End();
+    return w.bytes;
 }
 
 std::vector<std::uint8_t> InspectChunkStream(const std::vector<std::uint8_t>& content,

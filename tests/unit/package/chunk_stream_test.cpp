@@ -5,10 +5,10 @@
 #include <cstring>
 #include <vector>
 
-#include "dcl_bit_writer.h"
 #include "errors/error_codes.h"
 #include "errors/error_record.h"
 #include "package/chunk_stream.h"
+#include "tests/unit/dcl/dcl_bit_writer.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 // each chunk is raw or the smallest imploded form, a chunk that would not
 // shrink is raw (also when it would come out exactly as long), and the
 // result does not depend on the number of threads.
+#include "dcl/dcl_encode.h"
 #include "errors/error_record.h"
 #include "package/chunk_stream.h"
 #include "package/chunk_writer.h"
-#include "dcl/dcl_encode.h"
 
 #include <gtest/gtest.h>
 

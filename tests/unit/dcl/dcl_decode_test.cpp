@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "dcl_bit_writer.h"
 #include "dcl/dcl_codes.h"
 #include "dcl/dcl_decode.h"
+#include "tests/unit/dcl/dcl_bit_writer.h"
 
 namespace {
 

@@ -1,11 +1,13 @@
 // The DCL implode encoder: round trips through the decoder for every
-// setting, an item-by-item walk of the produced streams written from the
-// code tables (no match may reach before the first byte), exact optimality
+// setting, a walk of the produced streams by the step-by-step reference
+// decoder (no match may reach before the first byte), exact optimality
 // against a brute-force parse on small inputs, and a cross-check of
 // binary-literal streams with the system's `dynamite` decoder when present.
 #include "dcl/dcl_codes.h"
 #include "dcl/dcl_decode.h"
 #include "dcl/dcl_encode.h"
+#include "tests/unit/dcl/dcl_bit_writer.h"
+#include "tests/unit/dcl/dcl_reference.h"
 
 #include <gtest/gtest.h>
 
@@ -124,117 +126,25 @@ std::uint32_t Decode(const Bytes& stream, Bytes* out) {
                            &state, &produced);
 }
 
-// ---- an independent walk of a stream, item by item ---------------------
+// ---- a walk of a stream by the reference decoder ------------------------
 
-struct BitReader {
-    const Bytes& bytes;
-    std::size_t bit = 16; // after the header
-    bool Has(std::uint32_t n) const { return bit + n <= bytes.size() * 8; }
-    std::uint32_t Peek(std::uint32_t n) const {
-        std::uint32_t v = 0;
-        for (std::uint32_t i = 0; i < n && bit + i < bytes.size() * 8; ++i)
-            v |= std::uint32_t((bytes[(bit + i) / 8] >> ((bit + i) % 8)) & 1) << i;
-        return v;
-    }
-    std::uint32_t Take(std::uint32_t n) {
-        const std::uint32_t v = Peek(n);
-        bit += n;
-        return v;
-    }
-};
-
-// Index of the code of `count` codes that the next bits start with.
-template <typename BitsOf, typename CodeOf>
-int MatchCode(BitReader* r, int count, BitsOf bitsOf, CodeOf codeOf) {
-    const std::uint32_t next = r->Peek(16); // zeros past the end
-    for (int i = 0; i < count; ++i) {
-        const std::uint32_t b = bitsOf(i);
-        if ((next & ((1u << b) - 1)) == codeOf(i) && r->Has(b)) {
-            r->Take(b);
-            return i;
-        }
-    }
-    return -1;
-}
-
-struct Walk {
-    bool ok = false;
-    std::string problem;
-    Bytes output;
-    std::size_t matches = 0;
-};
-
-// Expands a stream by matching each code against the tables directly, and
-// refuses any match that reaches before the first byte, a length-2 match
-// farther than 256, a distance beyond the dictionary, bits after the end
-// code other than zero padding within the last byte, and a missing end code.
-Walk WalkStream(const Bytes& s) {
-    Walk w;
-    if (s.size() < 2 || s[0] > 1 || s[1] < 4 || s[1] > 6) {
-        w.problem = "bad header";
-        return w;
-    }
-    const std::uint32_t mode = s[0], dictBits = s[1];
-    BitReader r{s};
-    for (;;) {
-        if (!r.Has(1)) {
-            w.problem = "no end code";
-            return w;
-        }
-        if (r.Take(1) == 0) {
-            if (mode == 0) {
-                if (!r.Has(8)) {
-                    w.problem = "cut literal";
-                    return w;
-                }
-                w.output.push_back(std::uint8_t(r.Take(8)));
-            } else {
-                const int sym = MatchCode(
-                    &r, 256, [](int i) { return std::uint32_t(kDclAsciiBits[i]); },
-                    [](int i) { return std::uint32_t(kDclAsciiCodes[i]); });
-                if (sym < 0) {
-                    w.problem = "cut literal";
-                    return w;
-                }
-                w.output.push_back(std::uint8_t(sym));
-            }
-            continue;
-        }
-        const int li = MatchCode(
-            &r, 16, [](int i) { return std::uint32_t(kDclLengthCodes[i].bits); },
-            [](int i) { return std::uint32_t(kDclLengthCodes[i].code); });
-        if (li < 0 || !r.Has(kDclLengthCodes[li].extraBits)) {
-            w.problem = "cut length";
-            return w;
-        }
-        const std::uint32_t extra = r.Take(kDclLengthCodes[li].extraBits);
-        if (li == 15 && extra == 255) {
-            const std::size_t rest = s.size() * 8 - r.bit;
-            if (rest >= 8 || r.Peek(std::uint32_t(rest)) != 0) {
-                w.problem = "bits after the end code";
-                return w;
-            }
-            w.ok = true;
-            return w;
-        }
-        const std::uint32_t len = kDclLengthCodes[li].base + extra + 2;
-        const int di = MatchCode(
-            &r, 64, [](int i) { return std::uint32_t(kDclDistanceBits[i]); },
-            [](int i) { return std::uint32_t(kDclDistanceCodes[i]); });
-        const std::uint32_t low = len == 2 ? 2 : dictBits;
-        if (di < 0 || !r.Has(low)) {
-            w.problem = "cut distance";
-            return w;
-        }
-        const std::size_t dist = ((std::uint32_t(di) << low) | r.Take(low)) + 1;
-        if (dist > w.output.size()) {
-            w.problem = "match reaches before the first byte";
-            return w;
-        }
-        for (std::uint32_t i = 0; i < len; ++i)
-            w.output.push_back(w.output[w.output.size() - dist]);
-        ++w.matches;
-    }
+// The stream expands to `in` by the step-by-step decoder, no match reaches
+// before the first byte, and nothing follows the end code but zero bits
+// that fill its last byte.
+void ExpectSoundStream(const Bytes& stream, const Bytes& in) {
+    Bytes out(in.size());
+    DclBuffers b = {stream.data(), std::uint32_t(stream.size()), out.data(),
+                    std::uint32_t(out.size()), 0};
+    ReferenceWalk walk;
+    ASSERT_EQ(ReferenceDecode(DclBufferRead, DclBufferWrite, &b, &walk), DCL_OK);
+    EXPECT_EQ(b.produced, in.size());
+    EXPECT_TRUE(out == in);
+    EXPECT_FALSE(walk.reachedBeforeStart);
+    const std::uint64_t end = 16 + walk.bits, total = stream.size() * 8;
+    ASSERT_LE(end, total);
+    EXPECT_LT(total - end, 8u) << "bytes after the end code";
+    for (std::uint64_t bit = end; bit < total; ++bit)
+        EXPECT_EQ((stream[bit / 8] >> (bit % 8)) & 1, 0) << "bit " << bit << " after the end code";
 }
 
 // ---- brute-force optimum -------------------------------------------------
@@ -281,6 +191,28 @@ std::size_t OptimalSize(const Bytes& in, std::uint32_t mode, std::uint32_t dictB
 
 // ---- tests ---------------------------------------------------------------
 
+// The walk the stream checks rely on: it counts the items' bits and sees a
+// match that reaches before the first byte.
+TEST(ReferenceWalk, CountsBitsAndSeesMatchesBeforeTheStart) {
+    for (int early = 0; early <= 1; ++early) {
+        DclBitWriter w(1, 5);
+        w.Literal('a');
+        w.Match(4, early ? 2 : 1);
+        w.Literal('b');
+        w.End();
+        Bytes out(16);
+        DclBuffers b = {w.bytes.data(), std::uint32_t(w.bytes.size()), out.data(),
+                        std::uint32_t(out.size()), 0};
+        ReferenceWalk walk;
+        ASSERT_EQ(ReferenceDecode(DclBufferRead, DclBufferWrite, &b, &walk), DCL_OK);
+        EXPECT_EQ(walk.bits, w.bitCount);
+        EXPECT_EQ(walk.matches, 1u);
+        EXPECT_EQ(walk.reachedBeforeStart, early == 1);
+        out.resize(b.produced);
+        EXPECT_TRUE(out == w.expected);
+    }
+}
+
 // Every setting, every kind of data, sizes around the window and output
 // block boundaries: the decoder gives back the input, and the walk finds
 // only matches inside the stream.
@@ -302,9 +234,7 @@ TEST(DclEncode, RoundTripsEverySetting) {
                     Bytes out;
                     ASSERT_EQ(Decode(stream, &out), DCL_OK);
                     EXPECT_TRUE(out == in);
-                    const Walk w = WalkStream(stream);
-                    EXPECT_TRUE(w.ok) << w.problem;
-                    EXPECT_TRUE(w.output == in);
+                    ExpectSoundStream(stream, in);
                 }
             }
         }
@@ -323,8 +253,7 @@ TEST(DclEncode, LargestChunkAndLongInputs) {
         Bytes out;
         ASSERT_EQ(Decode(stream, &out), DCL_OK);
         EXPECT_TRUE(out == in) << size;
-        const Walk w = WalkStream(stream);
-        EXPECT_TRUE(w.ok) << w.problem;
+        ExpectSoundStream(stream, in);
     }
 }
 
@@ -439,7 +368,13 @@ TEST(DclEncode, EmptyInputGivesADecodableStream) {
         Bytes out;
         EXPECT_EQ(Decode(stream, &out), DCL_OK);
         EXPECT_TRUE(out.empty());
-        EXPECT_TRUE(WalkStream(Bytes(stream.begin(), stream.end() - 1)).ok);
+        // Header and end code fill four bytes exactly; the fifth is a zero
+        // the decoder never reads.
+        DclBuffers b = {stream.data(), std::uint32_t(stream.size()), nullptr, 0, 0};
+        ReferenceWalk walk;
+        EXPECT_EQ(ReferenceDecode(DclBufferRead, DclBufferWrite, &b, &walk), DCL_OK);
+        EXPECT_EQ(walk.bits, 16u);
+        EXPECT_EQ(stream[4], 0);
     }
 }
 

@@ -1,5 +1,5 @@
-// Step-by-step DCL implode decoder used as the fuzzing oracle.
-#include "dcl_reference.h"
+// Step-by-step DCL implode decoder; see dcl_reference.h.
+#include "tests/unit/dcl/dcl_reference.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -20,12 +20,15 @@ struct Ref {
     std::uint32_t extra;
     std::uint32_t inPos;
     std::uint32_t inCount;
+    std::uint64_t produced; // bytes decoded so far
+    ReferenceWalk walk;
     std::uint8_t input[DCL_INPUT_SIZE];
     std::uint8_t window[DCL_WINDOW_SIZE];
 };
 
 // Drops n bits (1..8); false when a needed byte is not there.
 bool Drop(Ref* r, std::uint32_t n) {
+    r->walk.bits += n;
     if (r->extra >= n) {
         r->bitBuffer >>= n;
         r->extra -= n;
@@ -139,9 +142,12 @@ std::uint32_t DecodeDistance(Ref* r, std::uint32_t len) {
 
 } // namespace
 
-std::uint32_t ReferenceDecode(DclReadFn read, DclWriteFn write, void* callerValue) {
+std::uint32_t ReferenceDecode(DclReadFn read, DclWriteFn write, void* callerValue,
+                              ReferenceWalk* walk) {
     static Ref ref;
     Ref* r = &ref;
+    r->walk = ReferenceWalk();
+    r->produced = 0;
     r->read = read;
     r->write = write;
     r->callerValue = callerValue;
@@ -175,6 +181,7 @@ std::uint32_t ReferenceDecode(DclReadFn read, DclWriteFn write, void* callerValu
         }
         if (value < 256) {
             r->window[out++] = static_cast<std::uint8_t>(value);
+            ++r->produced;
         } else {
             const std::uint32_t len = value - 254;
             const std::uint32_t distance = DecodeDistance(r, len);
@@ -182,6 +189,9 @@ std::uint32_t ReferenceDecode(DclReadFn read, DclWriteFn write, void* callerValu
                 value = kFail;
                 break;
             }
+            ++r->walk.matches;
+            r->walk.reachedBeforeStart |= distance > r->produced;
+            r->produced += len;
             for (std::uint32_t k = 0; k < len; ++k, ++out) {
                 r->window[out] = r->window[out - distance];
             }
@@ -195,5 +205,8 @@ std::uint32_t ReferenceDecode(DclReadFn read, DclWriteFn write, void* callerValu
     }
     std::uint32_t size = out - 4096;
     write(r->window + 4096, &size, callerValue);
+    if (walk != nullptr) {
+        *walk = r->walk;
+    }
     return value == kEnd ? DCL_OK : DCL_ABORT;
 }
