@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "package/file_names.h"
 #include "package/image_reader.h"
 #include "package/package_check.h"
-#include "tools/bqpack/file_names.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     PackageImage package;

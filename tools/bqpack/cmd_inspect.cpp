@@ -17,6 +17,7 @@
 #endif
 
 #include "digest/md5.h"
+#include "package/file_names.h"
 #include "package/image_reader.h"
 #include "package/little_endian.h"
 #include "package/message_text.h"
@@ -24,7 +25,6 @@
 #include "package/pe_hardening.h"
 #include "package/stub_writer.h"
 #include "tools/bqpack/file_identity.h"
-#include "tools/bqpack/file_names.h"
 #include "tools/bqpack/input_file.h"
 #include "tools/bqpack/json_text.h"
 #include "tools/bqpack/output_file.h"

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "tools/bqpack/file_names.h"
+#include "package/file_names.h"
 #include "tools/bqpack/input_file.h"
 #include "tools/bqpack/text_encoding.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "digest/md5.h"
-#include "tools/bqpack/file_names.h"
+#include "package/file_names.h"
 #include "tools/bqpack/generate.h"
 #include "tools/bqpack/manifest.h"
 

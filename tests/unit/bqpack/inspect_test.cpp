@@ -11,12 +11,12 @@
 #include <iterator>
 
 #include "digest/md5.h"
+#include "package/file_names.h"
 #include "package/image_reader.h"
 #include "package/message_text.h"
 #include "package/package_check.h"
 #include "run_command.h"
 #include "tests/unit/bqpack/inspect_image.h"
-#include "tools/bqpack/file_names.h"
 #include "tools/bqpack/json_text.h"
 
 namespace fs = std::filesystem;

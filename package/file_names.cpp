@@ -1,5 +1,5 @@
 // The file name rule; see file_names.h.
-#include "tools/bqpack/file_names.h"
+#include "package/file_names.h"
 
 #include <cstring>
 
