@@ -202,7 +202,7 @@ std::size_t StormStreamSize(const Bytes& data) {
 }
 
 // Exact sizes for the summary after the run, by corpus name.
-std::map<std::string, std::pair<std::size_t, std::size_t>> gSizes; // ours, StormLib's
+std::map<std::string, std::pair<std::size_t, std::size_t>> StreamSizes; // ours, StormLib's
 
 void WriteChunks(benchmark::State& state, const Corpus* corpus) {
     const Bytes& data = Load(*corpus);
@@ -223,7 +223,7 @@ void WriteChunks(benchmark::State& state, const Corpus* corpus) {
     const std::size_t storm = StormStreamSize(data);
     state.counters["storm_bytes"] = double(storm);
     state.counters["vs_storm"] = double(size) / double(storm);
-    gSizes[corpus->name] = {size, storm};
+    StreamSizes[corpus->name] = {size, storm};
 }
 
 void ImplodeStorm(benchmark::State& state, const Corpus* corpus) {
@@ -348,8 +348,8 @@ int main(int argc, char** argv) {
         PrintRatios(reporter, c->name, "installer MD5", "Digest/Installer-Md5", kDigests);
     }
     for (const Corpus& c : kCorpora) {
-        auto it = gSizes.find(c.name);
-        if (it == gSizes.end())
+        auto it = StreamSizes.find(c.name);
+        if (it == StreamSizes.end())
             continue;
         std::printf("%s: chunk stream %zu bytes", c.name, it->second.first);
         if (c.optimum)

@@ -15,17 +15,17 @@ namespace {
 const char kToolClass[] = "CredstampWClassName";
 const char kToolTitle[] = "Quintar Credstamp Tool";
 
-HINSTANCE g_instance;
-HWND g_mainWindow;
-HWND g_dialog;      // null until the dialog exists; the message loop reads it
-HWND g_dialogOwner; // the main window, as the dialog received it
+HINSTANCE InstanceHandle;
+HWND MainWindow;
+HWND CredentialDialog; // null until the dialog exists; the message loop reads it
+HWND DialogOwner;      // the main window, as the dialog received it
 
 void PostCloseTool() {
-    PostMessageA(g_dialogOwner, WM_COMMAND, CMD_CLOSE_TOOL, 0);
+    PostMessageA(DialogOwner, WM_COMMAND, CMD_CLOSE_TOOL, 0);
 }
 
 void OpenDialog(HWND dialog, LPARAM owner) {
-    g_dialogOwner = reinterpret_cast<HWND>(owner);
+    DialogOwner = reinterpret_cast<HWND>(owner);
     // The result is not consulted: a missing value leaves 0, an empty box.
     DWORD machineId = 0;
     RegReadDword(kPersistentKey, "MachineId", &machineId, HKEY_LOCAL_MACHINE);
@@ -46,7 +46,7 @@ void Save(HWND dialog) {
                         reinterpret_cast<LPARAM>(password));
     // StoreCredentials clears the password buffer on every path.
     if (!StoreCredentials(machineId, password))
-        MessageBoxA(g_dialogOwner, "Error writing to Registry", "Saving Changes",
+        MessageBoxA(DialogOwner, "Error writing to Registry", "Saving Changes",
                     MB_OK | MB_ICONERROR);
 }
 
@@ -65,7 +65,7 @@ INT_PTR CALLBACK CredentialDialogProc(HWND dialog, UINT message, WPARAM wParam, 
             PostCloseTool();
             break;
         case IDC_SIGN_UP:
-            OpenSignUpPage(g_dialogOwner);
+            OpenSignUpPage(DialogOwner);
             break;
         default: // such as the cancel command of the Esc key
             break;
@@ -83,9 +83,10 @@ LRESULT CALLBACK ToolWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     switch (message) {
     case WM_COMMAND:
         if (LOWORD(wParam) == CMD_SHOW_DIALOG) {
-            g_dialog = CreateDialogParamA(g_instance, MAKEINTRESOURCEA(IDD_CREDENTIALS), window,
-                                          CredentialDialogProc, reinterpret_cast<LPARAM>(window));
-            if (!g_dialog)
+            CredentialDialog =
+                CreateDialogParamA(InstanceHandle, MAKEINTRESOURCEA(IDD_CREDENTIALS), window,
+                                   CredentialDialogProc, reinterpret_cast<LPARAM>(window));
+            if (!CredentialDialog)
                 DestroyWindow(window);
             return 0;
         }
@@ -95,8 +96,8 @@ LRESULT CALLBACK ToolWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         }
         break;
     case WM_SETFOCUS:
-        if (g_dialog)
-            SetFocus(g_dialog);
+        if (CredentialDialog)
+            SetFocus(CredentialDialog);
         return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_MOVE)
@@ -124,7 +125,7 @@ ATOM RegisterToolClass(HINSTANCE instance) {
 }
 
 int CreateToolWindow(HINSTANCE instance, int showCommand) {
-    g_instance = instance;
+    InstanceHandle = instance;
     RECT desktop;
     GetWindowRect(GetDesktopWindow(), &desktop);
     // Outside the visible desktop and without area: it only owns the dialog.
@@ -133,7 +134,7 @@ int CreateToolWindow(HINSTANCE instance, int showCommand) {
                         desktop.bottom + 1, 0, 0, nullptr, nullptr, instance, nullptr);
     if (!window)
         return 0;
-    g_mainWindow = window;
+    MainWindow = window;
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     PostMessageA(window, WM_COMMAND, CMD_SHOW_DIALOG, 0);
@@ -150,7 +151,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showComman
         return 0;
     MSG message = {};
     while (GetMessageA(&message, nullptr, 0, 0)) {
-        if (g_dialog && IsDialogMessageA(g_dialog, &message))
+        if (CredentialDialog && IsDialogMessageA(CredentialDialog, &message))
             continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);

@@ -2,11 +2,11 @@
 
 #include <cstdio>
 
-bool g_skipThreadCodePage = false;
-bool g_codePageProbePending = true;
-bool g_versionDetermined = false;
-bool g_versionIsNt5OrLater = false;
-MultiByteToWideFn g_multiByteToWide = MultiByteToWideChar;
+bool SkipThreadCodePage = false;
+bool CodePageProbePending = true;
+bool VersionDetermined = false;
+bool VersionIsNt5OrLater = false;
+MultiByteToWideFn MultiByteToWide = MultiByteToWideChar;
 
 int TextFormatBounded(char* buffer, size_t capacity, const char* format, ...) {
     va_list arguments;
@@ -27,19 +27,19 @@ WCHAR* ToWideFallback(WCHAR* destination, const char* source, int capacity) {
     static const UINT kCodePages[] = {CP_THREAD_ACP, CP_ACP, CP_OEMCP};
     bool converted = false;
     for (UINT codePage : kCodePages) {
-        if (codePage == CP_THREAD_ACP && g_skipThreadCodePage)
+        if (codePage == CP_THREAD_ACP && SkipThreadCodePage)
             continue;
-        if (g_multiByteToWide(codePage, 0, source, -1, destination, capacity) > 0) {
+        if (MultiByteToWide(codePage, 0, source, -1, destination, capacity) > 0) {
             converted = true;
             break;
         }
         // Systems before Windows 2000 do not know the thread's code page;
         // after their first refusal it is not tried again.
         if (codePage == CP_THREAD_ACP && GetLastError() == ERROR_INVALID_PARAMETER &&
-            g_codePageProbePending) {
-            g_codePageProbePending = false;
+            CodePageProbePending) {
+            CodePageProbePending = false;
             if (!IsNt5OrLater())
-                g_skipThreadCodePage = true;
+                SkipThreadCodePage = true;
         }
     }
     // A text too long for the destination leaves whatever part of it the
@@ -50,13 +50,13 @@ WCHAR* ToWideFallback(WCHAR* destination, const char* source, int capacity) {
 }
 
 bool IsNt5OrLater() {
-    if (g_versionDetermined)
-        return g_versionIsNt5OrLater;
-    g_versionDetermined = true;
+    if (VersionDetermined)
+        return VersionIsNt5OrLater;
+    VersionDetermined = true;
     OSVERSIONINFOA info;
     ZeroMemory(&info, sizeof info);
     info.dwOSVersionInfoSize = 148; // sizeof(OSVERSIONINFOA)
     if (GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT)
-        g_versionIsNt5OrLater = info.dwMajorVersion >= 5;
-    return g_versionIsNt5OrLater;
+        VersionIsNt5OrLater = info.dwMajorVersion >= 5;
+    return VersionIsNt5OrLater;
 }

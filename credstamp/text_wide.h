@@ -24,11 +24,11 @@ WCHAR* ToWideFallback(WCHAR* destination, const char* source, int capacity);
 bool IsNt5OrLater();
 
 // Process-wide state of the conversion (set once, never reset by the tool).
-extern bool g_skipThreadCodePage; // the thread code page is no longer tried
-extern bool g_codePageProbePending;
-extern bool g_versionDetermined;
-extern bool g_versionIsNt5OrLater;
+extern bool SkipThreadCodePage; // the thread code page is no longer tried
+extern bool CodePageProbePending;
+extern bool VersionDetermined;
+extern bool VersionIsNt5OrLater;
 // The conversion function used by ToWideFallback: the system's
 // MultiByteToWideChar.  Tests put a recording substitute here.
 typedef int(WINAPI* MultiByteToWideFn)(UINT, DWORD, LPCCH, int, LPWSTR, int);
-extern MultiByteToWideFn g_multiByteToWide;
+extern MultiByteToWideFn MultiByteToWide;

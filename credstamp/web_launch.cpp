@@ -10,7 +10,8 @@ namespace {
 
 const char kWebLaunch[] = "WebLaunch";
 
-// Lines recorded by WebLaunch, one per reporting place.
+// Place numbers recorded by WebLaunch, one per reporting place: fixed, never
+// the lines of this file (as errors/error_record.h says of the installer's).
 enum : std::uint32_t {
     kLineGivenQuery = 58,
     kLineGivenOpen = 64,

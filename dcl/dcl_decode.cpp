@@ -195,10 +195,10 @@ Reader RefillSlow(DclState* w, Reader r) {
             if (r.ended) {
                 break;
             }
-            w->inputPosition = DCL_INPUT_SIZE; // the size slot of the read
+            w->inputPosition = kDclInputSize; // the size slot of the read
             std::uint32_t got = w->read(w->input, &w->inputPosition, w->callerValue);
-            if (got > DCL_INPUT_SIZE) {
-                got = DCL_INPUT_SIZE;
+            if (got > kDclInputSize) {
+                got = kDclInputSize;
             }
             if (got == 0) {
                 r.ended = true;
@@ -229,7 +229,7 @@ inline void CopyMatch(std::uint8_t* window, std::uint32_t out, std::uint32_t dis
         std::memcpy(dst, src, 8);
         std::memcpy(dst + 8, src + 8, 8);
         if (len > 16) {
-            if (out + len + 7 <= DCL_WINDOW_SIZE) {
+            if (out + len + 7 <= kDclWindowSize) {
                 for (std::uint32_t n = 16; n < len; n += 8) {
                     std::memcpy(dst + n, src + n, 8);
                 }
@@ -361,7 +361,7 @@ template <bool kAsciiLiterals> std::uint32_t MainLoop(DclState* w) {
         r.avail -= used;
 
         if (out >= kFlushPosition) {
-            std::uint32_t size = DCL_OUTPUT_BLOCK;
+            std::uint32_t size = kDclOutputBlock;
             w->write(window + kHistorySize, &size, w->callerValue);
             std::memmove(window, window + kHistorySize, out - kHistorySize);
             out -= kHistorySize;
@@ -385,10 +385,10 @@ std::uint32_t DclDecode(DclReadFn read, DclWriteFn write, DclState* work, void* 
     work->read = read;
     work->write = write;
     work->callerValue = callerValue;
-    work->inputPosition = DCL_INPUT_SIZE;
+    work->inputPosition = kDclInputSize;
     std::uint32_t count = read(work->input, &work->inputPosition, callerValue);
-    if (count > DCL_INPUT_SIZE) {
-        count = DCL_INPUT_SIZE;
+    if (count > kDclInputSize) {
+        count = kDclInputSize;
     }
     work->inputCount = count;
     if (count <= 4) {

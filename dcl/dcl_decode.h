@@ -32,10 +32,10 @@ typedef std::uint32_t (*DclReadFn)(std::uint8_t* buffer, std::uint32_t* size, vo
 typedef void (*DclWriteFn)(std::uint8_t* buffer, std::uint32_t* size, void* callerValue);
 
 enum : std::uint32_t {
-    DCL_WINDOW_SIZE = 8709, // 4096 history + 4096 new output + room for one 518-byte match
-    DCL_INPUT_SIZE = 2048,
-    DCL_OUTPUT_BLOCK = 4096,
-    DCL_LITERAL_KEY_BITS = 10, // the compact decoder's literal lookup: codes up to 10 bits
+    kDclWindowSize = 8709, // 4096 history + 4096 new output + room for one 518-byte match
+    kDclInputSize = 2048,
+    kDclOutputBlock = 4096,
+    kDclLiteralKeyBits = 10, // the compact decoder's literal lookup: codes up to 10 bits
 };
 
 struct DclState {
@@ -50,14 +50,14 @@ struct DclState {
     void* callerValue;
     DclReadFn read;
     DclWriteFn write;
-    std::uint8_t window[DCL_WINDOW_SIZE];
-    std::uint8_t input[DCL_INPUT_SIZE];
+    std::uint8_t window[kDclWindowSize];
+    std::uint8_t input[kDclInputSize];
     // The compact decoder's code lookups, built at each start: for the next
     // stream bits, the code's symbol (bits 8..15) and bit count (bits 0..7;
     // 0 for a literal code longer than the key).  Unused by the native build.
     std::uint16_t lengthLookup[256];
     std::uint16_t distanceLookup[256];
-    std::uint16_t literalLookup[1u << DCL_LITERAL_KEY_BITS];
+    std::uint16_t literalLookup[1u << kDclLiteralKeyBits];
 };
 
 // Expands one stream.  Every field of work is set afresh, and the history

@@ -139,9 +139,9 @@ enum : std::uint32_t {
 // bytes asked, a larger claim held to that.  Returns the count, 0 when no
 // input is left.
 std::uint32_t ReadInput(DclState* w) {
-    w->inputPosition = DCL_INPUT_SIZE; // the size slot of the read
+    w->inputPosition = kDclInputSize; // the size slot of the read
     const std::uint32_t got = w->read(w->input, &w->inputPosition, w->callerValue);
-    return got > DCL_INPUT_SIZE ? DCL_INPUT_SIZE : got;
+    return got > kDclInputSize ? kDclInputSize : got;
 }
 
 // Builds a code's lookup for keys of keyBits stream bits: at every key that
@@ -213,7 +213,7 @@ void CopyMatch(std::uint8_t* window, std::uint32_t out, std::uint32_t distance,
         dst[n] = src[n];
     }
     src = dst - lag;
-    if (out + length + kWordBytes <= DCL_WINDOW_SIZE) {
+    if (out + length + kWordBytes <= kDclWindowSize) {
         for (; n < length; n += kWordBytes) {
             std::memcpy(dst + n, src + n, kWordBytes);
         }
@@ -234,7 +234,7 @@ std::uint32_t DecodeItems(DclState* w, std::uint32_t pos, std::uint32_t count) {
     const std::uint8_t* const input = w->input;
     const bool asciiLiterals = w->literalMode != 0;
     const std::uint32_t dictionaryBits = w->dictionaryBits;
-    const std::uint32_t literalKeys = (1u << DCL_LITERAL_KEY_BITS) - 1;
+    const std::uint32_t literalKeys = (1u << kDclLiteralKeyBits) - 1;
     Word buffer = 0;
     std::uint32_t avail = 0;
     bool ended = false;    // a read returned 0: no input is left, and none is asked for
@@ -327,7 +327,7 @@ std::uint32_t DecodeItems(DclState* w, std::uint32_t pos, std::uint32_t count) {
         buffer >>= used;
         avail -= used;
         if (out >= kFlushPosition) {
-            std::uint32_t size = DCL_OUTPUT_BLOCK;
+            std::uint32_t size = kDclOutputBlock;
             w->write(window + kHistorySize, &size, w->callerValue);
             out -= kHistorySize;
             std::memmove(window, window + kHistorySize, out);
@@ -358,8 +358,7 @@ std::uint32_t DclDecode(DclReadFn read, DclWriteFn write, DclState* work, void* 
     BuildLookup(work->lengthLookup, 8, kLengths.count, kLengths.symbol);
     BuildLookup(work->distanceLookup, 8, kDistances.count, kDistances.symbol);
     if (work->literalMode != 0) {
-        BuildLookup(work->literalLookup, DCL_LITERAL_KEY_BITS, kLiterals.count,
-                    kLiterals.symbol);
+        BuildLookup(work->literalLookup, kDclLiteralKeyBits, kLiterals.count, kLiterals.symbol);
     }
     // The history before the first byte reads as zeros, so a distance that
     // reaches before the start never brings out stale bytes.

@@ -654,7 +654,7 @@ void EmitBlock(const std::uint8_t* in, const Matches& m, const Parse& p, const L
         const std::uint16_t target = cost[i][lane];
         if (std::uint16_t(c.literal[in[i]][lane] + cost[i + 1][lane]) == target) {
             // Flag 0, then the byte's code.
-            if (mode == DCL_LITERALS_ASCII)
+            if (mode == kDclLiteralsAscii)
                 w->Put(std::uint32_t(kDclAsciiCodes[in[i]]) << 1, 1 + kDclAsciiBits[in[i]]);
             else
                 w->Put(std::uint32_t(in[i]) << 1, 9);

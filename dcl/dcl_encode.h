@@ -8,8 +8,8 @@
 #include <vector>
 
 enum : std::uint32_t {
-    DCL_LITERALS_BINARY = 0,
-    DCL_LITERALS_ASCII = 1,
+    kDclLiteralsBinary = 0,
+    kDclLiteralsAscii = 1,
 };
 
 // Appends one complete DCL stream (header, items, end code) that expands to

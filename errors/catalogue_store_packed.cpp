@@ -16,24 +16,25 @@ const std::uint8_t kImploded[] = {
 };
 
 // The expanded store, and a NUL after it in case the expansion fell short.
-char gStore[kCatalogueStoreBytes + 1];
-DclState gWork;
-bool gExpanded;
+char ExpandedStore[kCatalogueStoreBytes + 1];
+DclState DecoderWork;
+bool StoreExpanded;
 
 } // namespace
 
 const char* CatalogueStore() {
-    if (!gExpanded) {
-        gExpanded = true;
+    if (!StoreExpanded) {
+        StoreExpanded = true;
         // Keeps what fits the store and counts everything.  The bytes copied
         // out of the object may end in padding; short of the whole store,
         // every text reads as the empty one.
         std::uint32_t written = 0;
-        if (DclDecodeBuffer(kImploded, sizeof kImploded, reinterpret_cast<std::uint8_t*>(gStore),
-                            kCatalogueStoreBytes, &gWork, &written) != DCL_OK ||
+        if (DclDecodeBuffer(kImploded, sizeof kImploded,
+                            reinterpret_cast<std::uint8_t*>(ExpandedStore), kCatalogueStoreBytes,
+                            &DecoderWork, &written) != DCL_OK ||
             written < kCatalogueStoreBytes) {
-            std::memset(gStore, 0, sizeof gStore);
+            std::memset(ExpandedStore, 0, sizeof ExpandedStore);
         }
     }
-    return gStore;
+    return ExpandedStore;
 }

@@ -30,13 +30,13 @@ struct Source {
 
 std::uint32_t Read(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
     Source* s = static_cast<Source*>(callerValue);
-    if (*size != DCL_INPUT_SIZE) {
+    if (*size != kDclInputSize) {
         std::abort();
     }
     std::uint32_t want = *size;
     if (s->pieceCount > 0) {
         const std::size_t k = s->calls < s->pieceCount ? s->calls : s->pieceCount - 1;
-        want = s->pieces[k] % (DCL_INPUT_SIZE + 1);
+        want = s->pieces[k] % (kDclInputSize + 1);
     }
     ++s->calls;
     const std::size_t left = s->size - s->pos;
@@ -47,7 +47,7 @@ std::uint32_t Read(std::uint8_t* buffer, std::uint32_t* size, void* callerValue)
     }
     // A full read may claim more than the buffer holds; the decoder must
     // hold it to 2048.
-    return s->overclaim && n == DCL_INPUT_SIZE ? n + 0x10000 : n;
+    return s->overclaim && n == kDclInputSize ? n + 0x10000 : n;
 }
 
 void Write(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
@@ -56,7 +56,7 @@ void Write(std::uint8_t* buffer, std::uint32_t* size, void* callerValue) {
     s->output.insert(s->output.end(), buffer, buffer + *size);
 }
 
-DclState gWork;
+DclState DecoderWork;
 
 } // namespace
 
@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     Source fast{stream, streamSize, 0, pieces, pieceCount, 0, overclaim, {}, {}};
     Source ref = fast;
-    const std::uint32_t fastResult = DclDecode(Read, Write, &gWork, &fast);
+    const std::uint32_t fastResult = DclDecode(Read, Write, &DecoderWork, &fast);
     const std::uint32_t refResult = ReferenceDecode(Read, Write, &ref);
 
     if (fastResult != refResult || fast.output != ref.output || fast.writes != ref.writes) {
@@ -94,11 +94,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         }
     } else {
-        if (fast.writes.empty() || fast.writes.back() >= DCL_OUTPUT_BLOCK) {
+        if (fast.writes.empty() || fast.writes.back() >= kDclOutputBlock) {
             std::abort();
         }
         for (std::size_t i = 0; i + 1 < fast.writes.size(); ++i) {
-            if (fast.writes[i] != DCL_OUTPUT_BLOCK) {
+            if (fast.writes[i] != kDclOutputBlock) {
                 std::abort();
             }
         }

@@ -13,29 +13,31 @@ namespace {
 
 enum : std::uint32_t {
     kChunkAreaSize = 65536, // one expanded chunk; a 16-bit length always fits
-    kLineExpand = 48,       // a chunk that cannot be expanded into its place
-    kLineTrail = 63,        // ExpandStream's exit on failure
+    // Place numbers of the error record (errors/error_record.h): fixed, never
+    // the lines of this file.
+    kLineExpand = 48, // a chunk that cannot be expanded into its place
+    kLineTrail = 63,  // ExpandStream's exit on failure
 };
 
 // Static rather than on the stack: together about 150 KiB, far beyond the
 // page that a frame of the installer may take without stack probes.  The
 // installer expands one chunk at a time on one thread.
-std::uint8_t gOutputArea[kChunkAreaSize];
-DclState gWork;
-std::uint8_t gScratch[kChunkAreaSize];
+std::uint8_t OutputArea[kChunkAreaSize];
+DclState DecoderWork;
+std::uint8_t Scratch[kChunkAreaSize];
 
 } // namespace
 
 std::uint32_t ExpandChunk(const std::uint8_t* data, std::uint16_t storedLength,
                           std::uint8_t* dest) {
-    DclBuffers cursors = {data, storedLength, gOutputArea, kChunkAreaSize, 0};
-    if (DclDecode(ChunkRead, ChunkWrite, &gWork, &cursors) != DCL_OK) {
+    DclBuffers cursors = {data, storedLength, OutputArea, kChunkAreaSize, 0};
+    if (DclDecode(ChunkRead, ChunkWrite, &DecoderWork, &cursors) != DCL_OK) {
         return 0;
     }
     // A run that produced more than the area holds was counted but not kept;
     // its total matches no 16-bit expanded length, so the caller refuses it.
     if (cursors.produced <= kChunkAreaSize) {
-        std::memcpy(dest, gOutputArea, cursors.produced);
+        std::memcpy(dest, OutputArea, cursors.produced);
     }
     return cursors.produced;
 }
@@ -88,13 +90,12 @@ std::uint32_t ExpandStreamThrough(ErrorRecord* record, const std::uint8_t* strea
                 std::memcpy(window + filled, chunk, expanded);
             }
         } else {
-            const std::uint32_t n =
-                ExpandChunk(chunk, static_cast<std::uint16_t>(stored), gScratch);
+            const std::uint32_t n = ExpandChunk(chunk, static_cast<std::uint16_t>(stored), Scratch);
             if (n == 0 || n != expanded) {
                 SetError(record, MODULE_FILE_UNPACK, kLineExpand, ERR_EXPAND);
                 break;
             }
-            std::memcpy(window + filled, gScratch, n);
+            std::memcpy(window + filled, Scratch, n);
         }
         filled += expanded;
         capacity -= static_cast<std::int32_t>(expanded);

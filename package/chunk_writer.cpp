@@ -21,15 +21,15 @@ struct WorkDeleter {
 };
 typedef std::unique_ptr<DclEncoderWork, WorkDeleter> WorkPtr;
 
-std::mutex gPoolLock;
-std::vector<WorkPtr> gPool;
+std::mutex WorkPoolLock;
+std::vector<WorkPtr> WorkPool;
 
 WorkPtr TakeWork() {
     {
-        std::lock_guard<std::mutex> hold(gPoolLock);
-        if (!gPool.empty()) {
-            WorkPtr work = std::move(gPool.back());
-            gPool.pop_back();
+        std::lock_guard<std::mutex> hold(WorkPoolLock);
+        if (!WorkPool.empty()) {
+            WorkPtr work = std::move(WorkPool.back());
+            WorkPool.pop_back();
             return work;
         }
     }
@@ -37,8 +37,8 @@ WorkPtr TakeWork() {
 }
 
 void ReturnWork(WorkPtr work) {
-    std::lock_guard<std::mutex> hold(gPoolLock);
-    gPool.push_back(std::move(work));
+    std::lock_guard<std::mutex> hold(WorkPoolLock);
+    WorkPool.push_back(std::move(work));
 }
 
 void PutLength(std::vector<std::uint8_t>* out, std::size_t value) {

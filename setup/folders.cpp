@@ -7,6 +7,8 @@
 
 namespace {
 
+// Place numbers of the error record (errors/error_record.h): fixed, never
+// the lines of this file.
 enum : std::uint32_t {
     kLineCreateLevel = 744,
     kLineChainExit = 752,

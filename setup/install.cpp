@@ -18,6 +18,8 @@
 
 namespace {
 
+// Place numbers of the error record (errors/error_record.h): fixed, never
+// the lines of this file.
 enum : std::uint32_t {
     kLineCreateFolder = 159,
     kLineCreateFile = 181,

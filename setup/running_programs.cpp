@@ -12,6 +12,8 @@
 
 namespace {
 
+// Place numbers of the error record (errors/error_record.h): fixed, never
+// the lines of this file.
 enum : std::uint32_t {
     kLineEngineWait = 105,
     kLineShellWait = 125,

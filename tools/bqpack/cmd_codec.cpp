@@ -178,9 +178,9 @@ int CmdImplode(const CommandArgs& args) {
                 return UsageError("implode", a + " given twice");
             if (a[2] == 'l') {
                 if (v == "binary")
-                    mode = DCL_LITERALS_BINARY;
+                    mode = kDclLiteralsBinary;
                 else if (v == "ascii")
-                    mode = DCL_LITERALS_ASCII;
+                    mode = kDclLiteralsAscii;
                 else
                     return UsageError("implode", "--literals takes binary or ascii, not " + v);
             } else {
@@ -241,7 +241,7 @@ int CmdImplode(const CommandArgs& args) {
         return Fail(kExitInput, std::string(files[0]) + " is too large for one stream");
     if (!WriteWholeFile(files[1], best.data(), best.size()))
         return kExitOutput;
-    const char* literals = bestMode == DCL_LITERALS_ASCII ? "ascii" : "binary";
+    const char* literals = bestMode == kDclLiteralsAscii ? "ascii" : "binary";
     if (json)
         Say("{\"ok\": true, \"output\": " + JsonString(ShownInputText(files[1])) +
             ", \"inputSize\": " + std::to_string(in.size()) +

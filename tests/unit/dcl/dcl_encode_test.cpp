@@ -249,7 +249,7 @@ TEST(DclEncode, LargestChunkAndLongInputs) {
         const Bytes tail = Executable(size / 3, 8);
         std::copy(tail.begin(), tail.end(), in.begin() + std::ptrdiff_t(size / 3));
         Bytes stream;
-        DclEncode(in.data(), in.size(), DCL_LITERALS_ASCII, 6, &stream);
+        DclEncode(in.data(), in.size(), kDclLiteralsAscii, 6, &stream);
         Bytes out;
         ASSERT_EQ(Decode(stream, &out), DCL_OK);
         EXPECT_TRUE(out == in) << size;
@@ -262,15 +262,15 @@ TEST(DclEncode, CompressesRedundantData) {
     // size; random data costs at most one flag bit per byte extra.
     const Bytes zeros(65535, 0);
     Bytes z;
-    DclEncode(zeros.data(), zeros.size(), DCL_LITERALS_BINARY, 4, &z);
+    DclEncode(zeros.data(), zeros.size(), kDclLiteralsBinary, 4, &z);
     EXPECT_LT(z.size(), 65535u / 518 * 4);
     const Bytes text = Text(32768, 3);
     Bytes t;
-    DclEncode(text.data(), text.size(), DCL_LITERALS_ASCII, 6, &t);
+    DclEncode(text.data(), text.size(), kDclLiteralsAscii, 6, &t);
     EXPECT_LT(t.size(), text.size() / 3);
     const Bytes noise = Random(32768, 3);
     Bytes r;
-    DclEncode(noise.data(), noise.size(), DCL_LITERALS_BINARY, 6, &r);
+    DclEncode(noise.data(), noise.size(), kDclLiteralsBinary, 6, &r);
     EXPECT_LE(r.size(), 2 + (noise.size() * 9 + 16 + 7) / 8);
 }
 
@@ -401,7 +401,7 @@ TEST(DclEncode, DynamiteExpandsBinaryStreams) {
         for (std::uint32_t bits = 4; bits <= 6; ++bits) {
             const Bytes in = kind.make(20000, bits);
             Bytes stream;
-            DclEncode(in.data(), in.size(), DCL_LITERALS_BINARY, bits, &stream);
+            DclEncode(in.data(), in.size(), kDclLiteralsBinary, bits, &stream);
             FILE* f = std::fopen(packed.c_str(), "wb");
             ASSERT_NE(f, nullptr);
             std::fwrite(stream.data(), 1, stream.size(), f);

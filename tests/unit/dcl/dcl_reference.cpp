@@ -22,8 +22,8 @@ struct Ref {
     std::uint32_t inCount;
     std::uint64_t produced; // bytes decoded so far
     ReferenceWalk walk;
-    std::uint8_t input[DCL_INPUT_SIZE];
-    std::uint8_t window[DCL_WINDOW_SIZE];
+    std::uint8_t input[kDclInputSize];
+    std::uint8_t window[kDclWindowSize];
 };
 
 // Drops n bits (1..8); false when a needed byte is not there.
@@ -36,10 +36,10 @@ bool Drop(Ref* r, std::uint32_t n) {
     }
     r->bitBuffer >>= r->extra;
     if (r->inPos == r->inCount) {
-        r->inPos = DCL_INPUT_SIZE;
+        r->inPos = kDclInputSize;
         std::uint32_t got = r->read(r->input, &r->inPos, r->callerValue);
-        if (got > DCL_INPUT_SIZE) {
-            got = DCL_INPUT_SIZE;
+        if (got > kDclInputSize) {
+            got = kDclInputSize;
         }
         if (got == 0) {
             return false;
@@ -88,12 +88,12 @@ bool MatchCode(Ref* r, CodeMap* map, std::uint32_t count, const std::uint8_t* bi
     }
 }
 
-CodeMap gLengthMap;
-CodeMap gDistanceMap;
-CodeMap gAsciiMap;
-std::uint8_t gLengthBits[16];
-std::uint16_t gLengthCodes[16];
-std::uint16_t gDistanceCodes[64];
+CodeMap LengthMap;
+CodeMap DistanceMap;
+CodeMap AsciiMap;
+std::uint8_t LengthCodeBits[16];
+std::uint16_t LengthCodeValues[16];
+std::uint16_t DistanceCodeValues[64];
 
 std::uint32_t DecodeItem(Ref* r) {
     const std::uint32_t flag = r->bitBuffer & 1;
@@ -102,11 +102,11 @@ std::uint32_t DecodeItem(Ref* r) {
     }
     if (flag) {
         for (int k = 0; k < 16; ++k) {
-            gLengthBits[k] = kDclLengthCodes[k].bits;
-            gLengthCodes[k] = kDclLengthCodes[k].code;
+            LengthCodeBits[k] = kDclLengthCodes[k].bits;
+            LengthCodeValues[k] = kDclLengthCodes[k].code;
         }
         std::uint32_t i;
-        if (!MatchCode(r, &gLengthMap, 16, gLengthBits, gLengthCodes, &i)) {
+        if (!MatchCode(r, &LengthMap, 16, LengthCodeBits, LengthCodeValues, &i)) {
             return kFail;
         }
         const std::uint32_t x = kDclLengthCodes[i].extraBits;
@@ -124,15 +124,15 @@ std::uint32_t DecodeItem(Ref* r) {
         return Drop(r, 8) ? value : kFail;
     }
     std::uint32_t s;
-    return MatchCode(r, &gAsciiMap, 256, kDclAsciiBits, kDclAsciiCodes, &s) ? s : kFail;
+    return MatchCode(r, &AsciiMap, 256, kDclAsciiBits, kDclAsciiCodes, &s) ? s : kFail;
 }
 
 std::uint32_t DecodeDistance(Ref* r, std::uint32_t len) {
     for (int k = 0; k < 64; ++k) {
-        gDistanceCodes[k] = kDclDistanceCodes[k];
+        DistanceCodeValues[k] = kDclDistanceCodes[k];
     }
     std::uint32_t j;
-    if (!MatchCode(r, &gDistanceMap, 64, kDclDistanceBits, gDistanceCodes, &j)) {
+    if (!MatchCode(r, &DistanceMap, 64, kDclDistanceBits, DistanceCodeValues, &j)) {
         return 0;
     }
     const std::uint32_t low = len == 2 ? 2 : r->dictBits;
@@ -151,10 +151,10 @@ std::uint32_t ReferenceDecode(DclReadFn read, DclWriteFn write, void* callerValu
     r->read = read;
     r->write = write;
     r->callerValue = callerValue;
-    r->inPos = DCL_INPUT_SIZE;
+    r->inPos = kDclInputSize;
     std::uint32_t count = read(r->input, &r->inPos, callerValue);
-    if (count > DCL_INPUT_SIZE) {
-        count = DCL_INPUT_SIZE;
+    if (count > kDclInputSize) {
+        count = kDclInputSize;
     }
     r->inCount = count;
     if (count <= 4) {

@@ -134,10 +134,10 @@ TEST(TextFormatBounded, CutsAndTerminates) {
 
 // Records the code pages asked for; refuses the thread's code page the way
 // systems before Windows 2000 do.
-std::vector<UINT> g_asked;
+std::vector<UINT> AskedCodePages;
 int WINAPI RefuseThreadCodePage(UINT codePage, DWORD flags, LPCCH source, int count,
                                 LPWSTR destination, int capacity) {
-    g_asked.push_back(codePage);
+    AskedCodePages.push_back(codePage);
     if (codePage == CP_THREAD_ACP) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -149,14 +149,14 @@ struct ConversionState {
     bool skip, pending, determined, nt5;
     MultiByteToWideFn convert;
     ConversionState()
-        : skip(g_skipThreadCodePage), pending(g_codePageProbePending),
-          determined(g_versionDetermined), nt5(g_versionIsNt5OrLater), convert(g_multiByteToWide) {}
+        : skip(SkipThreadCodePage), pending(CodePageProbePending), determined(VersionDetermined),
+          nt5(VersionIsNt5OrLater), convert(MultiByteToWide) {}
     ~ConversionState() {
-        g_skipThreadCodePage = skip;
-        g_codePageProbePending = pending;
-        g_versionDetermined = determined;
-        g_versionIsNt5OrLater = nt5;
-        g_multiByteToWide = convert;
+        SkipThreadCodePage = skip;
+        CodePageProbePending = pending;
+        VersionDetermined = determined;
+        VersionIsNt5OrLater = nt5;
+        MultiByteToWide = convert;
     }
 };
 
@@ -175,53 +175,53 @@ TEST(ToWideFallback, ConvertsAndRefusesNullPointers) {
 
 TEST(ToWideFallback, OldSystemStopsTryingTheThreadCodePage) {
     ConversionState saved;
-    g_skipThreadCodePage = false;
-    g_codePageProbePending = true;
-    g_versionDetermined = true; // as if GetVersionExA had said Windows 98
-    g_versionIsNt5OrLater = false;
-    g_multiByteToWide = RefuseThreadCodePage;
-    g_asked.clear();
+    SkipThreadCodePage = false;
+    CodePageProbePending = true;
+    VersionDetermined = true; // as if GetVersionExA had said Windows 98
+    VersionIsNt5OrLater = false;
+    MultiByteToWide = RefuseThreadCodePage;
+    AskedCodePages.clear();
     WCHAR out[8];
     ToWideFallback(out, "abc", 8);
     EXPECT_EQ(W(out), L"abc");
-    EXPECT_EQ(g_asked, (std::vector<UINT>{CP_THREAD_ACP, CP_ACP}));
-    EXPECT_TRUE(g_skipThreadCodePage);
-    EXPECT_FALSE(g_codePageProbePending);
-    g_asked.clear();
+    EXPECT_EQ(AskedCodePages, (std::vector<UINT>{CP_THREAD_ACP, CP_ACP}));
+    EXPECT_TRUE(SkipThreadCodePage);
+    EXPECT_FALSE(CodePageProbePending);
+    AskedCodePages.clear();
     ToWideFallback(out, "de", 8);
     EXPECT_EQ(W(out), L"de");
-    EXPECT_EQ(g_asked, (std::vector<UINT>{CP_ACP}));
+    EXPECT_EQ(AskedCodePages, (std::vector<UINT>{CP_ACP}));
 }
 
 TEST(ToWideFallback, NewerSystemKeepsTryingTheThreadCodePageFirst) {
     ConversionState saved;
-    g_skipThreadCodePage = false;
-    g_codePageProbePending = true;
-    g_versionDetermined = false;
-    g_multiByteToWide = RefuseThreadCodePage;
-    g_asked.clear();
+    SkipThreadCodePage = false;
+    CodePageProbePending = true;
+    VersionDetermined = false;
+    MultiByteToWide = RefuseThreadCodePage;
+    AskedCodePages.clear();
     WCHAR out[8];
     ToWideFallback(out, "abc", 8);
     ToWideFallback(out, "xyz", 8);
     EXPECT_EQ(W(out), L"xyz");
     // Wine reports an NT system of version 5 or later.
-    EXPECT_TRUE(g_versionDetermined);
-    EXPECT_TRUE(g_versionIsNt5OrLater);
-    EXPECT_FALSE(g_skipThreadCodePage);
-    EXPECT_EQ(g_asked, (std::vector<UINT>{CP_THREAD_ACP, CP_ACP, CP_THREAD_ACP, CP_ACP}));
+    EXPECT_TRUE(VersionDetermined);
+    EXPECT_TRUE(VersionIsNt5OrLater);
+    EXPECT_FALSE(SkipThreadCodePage);
+    EXPECT_EQ(AskedCodePages, (std::vector<UINT>{CP_THREAD_ACP, CP_ACP, CP_THREAD_ACP, CP_ACP}));
 }
 
 TEST(IsNt5OrLater, AgreesWithTheSystemAndIsRemembered) {
     ConversionState saved;
-    g_versionDetermined = false;
-    g_versionIsNt5OrLater = false;
+    VersionDetermined = false;
+    VersionIsNt5OrLater = false;
     OSVERSIONINFOA info = {};
     info.dwOSVersionInfoSize = sizeof info;
     ASSERT_TRUE(GetVersionExA(&info));
     const bool expected = info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion >= 5;
     EXPECT_EQ(IsNt5OrLater(), expected);
     // The remembered answer is returned from then on.
-    g_versionIsNt5OrLater = !expected;
+    VersionIsNt5OrLater = !expected;
     EXPECT_EQ(IsNt5OrLater(), !expected);
 }
 
