@@ -197,8 +197,7 @@ char* FormatText(ErrorRecord* record, char* out, std::int32_t size, int origin, 
     if (record->mode == 1) {
         if (capacity > 0) {
             // A record's text is never read past its field.
-            CopyBoundedN(out, capacity, record->literalText,
-                         LengthWithin(record->literalText, kLiteralTextSize));
+            CopyBounded(out, capacity, record->literalText, kLiteralTextSize);
         }
         return out;
     }

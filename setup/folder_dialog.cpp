@@ -111,7 +111,7 @@ INT_PTR CALLBACK FolderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 int ChooseInstallFolder(HWND owner, HINSTANCE instance, char* path) {
     char local[kPathSize];
-    CopyWithin(local, kPathSize, path);
+    CopyBounded(local, kPathSize, path);
     int chosen = 0;
 
     OPENFILENAMEA request = {};
@@ -131,7 +131,7 @@ int ChooseInstallFolder(HWND owner, HINSTANCE instance, char* path) {
         reinterpret_cast<void*>(SystemFunction("comdlg32.dll", "GetSaveFileNameA")));
     const BOOL saved = getSaveFileName != nullptr ? getSaveFileName(&request) : FALSE;
 
-    CopyWithin(path, kPathSize, local);
+    CopyBounded(path, kPathSize, local);
     return saved | chosen;
 }
 

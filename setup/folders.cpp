@@ -22,7 +22,7 @@ bool IsSeparator(char c) {
 // Appends count bytes of text to work (length in *used); the caller keeps
 // the total within kPathSize - 1.
 void AppendBytes(char* work, std::uint32_t* used, const char* text, std::uint32_t count) {
-    CopyPart(work + *used, text, count);
+    CopyBounded(work + *used, kPathSize - *used, text, count);
     *used += count;
 }
 
@@ -90,7 +90,7 @@ std::uint32_t CreateFolderTree(ErrorRecord* record, const char* path) {
     record->code = 0;
     record->hresult = 0;
     char folder[kPathSize];
-    CopyWithin(folder, kPathSize, path);
+    CopyBounded(folder, kPathSize, path);
     const std::uint32_t length = static_cast<std::uint32_t>(LengthWithin(folder, kPathSize));
     if (!EndsWithBackslash(folder)) {
         if (length + 1 >= kPathSize) {

@@ -96,18 +96,16 @@ void ParseCommandLine(char* text, char* folder) {
             default:
                 break;
             }
-        } else if (length >= kPathSize) {
-            // Kept as its first 259 bytes: a folder of that length leaves no
-            // room for a file name, so an install attempt refuses it as a
-            // folder that cannot be created, and the user sees it.
-            CopyPart(folder, reinterpret_cast<const char*>(token), kPathSize - 1);
-            folderCut = true;
         } else {
-            CopyPart(folder, reinterpret_cast<const char*>(token), length);
-            if (EndsWithBackslash(folder)) {
+            // A folder of kPathSize bytes or more is kept as its first 259: a
+            // folder of that length leaves no room for a file name, so an
+            // install attempt refuses it as a folder that cannot be created,
+            // and the user sees it.
+            folderCut = CopyBounded(folder, kPathSize, reinterpret_cast<const char*>(token),
+                                    length) == nullptr;
+            if (!folderCut && EndsWithBackslash(folder)) {
                 folder[length - 1] = '\0';
             }
-            folderCut = false;
         }
     }
     if (folderCut) {

@@ -18,38 +18,20 @@ std::size_t BoundedLength(const char* text, std::size_t capacity) {
     return length < capacity ? length : kUnterminatedLength;
 }
 
-void CopyPart(char* destination, const char* source, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        destination[i] = source[i];
-    }
-    destination[count] = '\0';
-}
-
-void CopyWithin(char* destination, std::size_t capacity, const char* source) {
-    CopyPart(destination, source, LengthWithin(source, capacity - 1));
-}
-
-char* CopyBounded(char* dst, std::size_t capacity, const char* src) {
+char* CopyBounded(char* dst, std::size_t capacity, const char* src, std::size_t srcLimit) {
     if (dst == nullptr || capacity == 0) {
         return nullptr;
     }
     if (src == nullptr) {
         src = "";
     }
-    return CopyBoundedN(dst, capacity, src, LengthWithin(src, capacity));
-}
-
-char* CopyBoundedN(char* dst, std::size_t capacity, const char* src, std::size_t srcLength) {
-    if (dst == nullptr || capacity == 0) {
-        return nullptr;
+    const std::size_t length = LengthWithin(src, srcLimit < capacity ? srcLimit : capacity);
+    // A text of capacity or more characters fills every byte but the last.
+    const std::size_t kept = length < capacity ? length : capacity - 1;
+    for (std::size_t i = 0; i < capacity; ++i) {
+        dst[i] = i < kept ? src[i] : '\0';
     }
-    // A source of capacity or more characters fills every byte but the last.
-    const std::size_t kept = srcLength < capacity ? srcLength : capacity - 1;
-    CopyPart(dst, src, kept);
-    for (std::size_t i = kept + 1; i < capacity; ++i) {
-        dst[i] = '\0';
-    }
-    return srcLength < capacity ? dst : nullptr;
+    return length < capacity ? dst : nullptr;
 }
 
 char* AppendBounded(char* dst, std::size_t capacity, const char* src, std::size_t srcLimit) {

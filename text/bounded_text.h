@@ -19,20 +19,14 @@ std::size_t LengthWithin(const char* text, std::size_t capacity);
 // 0 for a null text.
 std::size_t BoundedLength(const char* text, std::size_t capacity);
 
-// Writes the first count bytes of source and a NUL after them; destination
-// has room for count + 1 bytes.
-void CopyPart(char* destination, const char* source, std::size_t count);
-// Copies as much of source as capacity - 1 bytes hold, terminated; a longer
-// source is cut without notice.  capacity is at least 1.
-void CopyWithin(char* destination, std::size_t capacity, const char* source);
-// Copies src into dst[0 .. capacity-1] and fills the rest of the capacity
-// with NUL; the last byte of the capacity always ends up NUL.  Returns dst,
-// or null when src had to be cut (it had capacity or more characters).
-// A null src copies as the empty text; capacity 0 writes nothing.
-char* CopyBounded(char* dst, std::size_t capacity, const char* src);
-// CopyBounded with a source of srcLength characters, which is read no
-// further (it need not be terminated).
-char* CopyBoundedN(char* dst, std::size_t capacity, const char* src, std::size_t srcLength);
+// Copies the text of src, its first srcLimit characters at most (it is read
+// no further, and need not be terminated there), into dst[0 .. capacity-1]
+// and fills the rest of the capacity with NUL; the last byte of the capacity
+// always ends up NUL.  Returns dst, or null when that text had to be cut (it
+// had capacity or more characters).  A null src copies as the empty text;
+// capacity 0 writes nothing.
+char* CopyBounded(char* dst, std::size_t capacity, const char* src,
+                  std::size_t srcLimit = kUnterminatedLength);
 // Appends at most srcLimit characters of src to the text in dst.  Returns
 // dst, or null when dst has no NUL inside the capacity (nothing written) or
 // src was cut.

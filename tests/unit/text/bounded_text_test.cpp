@@ -59,33 +59,6 @@ TEST(BoundedText, AppendBounded) {
     EXPECT_EQ(std::memcmp(full, "abcd", 4), 0);
 }
 
-TEST(BoundedText, CopyPartAndCopyWithin) {
-    char buffer[8];
-    std::memset(buffer, '#', sizeof buffer);
-    CopyPart(buffer + 1, "abcdef", 3);
-    EXPECT_STREQ(buffer + 1, "abc");
-    EXPECT_EQ(buffer[0], '#');
-    EXPECT_EQ(buffer[5], '#');
-    CopyPart(buffer + 1, "", 0);
-    EXPECT_STREQ(buffer + 1, "");
-
-    // Cut to capacity - 1 bytes; the rest of the buffer is not touched.
-    std::memset(buffer, '#', sizeof buffer);
-    CopyWithin(buffer + 1, 4, "abcdef");
-    EXPECT_STREQ(buffer + 1, "abc");
-    EXPECT_EQ(buffer[5], '#');
-    std::memset(buffer, '#', sizeof buffer);
-    CopyWithin(buffer + 1, 4, "ab");
-    EXPECT_STREQ(buffer + 1, "ab");
-    EXPECT_EQ(buffer[4], '#');
-    CopyWithin(buffer + 1, 1, "ab");
-    EXPECT_STREQ(buffer + 1, "");
-    // A source that is not terminated within the capacity is read no further.
-    const char unterminated[3] = {'x', 'y', 'z'};
-    CopyWithin(buffer + 1, 3, unterminated);
-    EXPECT_STREQ(buffer + 1, "xy");
-}
-
 TEST(BoundedText, CopyBoundedCutsAndFills) {
     struct Case {
         const char* src;
@@ -114,19 +87,28 @@ TEST(BoundedText, CopyBoundedCutsAndFills) {
     EXPECT_EQ(one, '#');
 }
 
-TEST(BoundedText, CopyBoundedNReadsNoFurtherThanItsLength) {
-    // An unterminated field: only its stated length is read.
+TEST(BoundedText, CopyBoundedReadsNoFurtherThanItsLimit) {
+    // An unterminated field: only its first srcLimit bytes are read.
     const char field[4] = {'w', 'x', 'y', 'z'};
     char buffer[10];
     std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(CopyBoundedN(buffer + 1, 8, field, 4), buffer + 1);
+    EXPECT_EQ(CopyBounded(buffer + 1, 8, field, 4), buffer + 1);
     EXPECT_STREQ(buffer + 1, "wxyz");
     for (int i = 5; i < 9; ++i) {
         EXPECT_EQ(buffer[i], '\0') << i;
     }
     EXPECT_EQ(buffer[9], '#');
-    EXPECT_EQ(CopyBoundedN(buffer + 1, 3, field, 4), nullptr);
+    EXPECT_EQ(CopyBounded(buffer + 1, 3, field, 4), nullptr);
     EXPECT_STREQ(buffer + 1, "wx");
+    // A part of a longer text, and a limit beyond a shorter one.
+    EXPECT_EQ(CopyBounded(buffer + 1, 8, "abcdef", 3), buffer + 1);
+    EXPECT_STREQ(buffer + 1, "abc");
+    EXPECT_EQ(CopyBounded(buffer + 1, 8, "ab", 5), buffer + 1);
+    EXPECT_STREQ(buffer + 1, "ab");
+    EXPECT_EQ(CopyBounded(buffer + 1, 8, "abcdef", 0), buffer + 1);
+    EXPECT_STREQ(buffer + 1, "");
+    EXPECT_EQ(buffer[0], '#');
+    EXPECT_EQ(buffer[9], '#');
 }
 
 TEST(BoundedText, DecimalNarrowAndWide) {
