@@ -106,25 +106,39 @@ const Packed& PackedChunks(const Corpus& c) {
     return cache.emplace(c.path, p).first->second;
 }
 
-typedef std::uint32_t (*Decoder)(DclReadFn, DclWriteFn, DclState*, void*);
+// Decodes every chunk of the corpus with decode(stream, &out), which gives
+// the chunk's expanded size (kFailed when it fails); output bytes per second.
+constexpr std::size_t kFailed = ~std::size_t(0);
 
-void DecodeWith(benchmark::State& state, const Corpus* corpus, Decoder decode) {
+template <typename DecodeChunk>
+void DecodeEach(benchmark::State& state, const Corpus* corpus, const char* failure,
+                DecodeChunk decode) {
     const Packed& p = PackedChunks(*corpus);
-    std::unique_ptr<DclState> work(new DclState);
     Bytes out(65536 + 4096);
     for (auto _ : state) {
         for (std::size_t i = 0; i < p.streams.size(); ++i) {
-            DclBuffers b = {p.streams[i].data(), std::uint32_t(p.streams[i].size()), out.data(),
-                            std::uint32_t(out.size()), 0};
-            if (decode(DclBufferRead, DclBufferWrite, work.get(), &b) != DCL_OK ||
-                b.produced != p.sizes[i]) {
-                state.SkipWithError("decoding failed");
+            if (decode(p.streams[i], &out) != p.sizes[i]) {
+                state.SkipWithError(failure);
                 return;
             }
         }
         benchmark::DoNotOptimize(out.data());
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(p.total));
+}
+
+typedef std::uint32_t (*Decoder)(DclReadFn, DclWriteFn, DclState*, void*);
+
+// One of our decoders through the buffer pair, as the installer runs it.
+void DecodeWith(benchmark::State& state, const Corpus* corpus, Decoder decoder) {
+    std::unique_ptr<DclState> work(new DclState);
+    DecodeEach(state, corpus, "decoding failed", [&](const Bytes& in, Bytes* out) {
+        DclBuffers b = {in.data(), std::uint32_t(in.size()), out->data(),
+                        std::uint32_t(out->size()), 0};
+        return decoder(DclBufferRead, DclBufferWrite, work.get(), &b) == DCL_OK
+                   ? std::size_t(b.produced)
+                   : kFailed;
+    });
 }
 
 void DecodeDcl(benchmark::State& state, const Corpus* corpus) {
@@ -136,21 +150,13 @@ void DecodeInstaller(benchmark::State& state, const Corpus* corpus) {
 }
 
 void DecodeStorm(benchmark::State& state, const Corpus* corpus) {
-    const Packed& p = PackedChunks(*corpus);
-    Bytes out(65536 + 4096);
-    for (auto _ : state) {
-        for (std::size_t i = 0; i < p.streams.size(); ++i) {
-            int size = int(out.size());
-            Bytes& in = const_cast<Bytes&>(p.streams[i]);
-            if (!SCompExplode(out.data(), &size, in.data(), int(in.size())) ||
-                std::size_t(size) != p.sizes[i]) {
-                state.SkipWithError("SCompExplode failed");
-                return;
-            }
-        }
-        benchmark::DoNotOptimize(out.data());
-    }
-    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(p.total));
+    DecodeEach(state, corpus, "SCompExplode failed", [](const Bytes& in, Bytes* out) {
+        int size = int(out->size());
+        return SCompExplode(out->data(), &size, const_cast<std::uint8_t*>(in.data()),
+                            int(in.size()))
+                   ? std::size_t(size)
+                   : kFailed;
+    });
 }
 
 void DigestWith(benchmark::State& state, const Corpus* corpus,
