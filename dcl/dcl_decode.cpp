@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "dcl/dcl_codes.h"
+#include "dcl/decoder_start.h"
 
 namespace {
 
@@ -382,33 +383,14 @@ template <bool kAsciiLiterals> std::uint32_t MainLoop(DclState* w) {
 } // namespace
 
 std::uint32_t DclDecode(DclReadFn read, DclWriteFn write, DclState* work, void* callerValue) {
-    work->read = read;
-    work->write = write;
-    work->callerValue = callerValue;
-    work->inputPosition = kDclInputSize;
-    std::uint32_t count = read(work->input, &work->inputPosition, callerValue);
-    if (count > kDclInputSize) {
-        count = kDclInputSize;
+    const std::uint32_t refused = DclStart(read, write, work, callerValue);
+    if (refused != DCL_OK) {
+        return refused;
     }
-    work->inputCount = count;
-    if (count <= 4) {
-        return DCL_SHORT_INPUT;
-    }
-
-    work->literalMode = work->input[0];
-    work->dictionaryBits = work->input[1];
     work->bitBuffer = work->input[2];
     work->extraBitCount = 0;
     work->inputPosition = 3;
-    if (work->dictionaryBits < 4 || work->dictionaryBits > 6) {
-        return DCL_BAD_DICTIONARY;
-    }
     work->dictionaryMask = 0xFFFFu >> (16 - work->dictionaryBits);
-    if (work->literalMode != 0) {
-        if (work->literalMode != 1) {
-            return DCL_BAD_MODE;
-        }
-    }
 
     // The history before the first byte reads as zeros, so a distance that
     // reaches before the start never brings out stale bytes.

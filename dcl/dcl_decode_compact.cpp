@@ -19,6 +19,7 @@
 
 #include "dcl/dcl_codes.h"
 #include "dcl/dcl_decode.h"
+#include "dcl/decoder_start.h"
 
 namespace {
 
@@ -340,21 +341,11 @@ std::uint32_t DecodeItems(DclState* w, std::uint32_t pos, std::uint32_t count) {
 } // namespace
 
 std::uint32_t DclDecode(DclReadFn read, DclWriteFn write, DclState* work, void* callerValue) {
-    work->read = read;
-    work->write = write;
-    work->callerValue = callerValue;
-    const std::uint32_t count = ReadInput(work);
-    if (count <= 4) {
-        return DCL_SHORT_INPUT;
+    const std::uint32_t refused = DclStart(read, write, work, callerValue);
+    if (refused != DCL_OK) {
+        return refused;
     }
-    work->literalMode = work->input[0];
-    work->dictionaryBits = work->input[1];
-    if (work->dictionaryBits < 4 || work->dictionaryBits > 6) {
-        return DCL_BAD_DICTIONARY;
-    }
-    if (work->literalMode > 1) {
-        return DCL_BAD_MODE;
-    }
+    const std::uint32_t count = work->inputCount;
     BuildLookup(work->lengthLookup, 8, kLengths.count, kLengths.symbol);
     BuildLookup(work->distanceLookup, 8, kDistances.count, kDistances.symbol);
     if (work->literalMode != 0) {
