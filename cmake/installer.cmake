@@ -14,17 +14,8 @@
 #   without running it; DAMAGED: the package is damaged on purpose, and
 #   verify must say so.
 #
-# bq_package_sources(VAR DIR MANIFEST path [DEFINES ...] [DEPENDS ...]
-#                    [OPTIONS ...])
-#   Runs `bqpack build --sources-only DIR` and sets VAR to the generated
-#   sources (the package table source and the assembler source that pulls
-#   in the blob region), for test programs that compile a package in.
-#
 # The package tool is the native bqpack: the Windows configures take its
 # path as -DBQPACK=...; the native build uses its own bqpack target.
-
-# The blob region is assembled with .incbin.
-enable_language(ASM)
 
 # bq_have_bqpack(VAR): VAR is true when a native bqpack is at hand (the
 # one named by BQPACK exists, or the native build has its own target).
@@ -60,26 +51,6 @@ function(bq_manifest_arguments manifest_var defines_var manifest)
   endforeach()
   set(${manifest_var} ${path} PARENT_SCOPE)
   set(${defines_var} ${defines} PARENT_SCOPE)
-endfunction()
-
-function(bq_package_sources var dir)
-  cmake_parse_arguments(P "" "MANIFEST" "DEFINES;DEPENDS;OPTIONS" ${ARGN})
-  bq_tool(tool tool_dependency)
-  bq_manifest_arguments(manifest defines ${P_MANIFEST} ${P_DEFINES})
-  file(MAKE_DIRECTORY ${dir})
-  set(generated ${dir}/package_table.cpp ${dir}/package_blob.S ${dir}/package_table.h
-    ${dir}/package_blob.bin)
-  add_custom_command(OUTPUT ${generated}
-    COMMAND ${tool} build ${manifest} --sources-only ${dir} --depfile ${dir}/package.d --quiet
-      ${defines} ${P_OPTIONS}
-    DEPENDS ${manifest} ${tool_dependency} ${P_DEPENDS}
-    DEPFILE ${dir}/package.d
-    COMMENT "Generating the package of ${P_MANIFEST}"
-    VERBATIM)
-  # The assembler does not report the .incbin file as a dependency.
-  set_source_files_properties(${dir}/package_blob.S PROPERTIES
-    OBJECT_DEPENDS ${dir}/package_blob.bin)
-  set(${var} ${dir}/package_table.cpp ${dir}/package_blob.S PARENT_SCOPE)
 endfunction()
 
 function(bq_add_installer name)

@@ -1,12 +1,10 @@
-// Reading the package of a built setup image: locating it (through the
-// anchor, or by the search of image_search.h) and decoding its table and
-// template; see image_reader.h.
+// Reading the package of a built setup image: locating it through the
+// anchor and decoding its table and template; see image_reader.h.
 #include "package/image_reader.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "package/image_search.h"
 #include "package/little_endian.h"
 #include "package/message_text.h"
 
@@ -51,13 +49,14 @@ std::string TextProblem(TextResult result) {
 
 // The anchor at the start of the package section of an image built from the
 // installer stub: it says where the table and the template are, and holds
-// the seal.  An image without the section is one made the old way (linked
-// with the package), whose table is found by the search.
+// the seal.
 bool ReadAnchor(PackageImage* package, std::string* error) {
     const PeImage& image = package->pe;
     const ImageSection* section = FindSectionNamed(image, kPackageSection);
-    if (!section)
-        return true;
+    if (!section) {
+        *error = std::string("no package: the image has no package section ") + kPackageSection;
+        return false;
+    }
     const AnchorLayout layout = MakeAnchorLayout(image.pointerBytes);
     const std::uint8_t* a = image.data + section->rawOffset;
     if (MappedSize(*section) < layout.size ||
@@ -72,7 +71,6 @@ bool ReadAnchor(PackageImage* package, std::string* error) {
             "package anchor of format version " + Num(version) + ", not " + Num(kAnchorVersion);
         return false;
     }
-    package->anchored = true;
     package->tableVa = ReadPointer(image, a + layout.table);
     package->configVa = ReadPointer(image, a + layout.config);
     std::size_t at = 0;
@@ -87,7 +85,7 @@ bool ReadAnchor(PackageImage* package, std::string* error) {
     return true;
 }
 
-bool ReadTable(PackageImage* package, const std::vector<std::uint64_t>& ends, std::string* error) {
+bool ReadTable(PackageImage* package, std::string* error) {
     const PeImage& image = package->pe;
     const TableLayout& layout = LayoutOf(image);
     std::size_t at = 0;
@@ -156,7 +154,7 @@ bool ReadTable(PackageImage* package, const std::vector<std::uint64_t>& ends, st
         const std::string marker = BlobMarker(file.name);
         const std::uint32_t markerBytes = static_cast<std::uint32_t>(marker.size());
         std::size_t markerAt = 0;
-        if (file.dataVa < markerBytes || !IsMarkerEnd(ends, file.dataVa) ||
+        if (file.dataVa < markerBytes ||
             !MapVirtualRange(image, file.dataVa - markerBytes, markerBytes, &markerAt) ||
             std::memcmp(image.data + markerAt, marker.data(), markerBytes) != 0) {
             *error = named + "FileData " + HexVa(file.dataVa) +
@@ -190,25 +188,8 @@ bool ReadPackageImage(const std::uint8_t* data, std::size_t size, PackageImage* 
     package->signature = package->pe.certSize != 0;
     if (!ReadAnchor(package, error))
         return false;
-    const std::vector<std::uint64_t> ends = MarkerEnds(package->pe);
-    if (!package->anchored && !FindTable(package->pe, ends, &package->tableVa)) {
-        *error = "no package table found (nothing leads to a blob marker or to the "
-                 "table's texts)";
+    if (!ReadTable(package, error))
         return false;
-    }
-    if (!ReadTable(package, ends, error))
-        return false;
-
-    if (!package->anchored) {
-        std::vector<std::pair<std::uint64_t, std::uint32_t>> blobs;
-        for (const PackageFileEntry& file : package->files) {
-            const std::uint32_t markerBytes = static_cast<std::uint32_t>(file.name.size() + 7);
-            blobs.emplace_back(file.dataVa - markerBytes,
-                               markerBytes + kBlobDigestBytes + file.storedSize);
-        }
-        if (!FindConfig(package->pe, blobs, &package->configVa, error))
-            return false;
-    }
     if (!MapVirtualRange(package->pe, package->configVa, kConfigTemplateBytes,
                          &package->configOffset)) {
         *error =
@@ -216,7 +197,7 @@ bool ReadPackageImage(const std::uint8_t* data, std::size_t size, PackageImage* 
         return false;
     }
     const std::uint8_t* config = data + package->configOffset;
-    if (package->anchored && std::memcmp(config, kConfigMarker, kConfigMarkerBytes) != 0) {
+    if (std::memcmp(config, kConfigMarker, kConfigMarkerBytes) != 0) {
         *error = "configuration template at " + HexVa(package->configVa) + " has no marker";
         return false;
     }

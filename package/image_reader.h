@@ -1,11 +1,8 @@
 // Reads the package out of a built setup image without running it.  The PE
 // headers (PE32 of an x86 installer, PE32+ of an x64 one, pe_image.h) and
 // the section table map virtual addresses to file offsets.  The package is
-// located through the anchor of the stub's package section, or, in an
-// installer linked the old way, by the search of image_search.h (the blobs
-// by their "XXX" markers, the table by the pointers that lead to them, the
-// template by its "YYYinzYYY" marker); PackageImage::anchored says which.
-// Then the table is decoded through its fields, as the installer reads it.
+// located through the anchor of the stub's package section; then the table
+// is decoded through its fields, as the installer reads it.
 // Every pointer, size and offset taken from the file is checked against the
 // image before it is used, so a truncated or hostile file gives a one-line
 // reason, never a crash.  Checking what was read (digests, chunks, seal) is
@@ -39,7 +36,6 @@ struct PackageFileEntry {
 
 struct PackageImage {
     PeImage pe;
-    bool anchored = false;  // found through the stub's anchor, not by searching
     bool signature = false; // the image carries a certificate table (is signed)
     std::uint32_t sealState = kSealAbsent;
     std::uint8_t seal[16] = {};

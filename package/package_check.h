@@ -67,8 +67,7 @@ bool CheckHeaderChecksum(const PackageImage& package, std::string* problem);
 // What follows the sections' data is nothing, or exactly a signature's
 // certificate table: on an 8-byte boundary, to the end of the file, as the
 // directory entry says, each entry with a sound header.  Anything else
-// there is damage in an image written into the stub (the installer never
-// reads it); an image linked the old way may carry the linker's symbols.
+// there is damage (the installer never reads it).
 bool CheckAfterSections(const PackageImage& package, std::string* problem);
 
 // Checks the configuration length (1 to 4096).

@@ -1,7 +1,6 @@
 // `bqpack build`: reads a manifest, compresses its files and writes the
 // package into a copy of the installer stub, which gives setup.exe: no
-// compiler or linker runs.  --sources-only writes the package as sources
-// instead, for programs that compile a package in (the tests do).
+// compiler or linker runs.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -22,26 +21,24 @@
 #include "tools/bqpack/commands.h"
 #include "tools/bqpack/exit_status.h"
 #include "tools/bqpack/file_identity.h"
-#include "tools/bqpack/generate.h"
 #include "tools/bqpack/input_file.h"
 #include "tools/bqpack/io.h"
 #include "tools/bqpack/json_text.h"
 #include "tools/bqpack/manifest.h"
 #include "tools/bqpack/output_file.h"
+#include "tools/bqpack/pack.h"
 #include "tools/bqpack/text_encoding.h"
 
 namespace {
 
 const char kUsage[] =
     "usage: bqpack build MANIFEST -o SETUP.EXE [options]\n"
-    "       bqpack build MANIFEST --sources-only DIR [options]\n"
     "  -o FILE              the installer to write\n"
     "  --arch x86|x64       the installer's architecture (default: the stub's with\n"
     "                       --stub, else x86, the product); it must be the stub's\n"
     "  --stub FILE          the installer stub to write the package into (default:\n"
     "                       setup-stub-ARCH.exe beside bqpack, in ../share/bqpack,\n"
     "                       or in a folder of $BQPACK_STUB_PATH)\n"
-    "  --sources-only DIR   only write the package as sources into DIR\n"
     "  -D NAME=VALUE        value of ${NAME} in the manifest (also --define)\n"
     "  --chunk-size N       bytes per chunk, 1 to 65535 (default 32768)\n"
     "  --jobs N             compression threads (default: one per core)\n"
@@ -207,11 +204,9 @@ std::string OutputOverInput(const Manifest& m, const std::string& stubPath,
 }
 
 // --json: what was built, as one object on standard output.
-void PrintBuilt(const std::string& key, const std::string& where, const std::string& arch,
-                const PackageLayout& layout) {
-    std::string json =
-        "{\"ok\": true, " + JsonString(key) + ": " + JsonString(ShownInputText(where)) +
-        (arch.empty() ? "" : ", \"architecture\": " + JsonString(arch)) + ",\n \"files\": [";
+void PrintBuilt(const std::string& output, const std::string& arch, const PackageLayout& layout) {
+    std::string json = "{\"ok\": true, \"output\": " + JsonString(ShownInputText(output)) +
+                       ", \"architecture\": " + JsonString(arch) + ",\n \"files\": [";
     for (std::size_t i = 0; i < layout.files.size(); ++i) {
         const PackedFile& f = layout.files[i];
         json += std::string(i ? ",\n  " : "\n  ") + "{\"name\": " + JsonImageText(f.name) +
@@ -232,9 +227,9 @@ void ShowWarnings(const Manifest& manifest, bool quiet) {
 } // namespace
 
 int CmdBuild(const CommandArgs& args) {
-    std::string manifestPath, output, sourcesDir, depfile, stubPath, arch;
+    std::string manifestPath, output, depfile, stubPath, arch;
     ManifestOptions manifestOptions;
-    GenerateOptions generate;
+    PackOptions generate;
     generate.progress = true;
     bool json = false; // --json: what was built, or the failure, on standard output
     AnswerFailuresInJson(false);
@@ -244,7 +239,6 @@ int CmdBuild(const CommandArgs& args) {
         std::string* into;
         const char* needs;
     } kNameOptions[] = {{"-o", &output, "a file name"},
-                        {"--sources-only", &sourcesDir, "a folder"},
                         {"--depfile", &depfile, "a file name"},
                         {"--stub", &stubPath, "a file name"}};
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -302,52 +296,38 @@ int CmdBuild(const CommandArgs& args) {
     }
     if (manifestPath.empty())
         return Usage("no manifest given");
-    if (output.empty() == sourcesDir.empty())
-        return Usage("give either -o SETUP.EXE or --sources-only DIR");
-    if (!sourcesDir.empty() && (!stubPath.empty() || !arch.empty()))
-        return Usage("--stub and --arch go with -o, not with --sources-only");
+    if (output.empty())
+        return Usage("no output given (-o SETUP.EXE)");
 
     // Everything that can be found wrong before the compression is checked
     // first: the output's folder, the stub, the manifest.
     std::vector<std::uint8_t> stub;
     std::string error, stubArch;
-    if (!sourcesDir.empty()) {
-        if (!IsDirectory(sourcesDir))
-            return Fail(kExitOutput, sourcesDir + ": no such folder");
-    } else {
-        if (!IsDirectory(FolderOf(output)))
-            return Fail(kExitOutput, output + ": cannot write: the folder " + FolderOf(output) +
-                                         " does not exist");
-        std::string why;
-        if (!MayReplace(output, &why))
-            return Fail(kExitOutput, output + ": " + why);
-        if (stubPath.empty()) {
-            const std::string want = arch.empty() ? "x86" : arch;
-            std::string looked;
-            stubPath = FindStub(want, &looked);
-            if (stubPath.empty())
-                return Fail(kExitInput, "no installer stub setup-stub-" + want +
-                                            ".exe: looked in " + looked + " (give --stub FILE)");
-        }
-        if (!ReadInput(stubPath, kMaxInputFile, "an installer stub", &stub, &why))
-            return Fail(kExitInput, stubPath + ": " + why);
-        if (!CheckStub(stub.data(), stub.size(), &stubArch, &why))
-            return Fail(kExitInput, stubPath + ": " + why);
-        if (!arch.empty() && arch != stubArch)
-            return Fail(kExitInput, stubPath + ": an " + stubArch + " stub, not " + arch);
+    if (!IsDirectory(FolderOf(output)))
+        return Fail(kExitOutput,
+                    output + ": cannot write: the folder " + FolderOf(output) + " does not exist");
+    std::string why;
+    if (!MayReplace(output, &why))
+        return Fail(kExitOutput, output + ": " + why);
+    if (stubPath.empty()) {
+        const std::string want = arch.empty() ? "x86" : arch;
+        std::string looked;
+        stubPath = FindStub(want, &looked);
+        if (stubPath.empty())
+            return Fail(kExitInput, "no installer stub setup-stub-" + want + ".exe: looked in " +
+                                        looked + " (give --stub FILE)");
     }
+    if (!ReadInput(stubPath, kMaxInputFile, "an installer stub", &stub, &why))
+        return Fail(kExitInput, stubPath + ": " + why);
+    if (!CheckStub(stub.data(), stub.size(), &stubArch, &why))
+        return Fail(kExitInput, stubPath + ": " + why);
+    if (!arch.empty() && arch != stubArch)
+        return Fail(kExitInput, stubPath + ": an " + stubArch + " stub, not " + arch);
 
     Manifest manifest;
     if (!ReadManifest(manifestPath, manifestOptions, &manifest, &error))
         return Fail(kExitInput, error);
-    std::vector<std::string> outputs;
-    if (!sourcesDir.empty()) {
-        for (const char* name : {kGeneratedTableSource, kGeneratedTableHeader,
-                                 kGeneratedBlobAssembly, kGeneratedBlobData})
-            outputs.push_back(sourcesDir + "/" + name);
-    } else {
-        outputs.push_back(output);
-    }
+    std::vector<std::string> outputs(1, output);
     if (!depfile.empty())
         outputs.push_back(depfile);
     const std::string overInput = OutputOverInput(manifest, stubPath, outputs);
@@ -355,25 +335,10 @@ int CmdBuild(const CommandArgs& args) {
         return Usage(overInput);
     // Progress begins once nothing more can be found wrong without work, so
     // that a failure until here is one line.
-    if (generate.progress && !stubPath.empty())
+    if (generate.progress)
         Note("stub %s (%s)", stubPath.c_str(), stubArch.c_str());
 
     std::vector<std::string> inputs;
-    if (!sourcesDir.empty()) {
-        bool outputFailed = false;
-        PackageLayout layout;
-        if (!GenerateSources(manifest, generate, sourcesDir, &inputs, &layout, &error,
-                             &outputFailed))
-            return Fail(outputFailed ? kExitOutput : kExitInput, error);
-        if (!depfile.empty() &&
-            !WriteDepfile(depfile, sourcesDir + "/" + kGeneratedTableSource, inputs))
-            return Fail(kExitOutput, depfile + ": cannot write");
-        ShowWarnings(manifest, !generate.progress);
-        if (json)
-            PrintBuilt("sources", sourcesDir, "", layout);
-        return kExitOk;
-    }
-
     // The installer is written as it is made: the blob region straight into
     // a new file beside the output, then the bytes after it, then the stub's
     // bytes with the package filled in, over the start; only then is it
@@ -385,15 +350,14 @@ int CmdBuild(const CommandArgs& args) {
     if (!StartInstaller(stub.data(), stub.size(), !manifest.files.empty(), &head, &error))
         return Fail(kExitInput, stubPath + ": " + error);
     std::vector<std::uint8_t>().swap(stub);
-    std::string why;
     StagedFile staged;
     if (!OpenStaged(output, &staged, &why))
         return Fail(kExitOutput, output + ": " + why);
     PackageLayout layout;
     std::uint64_t checksum = 0;
     bool outputFailed = false;
-    if (!GeneratePackage(manifest, generate, staged, head.bytes.size(), &layout, &checksum, &inputs,
-                         &error, &outputFailed)) {
+    if (!PackFiles(manifest, generate, staged, head.bytes.size(), &layout, &checksum, &inputs,
+                   &error, &outputFailed)) {
         DiscardStaged(&staged);
         return outputFailed ? Fail(kExitOutput, output + ": " + error) : Fail(kExitInput, error);
     }
@@ -426,6 +390,6 @@ int CmdBuild(const CommandArgs& args) {
         return Fail(kExitOutput, depfile + ": cannot write");
     ShowWarnings(manifest, !generate.progress);
     if (json)
-        PrintBuilt("output", output, stubArch, layout);
+        PrintBuilt(output, stubArch, layout);
     return kExitOk;
 }

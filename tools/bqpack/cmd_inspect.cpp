@@ -353,7 +353,7 @@ const char* SealName(SealCheck seal) {
 // An installer stub as it is shipped: its anchor, but no package written
 // into it (no blob section, no seal).
 bool HoldsNoPackage(const PackageImage& p) {
-    return p.anchored && p.sealState == kSealAbsent && !FindSectionNamed(p.pe, kBlobSection);
+    return p.sealState == kSealAbsent && !FindSectionNamed(p.pe, kBlobSection);
 }
 
 // The installer's architecture, as its image says.
@@ -432,10 +432,9 @@ int CmdInfo(const CommandArgs& arguments) {
         }
         Say(json + ",\n \"fileCount\": " + std::to_string(p.fileCount) +
             ",\n \"architecture\": " + JsonString(Architecture(p)) +
-            ",\n \"foundBy\": " + JsonString(p.anchored ? "anchor" : "search") + ",\n \"seal\": " +
-            JsonString(SealName(seal)) + ",\n \"signed\": " + (p.signature ? "true" : "false") +
-            ",\n \"checksum\": " + JsonChecksum(p) +
-            ",\n \"hardening\": " + HardeningJson(p.pe, hardening) + "}\n");
+            ",\n \"foundBy\": \"anchor\",\n \"seal\": " + JsonString(SealName(seal)) +
+            ",\n \"signed\": " + (p.signature ? "true" : "false") + ",\n \"checksum\": " +
+            JsonChecksum(p) + ",\n \"hardening\": " + HardeningJson(p.pe, hardening) + "}\n");
         return kExitOk;
     }
     auto line = [](const char* label, const std::string& value) {
@@ -449,8 +448,7 @@ int CmdInfo(const CommandArgs& arguments) {
     }
     line("File count:", Num(static_cast<std::uint32_t>(p.fileCount)));
     line("Architecture:", Architecture(p) + (p.pe.pointerBytes == 8 ? " (PE32+)" : " (PE32)"));
-    line("Package found by:", p.anchored ? "the stub's anchor"
-                                         : "searching the image (an installer linked the old way)");
+    line("Package found by:", "the stub's anchor");
     line("Seal:", seal == SealCheck::Intact   ? "sealed"
                   : seal == SealCheck::Broken ? "sealed, but the seal is broken (see bqpack verify)"
                                               : "not sealed");
@@ -586,9 +584,9 @@ int CmdVerify(const CommandArgs& arguments) {
     // covers every byte of an image bqpack build wrote, and the header
     // checksum.
     std::string problem;
-    // An image linked the old way may carry the linker's symbols after its
-    // sections; one written into the stub carries nothing but a signature.
-    if (p.anchored && !CheckAfterSections(p, &problem)) {
+    // An image written into the stub carries nothing after its sections but
+    // a signature.
+    if (!CheckAfterSections(p, &problem)) {
         text += "Image end: DAMAGED: " + problem + "\n";
         problems.push_back("image end: " + problem);
     }
@@ -603,12 +601,10 @@ int CmdVerify(const CommandArgs& arguments) {
         problems.push_back("seal: " + why);
     } else if (seal == SealCheck::Intact) {
         text += "Seal: ok (sealed " + DigestHex(p.seal) + ")\n";
-    } else if (p.anchored) {
+    } else {
         // Built from the stub, yet no seal: the anchor is damaged.
         text += "Seal: DAMAGED: missing\n";
         problems.push_back("seal: missing");
-    } else {
-        text += "Seal: not sealed\n";
     }
     if (!CheckHeaderChecksum(p, &problem)) {
         text += "Checksum: DAMAGED: " + problem + "\n";

@@ -1,10 +1,20 @@
 # bqpack build from the command line: exit statuses, one-line messages, no
 # output on failure, and byte-identical results for the same inputs.
 # -DBQPACK=tool -DDATA=test data folder -DWORK=scratch folder
-# [-DSTUB=installer stub -DARCH=x86|x64 -DFOREIGN=a program that is no stub:
-#  also build setup.exe]
+# -DSTUB=installer stub -DARCH=x86|x64 -DFOREIGN=a program that is no stub
+# (the Windows trees: also what only a real stub shows), or
+# -DTEST_STUB_WRITER=the program that writes a test stub (the native tree)
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/one ${WORK}/two ${WORK}/usage)
+if(STUB)
+  set(any_stub ${STUB})
+else()
+  set(any_stub ${WORK}/test-stub.exe)
+  execute_process(COMMAND ${TEST_STUB_WRITER} x86 ${any_stub} RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "no test stub: ${status}")
+  endif()
+endif()
 
 function(run expected_status)
   execute_process(COMMAND ${BQPACK} build ${ARGN} RESULT_VARIABLE status
@@ -31,12 +41,10 @@ function(expect_same a b)
   endif()
 endfunction()
 
-# The same manifest twice, with different thread counts: identical sources.
-run(0 ${DATA}/full.bqm --sources-only ${WORK}/one --quiet --jobs 1)
-run(0 ${DATA}/full.bqm --sources-only ${WORK}/two --quiet --jobs 2)
-foreach(f package_blob.bin package_table.cpp package_table.h)
-  expect_same(${WORK}/one/${f} ${WORK}/two/${f})
-endforeach()
+# The same manifest twice, with different thread counts: identical installers.
+run(0 ${DATA}/full.bqm --stub ${any_stub} -o ${WORK}/one/setup.exe --quiet --jobs 1)
+run(0 ${DATA}/full.bqm --stub ${any_stub} -o ${WORK}/two/setup.exe --quiet --jobs 2)
+expect_same(${WORK}/one/setup.exe ${WORK}/two/setup.exe)
 
 # A bad manifest: one line naming file and line, status 2, nothing written.
 set(bad ${WORK}/bad.bqm)
@@ -45,7 +53,7 @@ foreach(i 1 2 3 4 5 6 7)
   file(APPEND ${bad} "file = f${i} ${DATA}/one.bin\n")
 endforeach()
 file(MAKE_DIRECTORY ${WORK}/bad)
-run(2 ${bad} --sources-only ${WORK}/bad)
+run(2 ${bad} --stub ${any_stub} -o ${WORK}/bad/setup.exe)
 expect_message("^bqpack: .*/bad\\.bqm:8: more than 6 files; a package holds at most 6\n$")
 file(GLOB left ${WORK}/bad/* ${WORK}/bad.exe*)
 if(left)
@@ -54,19 +62,19 @@ endif()
 
 # Deliberate faults only with --allow-broken.
 file(WRITE ${WORK}/broken.bqm "config = ${DATA}/short.inz\nbroken-config-length = 4097\n")
-run(2 ${WORK}/broken.bqm --sources-only ${WORK}/bad)
+run(2 ${WORK}/broken.bqm --stub ${any_stub} -o ${WORK}/bad/setup.exe)
 expect_message(":2: broken-config-length builds a deliberately broken package; it needs --allow-broken\n$")
-run(0 ${WORK}/broken.bqm --sources-only ${WORK}/bad --allow-broken --quiet)
+run(0 ${WORK}/broken.bqm --stub ${any_stub} -o ${WORK}/broken.exe --allow-broken --quiet)
 
 # A missing input names the manifest line and the file.
 file(WRITE ${WORK}/missing.bqm "config = ${DATA}/short.inz\nfile = a ${WORK}/no-such-file\n")
-run(2 ${WORK}/missing.bqm --sources-only ${WORK}/one)
+run(2 ${WORK}/missing.bqm --stub ${any_stub} -o ${WORK}/usage/setup.exe --quiet)
 expect_message("missing\\.bqm:2: .*/no-such-file: cannot read: ")
 
 # Usage errors: status 1, one line naming the mistake, nothing written.
 run(1 ${DATA}/full.bqm)
 foreach(args "--frobnicate" "-D;NOEQUALS" "--chunk-size;0" "--jobs;0" "${DATA}/empty.bqm")
-  run(1 ${DATA}/full.bqm --sources-only ${WORK}/usage ${args})
+  run(1 ${DATA}/full.bqm --stub ${any_stub} -o ${WORK}/usage/setup.exe ${args})
   expect_message("^bqpack build: .* \\(see bqpack build --help\\)\n$")
 endforeach()
 file(GLOB left ${WORK}/usage/*)
@@ -75,29 +83,28 @@ if(left)
 endif()
 
 # An output folder that does not exist: the output cannot be written.
-run(3 ${DATA}/full.bqm --sources-only ${WORK}/no-such-folder)
+run(3 ${DATA}/full.bqm --stub ${any_stub} -o ${WORK}/no-such-folder/setup.exe)
 
 # Inputs that are no files, or too large, are refused before any is read:
 # a 3 GiB input (sparse, so it costs nothing) with one line, at once.
 file(MAKE_DIRECTORY ${WORK}/a-folder)
-run(2 ${WORK}/a-folder --sources-only ${WORK}/usage)
+run(2 ${WORK}/a-folder --stub ${any_stub} -o ${WORK}/usage/setup.exe)
 expect_message("a-folder: not a regular file \\(a folder, device or FIFO is never read\\)\n$")
 execute_process(COMMAND truncate -s 3G ${WORK}/huge.bin)
 file(WRITE ${WORK}/huge.bqm "config = ${DATA}/short.inz\nfile = small ${DATA}/one.bin\nfile = huge ${WORK}/huge.bin\n")
-run(2 ${WORK}/huge.bqm --sources-only ${WORK}/usage --quiet)
+run(2 ${WORK}/huge.bqm --stub ${any_stub} -o ${WORK}/usage/setup.exe --quiet)
 expect_message("huge\\.bqm:3: .*/huge\\.bin: larger than 2147483647 bytes, the most a package takes\n$")
 file(REMOVE ${WORK}/huge.bin)
 file(WRITE ${WORK}/folder-input.bqm "config = ${DATA}/short.inz\nfile = f ${WORK}/a-folder\n")
-run(2 ${WORK}/folder-input.bqm --sources-only ${WORK}/usage --quiet)
+run(2 ${WORK}/folder-input.bqm --stub ${any_stub} -o ${WORK}/usage/setup.exe --quiet)
 expect_message("folder-input\\.bqm:2: .*/a-folder: not a file\n$")
 
-# -o and --sources-only are two ways to build, not one.
-run(1 ${DATA}/full.bqm --sources-only ${WORK}/usage -o ${WORK}/usage/setup.exe)
-expect_message("give either -o SETUP.EXE or --sources-only DIR")
+# An installer is what build writes: -o names it.
+run(1 ${DATA}/full.bqm --stub ${any_stub})
+expect_message("no output given \\(-o SETUP.EXE\\)")
 
 if(STUB)
-  # Installers written into the stub: the same inputs give the same image.
-  run(0 ${DATA}/full.bqm --stub ${STUB} -o ${WORK}/one/setup.exe --quiet --jobs 1)
+  # The architecture asked for is the stub's: the same image.
   run(0 ${DATA}/full.bqm --stub ${STUB} --arch ${ARCH} -o ${WORK}/two/setup.exe --quiet --jobs 2)
   expect_same(${WORK}/one/setup.exe ${WORK}/two/setup.exe)
   file(READ ${WORK}/one/setup.exe head LIMIT 2 HEX)

@@ -1,5 +1,5 @@
 // bqpack build: manifest parsing (defaults, every key, refusals with file
-// and line) and the generated sources (blob region layout, table source,
+// and line) and packing (the blob region's layout, the template's rules,
 // reproducibility, the default package).
 #include <gtest/gtest.h>
 
@@ -12,8 +12,9 @@
 
 #include "digest/md5.h"
 #include "package/file_names.h"
-#include "tools/bqpack/generate.h"
 #include "tools/bqpack/manifest.h"
+#include "tools/bqpack/output_file.h"
+#include "tools/bqpack/pack.h"
 
 namespace fs = std::filesystem;
 
@@ -363,13 +364,7 @@ TEST(BqpackManifest, ReadsFilesAndReportsMissingOnes) {
     EXPECT_EQ(error, "/nonexistent/x.bqm: cannot open: No such file or directory");
 }
 
-TEST(BqpackGenerate, EscapeTextKeepsEveryByte) {
-    EXPECT_EQ(EscapeText("plain text"), "plain text");
-    EXPECT_EQ(EscapeText("C:\\a \"b\"?"), "C:\\\\a \\\"b\\\"\\?");
-    EXPECT_EQ(EscapeText(std::string("\r\n\0\x7f\xff"
-                                     "1",
-                                     6)),
-              "\\015\\012\\000\\177\\3771");
+TEST(BqpackGenerate, BlobMarkerIsTheNameBetweenThreeXsAndANul) {
     EXPECT_EQ(BlobMarker("bqt.dlx"), std::string("XXXbqt.dlxXXX\0", 14));
 }
 
@@ -425,7 +420,39 @@ struct Built {
     Manifest manifest;
     PackageLayout layout;
     std::vector<std::string> inputs;
+    std::string configText;
 };
+
+// Packs the manifest's files as bqpack build does, but into a file of
+// their own: folder/region.bin holds the blob region alone.
+bool Pack(const PackOptions& options, const fs::path& folder, Built* b, std::string* error) {
+    if (!CheckPackageInputs(b->manifest, &b->configText, &b->inputs, error))
+        return false;
+    StagedFile staged;
+    std::string why;
+    if (!OpenStaged((folder / "region.bin").generic_string(), &staged, &why)) {
+        *error = why;
+        return false;
+    }
+    std::uint64_t checksum = 0;
+    bool outputFailed = false;
+    if (!PackFiles(b->manifest, options, staged, 0, &b->layout, &checksum, &b->inputs, error,
+                   &outputFailed)) {
+        DiscardStaged(&staged);
+        return false;
+    }
+    if (!CloseStaged(&staged, &why)) {
+        *error = why;
+        return false;
+    }
+    std::vector<StagedFile> placed(1, staged);
+    std::size_t failed = 0;
+    if (!CommitStaged(&placed, true, &failed, &why)) {
+        *error = why;
+        return false;
+    }
+    return true;
+}
 
 bool Generate(const TempFolder& t, const std::string& manifestText, const std::string& out,
               Built* b, std::string* error, bool allowBroken = false,
@@ -436,10 +463,9 @@ bool Generate(const TempFolder& t, const std::string& manifestText, const std::s
     if (!ReadManifest(path, options, &b->manifest, error))
         return false;
     fs::create_directories(t.path / out);
-    GenerateOptions generate;
-    generate.writer.chunkSize = chunkSize;
-    return GenerateSources(b->manifest, generate, (t.path / out).generic_string(), &b->inputs,
-                           &b->layout, error);
+    PackOptions packing;
+    packing.writer.chunkSize = chunkSize;
+    return Pack(packing, t.path / out, b, error);
 }
 
 TEST(BqpackGenerate, BlobRegionLayout) {
@@ -457,7 +483,7 @@ TEST(BqpackGenerate, BlobRegionLayout) {
     Built b;
     std::string error;
     ASSERT_TRUE(Generate(t, manifest, "out", &b, &error)) << error;
-    const std::string region = t.Read("out/package_blob.bin");
+    const std::string region = t.Read("out/region.bin");
     ASSERT_EQ(b.layout.files.size(), files.size());
     EXPECT_EQ(region.size(), b.layout.regionSize);
     EXPECT_EQ(region.size() % 4, 0u);
@@ -501,22 +527,6 @@ TEST(BqpackGenerate, BlobRegionLayout) {
         pos = next;
     }
     EXPECT_EQ(pos, region.size());
-
-    // The table source points each FileData entry at the digest.
-    const std::string table = t.Read("out/package_table.cpp");
-    std::string data = "{";
-    for (std::size_t i = 0; i < 6; ++i)
-        data +=
-            (i < files.size() ? "bq_package_blob + " + std::to_string(b.layout.files[i].dataOffset)
-                              : std::string("nullptr")) +
-            (i < 5 ? ", " : "},");
-    EXPECT_NE(table.find(data), std::string::npos) << table;
-    EXPECT_NE(table.find("\"Bramblequist.shl\", \"empty.dat\", \"b\", \"random.bin\", nullptr, "
-                         "nullptr"),
-              std::string::npos);
-    EXPECT_NE(table.find("\n    4,\n"), std::string::npos); // FileCount
-    EXPECT_NE(t.Read("out/package_blob.S").find("package_blob.bin\""), std::string::npos);
-    EXPECT_NE(t.Read("out/package_table.h").find("struct PackageTable"), std::string::npos);
 }
 
 TEST(BqpackGenerate, ConfigTemplateRules) {
@@ -527,18 +537,17 @@ TEST(BqpackGenerate, ConfigTemplateRules) {
         bool allowBroken;
         std::string extra;
         bool ok;
-        std::string lengthBytes; // as the table source writes them
+        std::uint32_t length; // as the template says it
     };
     const Case cases[] = {
-        {"x", false, "", true, "{0x01, 0x00, 0x00, 0x00}"},
-        {std::string(4096, 'a'), false, "", true, "{0x00, 0x10, 0x00, 0x00}"},
-        {std::string(4097, 'a'), false, "", false, ""},
-        {std::string(4097, 'a'), true, "", false, ""},
-        {"", false, "", false, ""},
-        {"", true, "broken-config-length = 0\n", true, "{0x00, 0x00, 0x00, 0x00}"},
-        {std::string(4096, 'a'), true, "broken-config-length = 4097\n", true,
-         "{0x01, 0x10, 0x00, 0x00}"},
-        {"abc", true, "broken-config-length = 0x01020304\n", true, "{0x04, 0x03, 0x02, 0x01}"},
+        {"x", false, "", true, 1},
+        {std::string(4096, 'a'), false, "", true, 4096},
+        {std::string(4097, 'a'), false, "", false, 0},
+        {std::string(4097, 'a'), true, "", false, 0},
+        {"", false, "", false, 0},
+        {"", true, "broken-config-length = 0\n", true, 0},
+        {std::string(4096, 'a'), true, "broken-config-length = 4097\n", true, 4097},
+        {"abc", true, "broken-config-length = 0x01020304\n", true, 0x01020304},
     };
     int serial = 0;
     for (const Case& k : cases) {
@@ -554,10 +563,9 @@ TEST(BqpackGenerate, ConfigTemplateRules) {
             EXPECT_TRUE(fs::is_empty(t.path / out));
             continue;
         }
-        const std::string table = t.Read(out + "/package_table.cpp");
-        EXPECT_NE(table.find("    \"YYYinzYYY\",\n    " + k.lengthBytes + ",\n    \"Bkp1.inz\",\n"),
-                  std::string::npos)
-            << table;
+        EXPECT_EQ(b.configText, k.text);
+        EXPECT_EQ(TemplateLength(b.manifest, b.configText), k.length);
+        EXPECT_EQ(b.manifest.configSourceName, "Bkp1.inz");
     }
 }
 
@@ -571,7 +579,7 @@ TEST(BqpackGenerate, BrokenDigestAndChunk) {
     Built b;
     std::string error;
     ASSERT_TRUE(Generate(t, manifest, "out", &b, &error, true)) << error;
-    const std::string region = t.Read("out/package_blob.bin");
+    const std::string region = t.Read("out/region.bin");
     const PackedFile& a = b.layout.files[0];
     const PackedFile& bb = b.layout.files[1];
     std::uint8_t digest[16];
@@ -601,7 +609,7 @@ TEST(BqpackGenerate, BrokenDigestAndChunk) {
     EXPECT_EQ(error, r.manifest.path + ":2: broken-chunk: r has no compressed chunk to damage");
 }
 
-TEST(BqpackGenerate, SameInputsGiveIdenticalSources) {
+TEST(BqpackGenerate, SameInputsGiveTheSameRegion) {
     TempFolder t;
     std::string manifest = "config = c.inz\nfile = a " + t.Write("a", TextLike(50000)) +
                            "\nfile = b " + t.Write("b", PseudoRandom(30000, 5)) + "\n";
@@ -610,11 +618,7 @@ TEST(BqpackGenerate, SameInputsGiveIdenticalSources) {
     std::string error;
     ASSERT_TRUE(Generate(t, manifest, "one", &one, &error)) << error;
     ASSERT_TRUE(Generate(t, manifest, "two", &two, &error)) << error;
-    for (const char* name : {"package_blob.bin", "package_table.cpp", "package_table.h"})
-        EXPECT_EQ(t.Read(std::string("one/") + name), t.Read(std::string("two/") + name)) << name;
-    std::string asmOne = t.Read("one/package_blob.S"), asmTwo = t.Read("two/package_blob.S");
-    asmOne.replace(asmOne.find("/one/"), 5, "/two/");
-    EXPECT_EQ(asmOne, asmTwo);
+    EXPECT_EQ(t.Read("one/region.bin"), t.Read("two/region.bin"));
 }
 
 TEST(BqpackGenerate, MissingInputIsReportedAndNothingIsLeft) {
@@ -650,12 +654,10 @@ TEST(BqpackGenerate, DefaultPackage) {
         EXPECT_EQ(m.files[i].name, names[i]);
     EXPECT_EQ(m.configSourceName, "Bkp1.inz");
     fs::create_directories(t.path / "out");
-    std::vector<std::string> inputs;
-    PackageLayout layout;
-    ASSERT_TRUE(GenerateSources(m, GenerateOptions(), (t.path / "out").generic_string(), &inputs,
-                                &layout, &error))
-        << error;
-    EXPECT_EQ(inputs.size(), 7u); // manifest, template, five files
+    Built b;
+    b.manifest = m;
+    ASSERT_TRUE(Pack(PackOptions(), t.path / "out", &b, &error)) << error;
+    EXPECT_EQ(b.inputs.size(), 7u); // manifest, template, five files
 
     // The data file and the configuration template as committed.
     std::ifstream csl(m.files[4].source, std::ios::binary);

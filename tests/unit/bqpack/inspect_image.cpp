@@ -4,7 +4,11 @@
 #include <cstring>
 
 #include "digest/md5.h"
+#include "package/little_endian.h"
 #include "package/package_layout.h"
+#include "package/package_seal.h"
+#include "package/package_table.h"
+#include "package/pe_image.h"
 #include "tests/unit/bqpack/test_pe.h"
 #include "tests/unit/dcl/dcl_bit_writer.h"
 
@@ -93,7 +97,7 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
     const std::uint64_t base = wide ? kImageBase64 : kImageBase;
     image.imageBase = base;
     TestSection text{".text", 0x1000, std::vector<std::uint8_t>(0x40, 0xC3), 0x60000020};
-    TestSection data{".data", 0x2000, {}, 0xC0000040};
+    TestSection data{kPackageSection, 0x2000, {}, 0xC0000040};
     TestSection rdata{".rdata", 0x3000, {}, 0x40000040};
 
     // .rdata: the texts, the configuration template, then the blob region.
@@ -106,41 +110,20 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
             textVas[setting.field] = AddText(&rdata, package.settings.*setting.text);
     });
 
-    if (package.markerAsString) {
-        AddText(&rdata, "YYYinzYYY");
-        AddText(&rdata, "more text after it");
-    }
     const std::size_t configAt = rdata.data.size();
-    for (int copy = 0; copy < (package.secondTemplate ? 2 : 1); ++copy) {
-        const std::size_t at = rdata.data.size();
-        rdata.data.resize(at + 4370, 0);
-        std::memcpy(&rdata.data[at], "YYYinzYYY", 10);
-        Put32(&rdata.data, at + 10, static_cast<std::uint32_t>(package.configText.size()));
-        std::memcpy(&rdata.data[at + 14], package.configSourceName.data(),
-                    std::min<std::size_t>(package.configSourceName.size(), 259));
-        std::memcpy(&rdata.data[at + 274], package.configText.data(),
-                    std::min<std::size_t>(package.configText.size(), 4096));
-        while (rdata.data.size() % 4)
-            rdata.data.push_back(0);
-    }
+    rdata.data.resize(configAt + kConfigTemplateBytes, 0);
+    std::memcpy(&rdata.data[configAt], kConfigMarker, kConfigMarkerBytes);
+    Put32(&rdata.data, configAt + kConfigLengthOffset,
+          static_cast<std::uint32_t>(package.configText.size()));
+    std::memcpy(&rdata.data[configAt + kConfigSourceOffset], package.configSourceName.data(),
+                std::min<std::size_t>(package.configSourceName.size(), kConfigSourceNameMax));
+    std::memcpy(&rdata.data[configAt + kConfigTextOffset], package.configText.data(),
+                std::min<std::size_t>(package.configText.size(), kConfigTextSize));
+    while (rdata.data.size() % 4)
+        rdata.data.push_back(0);
 
     std::vector<std::size_t> markerAt, digestAt;
-    if (!package.blobRegion.empty()) {
-        const std::size_t regionAt = rdata.data.size();
-        rdata.data.insert(rdata.data.end(), package.blobRegion.begin(), package.blobRegion.end());
-        for (std::size_t i = 0; i < package.files.size(); ++i) {
-            const std::size_t at = regionAt + package.regionDataOffsets.at(i);
-            digestAt.push_back(at);
-            markerAt.push_back(at - package.files[i].name.size() - 7);
-            image.storedSizes.push_back(package.regionStoredSizes.at(i));
-            image.expandedSizes.push_back(
-                static_cast<std::uint32_t>(package.files[i].content.size()));
-            image.dataVas.push_back(base + rdata.rva + static_cast<std::uint32_t>(at));
-        }
-    }
     for (const InspectFile& f : package.files) {
-        if (!package.blobRegion.empty())
-            break;
         const std::vector<std::uint8_t> stream =
             f.explicitStream ? f.stream : InspectChunkStream(f.content, package.chunkSize);
         markerAt.push_back(rdata.data.size());
@@ -153,8 +136,14 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
     // Whatever the linker puts after the blobs.
     rdata.data.insert(rdata.data.end(), {0x47, 0x43, 0x43, 0x3A, 0, 0, 0, 0});
 
-    // .data: some other variables around the package table.
-    data.data.assign(wide ? 16 : 12, 0x11); // the table aligned on its pointer width
+    // The package section: the anchor, some other variables and the package
+    // table, aligned on its pointer width.
+    const AnchorLayout anchor = MakeAnchorLayout(package.pointerBytes);
+    data.data.assign(anchor.size, 0);
+    std::memcpy(data.data.data(), kAnchorMagic, kAnchorMagicBytes);
+    Write32(data.data.data() + anchor.version, kAnchorVersion);
+    Write32(data.data.data() + anchor.sealState, kSealImage);
+    data.data.insert(data.data.end(), wide ? 16 : 12, 0x11);
     const std::size_t tableAt = data.data.size();
     data.data.resize(tableAt + MakeTableLayout(package.pointerBytes).size, 0);
     data.data.insert(data.data.end(), 8, 0x22);
@@ -192,17 +181,47 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
     headers.entryRva = text.rva;
     headers.fileCharacteristics = wide ? 0x0022 : 0x0107;
     headers.sizeOfImage = bss.rva + kTestSectionAlign;
+    auto anchorPointer = [&](std::uint32_t at, std::uint64_t va) {
+        if (wide)
+            Write64(data.data.data() + at, va);
+        else
+            Write32(data.data.data() + at, static_cast<std::uint32_t>(va));
+    };
+    anchorPointer(anchor.table, base + data.rva + tableAt);
+    anchorPointer(anchor.config, base + rdata.rva + configAt);
+    headers.checksum = true;
     image.bytes = WriteTestPe(headers, {&text, &data, &rdata, &bss});
+    image.sealOffset = data.rawOffset + anchor.seal;
     image.rdataHeaderOffset = rdata.headerOffset;
 
     image.tableOffset = data.rawOffset + tableAt;
     image.tableVa = base + data.rva + static_cast<std::uint32_t>(tableAt);
     image.configOffset = rdata.rawOffset + configAt;
+    image.configVa = base + rdata.rva + configAt;
     for (std::size_t i = 0; i < package.files.size(); ++i) {
         image.markerOffsets.push_back(rdata.rawOffset + markerAt[i]);
         image.digestOffsets.push_back(rdata.rawOffset + digestAt[i]);
     }
+    SealInspectImage(&image);
     return image;
+}
+
+void SealInspectImage(InspectImage* image) {
+    PeImage pe;
+    std::string error;
+    if (!ParsePeImage(image->bytes.data(), image->bytes.size(), &pe, &error) ||
+        image->sealOffset + kSealDigestBytes > image->bytes.size())
+        return;
+    ImageSealPlaces places;
+    places.checksum = pe.checksumOffset;
+    places.certEntry = pe.certEntryOffset;
+    places.seal = image->sealOffset;
+    places.end = EndOfSectionData(pe);
+    std::uint8_t seal[kSealDigestBytes];
+    ComputeImageSeal(image->bytes.data(), places, seal);
+    std::memcpy(&image->bytes[image->sealOffset], seal, sizeof seal);
+    Write32(&image->bytes[pe.checksumOffset],
+            PeChecksum(image->bytes.data(), image->bytes.size(), pe.checksumOffset));
 }
 
 std::size_t AppendBlob(std::vector<std::uint8_t>* region, const std::string& name,

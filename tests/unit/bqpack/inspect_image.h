@@ -1,9 +1,11 @@
 // Test-only builder of small setup images: a PE32 image for x86 (or a PE32+
-// image for x64) laid out as the MinGW linker lays out setup.exe (.text, .data holding the
-// package table, .rdata holding the texts, the configuration template and
-// the blob region, an empty .bss), with the package filled from plain
-// settings.  The offsets of every piece are returned, so tests can damage
-// exactly what they mean to.
+// image for x64) with .text, the package section (the anchor, then the
+// package table), .rdata holding the texts, the configuration template and
+// the blob region, and an empty .bss, with the package filled from plain
+// settings and the whole image sealed as bqpack build seals it.  The
+// offsets of every piece are returned, so tests can damage exactly what
+// they mean to, and seal the damaged image again (SealInspectImage) so
+// that what they damaged is what the reader finds.
 #pragma once
 #include "package/package_settings.h"
 #include <cstdint>
@@ -30,17 +32,6 @@ struct InspectPackage {
     std::uint32_t pointerBytes = 4; // 8: a PE32+ image for x64
     std::string configText = "[Subdirectories]\r\nRestoreSets=.\r\n";
     std::string configSourceName = "Bkp1.inz";
-    // The marker's text once more as a string among the texts (as a program
-    // that checks the marker holds it).
-    bool markerAsString = false;
-    // A second, complete template after the first.
-    bool secondTemplate = false;
-    // When not empty, the blob region as it stands (e.g. as bqpack build
-    // wrote it) instead of one made from the files; each file then gives
-    // its place in it and its sizes.
-    std::vector<std::uint8_t> blobRegion;
-    std::vector<std::uint32_t> regionDataOffsets; // per file, of the digest
-    std::vector<std::uint32_t> regionStoredSizes;
 };
 
 struct InspectImage {
@@ -48,13 +39,15 @@ struct InspectImage {
     std::uint64_t imageBase = 0;
     std::size_t tableOffset = 0; // file offset of the package table
     std::uint64_t tableVa = 0;
-    std::size_t configOffset = 0;           // of the template's marker
+    std::size_t configOffset = 0; // of the template's marker
+    std::uint64_t configVa = 0;
     std::vector<std::size_t> markerOffsets; // per file, of the "XXX" marker
     std::vector<std::size_t> digestOffsets; // per file, of the digest
     std::vector<std::uint64_t> dataVas;     // per file, FileData
     std::vector<std::uint32_t> storedSizes;
     std::vector<std::uint32_t> expandedSizes;
     std::size_t rdataHeaderOffset = 0; // section header of .rdata
+    std::size_t sealOffset = 0;        // in the anchor
 };
 
 // Chunk stream of content: chunks of chunkSize bytes, each stored as a DCL
@@ -65,6 +58,9 @@ std::vector<std::uint8_t> InspectChunkStream(const std::vector<std::uint8_t>& co
 std::vector<std::uint8_t> InspectDclStream(const std::uint8_t* data, std::size_t size);
 
 InspectImage BuildInspectImage(const InspectPackage& package);
+// Seals the image again, and writes its header checksum, after a test has
+// changed it; an image that no longer parses is left as it is.
+void SealInspectImage(InspectImage* image);
 
 // Appends a file's blob as bqpack build lays it out: the marker, the
 // stream's digest, the stream and zeros to a 4-byte boundary.  Returns the

@@ -98,6 +98,13 @@ Chunk ChunkOf(const InspectImage& image, std::size_t file, std::size_t index) {
     }
 }
 
+// The verify line of the image's seal, once Save has sealed it.
+std::string SealLine(const InspectImage& image) {
+    InspectImage sealed = image;
+    SealInspectImage(&sealed);
+    return "Seal: ok (sealed " + DigestHex(&sealed.bytes[sealed.sealOffset]) + ")\n";
+}
+
 class Inspect : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -109,11 +116,15 @@ class Inspect : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(dir_); }
 
+    // Writes the image, sealed again, so that what a test damaged is what
+    // the reader finds (and not the seal first).
     std::string Save(const InspectImage& image, const std::string& name = "setup.exe") {
+        InspectImage sealed = image;
+        SealInspectImage(&sealed);
         const fs::path path = dir_ / name;
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(image.bytes.data()),
-                  static_cast<std::streamsize>(image.bytes.size()));
+        out.write(reinterpret_cast<const char*>(sealed.bytes.data()),
+                  static_cast<std::streamsize>(sealed.bytes.size()));
         return path.string();
     }
 
@@ -192,12 +203,12 @@ TEST_F(Inspect, InfoShowsTheSettings) {
                      "Build folder:       c:\\ReleaseBuild\\\n"
                      "File count:         3\n"
                      "Architecture:       x86 (PE32)\n"
-                     "Package found by:   searching the image (an installer linked the old way)\n"
-                     "Seal:               not sealed\n"
+                     "Package found by:   the stub's anchor\n"
+                     "Seal:               sealed\n"
                      "Signature:          none\n"
-                     "Checksum:           none (the image's is " +
+                     "Checksum:           " +
                          Hex32(PeChecksum(image.bytes.data(), image.bytes.size(), 0xD8)) +
-                         ")\n"
+                         ", correct\n"
                          "Hardening:          dynamic base no, DEP no, terminal-server aware no, "
                          "relocations no, writable and executable sections none, manifest none\n");
 }
@@ -307,8 +318,8 @@ TEST_F(Inspect, JsonGivesTextsAsBytesAndAsWindows1252) {
     for (const char* field :
          {"\n \"askForFolder\": 1,", "\n \"schedulerCommand\": 13201,",
           "\n \"shellMessage\": 13210,", "\n \"configLength\": 33,", "\n \"fileCount\": 2,",
-          "\n \"architecture\": \"x86\",\n \"foundBy\": \"search\",\n \"seal\": \"absent\",\n "
-          "\"signed\": false,\n \"checksum\": {\"stored\": 0, \"computed\": ",
+          "\n \"architecture\": \"x86\",\n \"foundBy\": \"anchor\",\n \"seal\": \"intact\",\n "
+          "\"signed\": false,\n \"checksum\": {\"stored\": ",
           "\n \"engineClass\": {\"text\": \"BackupRestoreEngineWClassV2\", \"hex\": ",
           "\n \"hardening\": {\"dynamicBase\": false, \"dep\": false, \"highEntropyAslr\": null, "
           "\"terminalServerAware\": false, \"relocations\": false, "
@@ -346,28 +357,17 @@ TEST_F(Inspect, NamesFromTheImageAreShownEscaped) {
                          " does not follow its marker \"XXXa\\x1b[2J\"b\\xe9XXX\"\n");
 }
 
-TEST_F(Inspect, AnInstallerLinkedTheOldWayMayCarryTheLinkersSymbols) {
-    // What follows the sections is damage only in an image written into the
-    // stub; a linker leaves its symbol table there.
-    InspectPackage package;
-    package.files.push_back(PlainFile("a.txt", {1, 2, 3}));
-    InspectImage image = BuildInspectImage(package);
-    image.bytes.insert(image.bytes.end(), 300, 0x2E);
-    const Result r = Invoke(CmdVerify, {Save(image)});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("Seal: not sealed\n"), std::string::npos) << r.out;
-}
-
-TEST_F(Inspect, EmptyPackageIsFoundThroughItsTexts) {
+TEST_F(Inspect, EmptyPackageIsReadAndVerified) {
     InspectPackage package;
     package.configText = std::string(4096, 'x');
-    const std::string setup = Save(BuildInspectImage(package));
+    const InspectImage empty = BuildInspectImage(package);
+    const std::string setup = Save(empty);
     Result r = Invoke(CmdInfo, {setup});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("File count:         0\n"), std::string::npos);
     r = Invoke(CmdVerify, {setup});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Bramblequist.inz: ok (4096 bytes of configuration text)\nSeal: not sealed\n" +
+    EXPECT_EQ(r.out, "Bramblequist.inz: ok (4096 bytes of configuration text)\n" + SealLine(empty) +
                          setup + ": ok\n");
 
     // The build folder, which the installer never reads, may be null.
@@ -376,36 +376,6 @@ TEST_F(Inspect, EmptyPackageIsFoundThroughItsTexts) {
     r = Invoke(CmdInfo, {Save(image, "nobuildfolder.exe")});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Build folder:       \nFile count:         0\n"), std::string::npos);
-}
-
-TEST_F(Inspect, TemplateIsTheMarkerWithTheTemplatesFields) {
-    // A program may hold the marker's text as a string too: the template is
-    // the marker followed by a length, a padded source name and a text.
-    InspectPackage package = StandardPackage();
-    package.markerAsString = true;
-    InspectImage image = BuildInspectImage(package);
-    PackageImage p;
-    std::string error;
-    ASSERT_TRUE(ReadPackageImage(image.bytes.data(), image.bytes.size(), &p, &error)) << error;
-    EXPECT_EQ(p.configOffset, image.configOffset);
-    EXPECT_EQ(p.configSourceName, "Bkp1.inz");
-
-    // Still found when its length is damaged (verify then reports that).
-    Put32(&image.bytes, image.configOffset + 10, 5000);
-    ASSERT_TRUE(ReadPackageImage(image.bytes.data(), image.bytes.size(), &p, &error)) << error;
-    EXPECT_EQ(p.configOffset, image.configOffset);
-
-    // Two templates alike cannot be told apart.
-    package.markerAsString = false;
-    package.secondTemplate = true;
-    image = BuildInspectImage(package);
-    EXPECT_FALSE(ReadPackageImage(image.bytes.data(), image.bytes.size(), &p, &error));
-    const std::uint32_t va =
-        image.imageBase + 0x3000 +
-        static_cast<std::uint32_t>(image.configOffset -
-                                   Get32(image.bytes, image.rdataHeaderOffset + 20));
-    EXPECT_EQ(error, "more than one configuration template marker (at " + Hex32(va) + " and " +
-                         Hex32(va + 4372) + ")");
 }
 
 TEST_F(Inspect, VerifyReportsEveryFile) {
@@ -427,9 +397,8 @@ TEST_F(Inspect, VerifyReportsEveryFile) {
                          "empty.dat: ok (0 bytes from 0 in 0 chunks, stream MD5 "
                          "d41d8cd98f00b204e9800998ecf8427e, file MD5 "
                          "d41d8cd98f00b204e9800998ecf8427e)\n"
-                         "Bramblequist.inz: ok (33 bytes of configuration text)\n"
-                         "Seal: not sealed\n" +
-                         setup + ": ok\n");
+                         "Bramblequist.inz: ok (33 bytes of configuration text)\n" +
+                         SealLine(image) + setup + ": ok\n");
 
     r = Invoke(CmdVerify, {"--json", setup});
     EXPECT_EQ(r.status, 0);
@@ -444,11 +413,11 @@ TEST_F(Inspect, VerifyReportsEveryFile) {
                          "\", \"fileMd5\": \"" + file(1) + "\", \"problems\": []}"),
               std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("],\n \"config\": {\"name\": {\"text\": \"Bramblequist.inz\", \"hex\": "
-                         "\"4272616d626c6571756973742e696e7a\"}, \"length\": 33, \"ok\": true, "
-                         "\"problems\": []},\n \"seal\": \"absent\",\n \"checksum\": {\"stored\": "
-                         "0, \"computed\": "),
-              std::string::npos)
+    EXPECT_NE(
+        r.out.find("],\n \"config\": {\"name\": {\"text\": \"Bramblequist.inz\", \"hex\": "
+                   "\"4272616d626c6571756973742e696e7a\"}, \"length\": 33, \"ok\": true, "
+                   "\"problems\": []},\n \"seal\": \"intact\",\n \"checksum\": {\"stored\": "),
+        std::string::npos)
         << r.out;
 
     // Damage: "ok" false, the problem per file and in the list, status 2.
@@ -889,9 +858,8 @@ TEST_F(Inspect, EveryDamageHasItsMessageAndStatusTwo) {
          [](InspectImage* i) {
              std::fill_n(i->bytes.begin() + static_cast<std::ptrdiff_t>(i->tableOffset), 160, 0);
          },
-         [](const InspectImage&) {
-             return std::string("no package table found (nothing leads to a blob marker or to "
-                                "the table's texts)");
+         [](const InspectImage& i) {
+             return Table(i) + "EngineProgram pointer 0x00000000 is null";
          }},
         {"blob marker missing", [](InspectImage* i) { i->bytes[i->markerOffsets[2]] = 'x'; },
          [](const InspectImage& i) {
@@ -900,8 +868,17 @@ TEST_F(Inspect, EveryDamageHasItsMessageAndStatusTwo) {
          }},
         {"configuration marker missing",
          [](InspectImage* i) { i->bytes[i->configOffset + 3] = 'i' ^ 0x20; },
+         [](const InspectImage& i) {
+             return "configuration template at " + Hex32(static_cast<std::uint32_t>(i.configVa)) +
+                    " has no marker";
+         }},
+        {"no package section",
+         [](InspectImage* i) {
+             i->bytes[i->rdataHeaderOffset - 40 + 1] = 'x';
+         }, // the header before
+
          [](const InspectImage&) {
-             return std::string("no configuration template (marker \"YYYinzYYY\" not found)");
+             return std::string("no package: the image has no package section .bqpkg");
          }},
         {"configuration length 0",
          [](InspectImage* i) { Put32(&i->bytes, i->configOffset + 10, 0); },

@@ -57,12 +57,6 @@ for target in app.bqm link.bqm short.inz mixed.bin hard.bin stub.exe; do
     expect 1 "is (the manifest|the configuration template|the source of packed file Mixed.bin \(line 1\)|the installer stub) .*refusing to write over it" \
         b "$dir/app.bqm" -o "$dir/$target"
 done
-mkdir "$dir/src"
-printf 'file = x %s/src/package_blob.bin\nconfig = short.inz\n' "$dir" >"$dir/gen.bqm"
-cp "$dir/mixed.bin" "$dir/src/package_blob.bin"
-expect 1 "package_blob.bin: is the source of packed file x .*refusing" \
-    "$bqpack" build "$dir/gen.bqm" --sources-only "$dir/src" --quiet
-same_bytes "$dir/src/package_blob.bin" "$dir/mixed.bin"
 expect 1 "app.bqm: is the manifest" b "$dir/app.bqm" -o "$dir/other.exe" --depfile "$dir/app.bqm"
 [ -e "$dir/other.exe" ] && fail "a refused build wrote its output"
 for f in app.bqm mixed.bin short.inz stub.exe; do same_bytes "$dir/$f" "$dir/keep/$f"; done
@@ -146,10 +140,10 @@ expect 2 "huge.exe: too large to be one stream.s input \\(more than 2147483647 b
 expect 2 "fifo: not a regular file" timeout 10 "$bqpack" build "$dir/app.bqm" --stub "$dir/fifo" -o "$dir/o.exe"
 expect 2 "huge.exe: too large to be an installer stub" timeout 10 "$bqpack" build "$dir/app.bqm" --stub "$dir/huge.exe" -o "$dir/o.exe"
 printf 'config = fifo\n' >"$dir/fifo.bqm"
-expect 2 "fifo.bqm:1: .*fifo: not a regular file" timeout 10 "$bqpack" build "$dir/fifo.bqm" --sources-only "$dir/src"
-expect 2 "fifo: not a regular file" timeout 10 "$bqpack" build "$dir/fifo" --sources-only "$dir/src"
+expect 2 "fifo.bqm:1: .*fifo: not a regular file" timeout 10 "$bqpack" build "$dir/fifo.bqm" --stub "$dir/stub.exe" -o "$dir/o.exe" --quiet
+expect 2 "fifo: not a regular file" timeout 10 "$bqpack" build "$dir/fifo" --stub "$dir/stub.exe" -o "$dir/o.exe" --quiet
 truncate -s 2M "$dir/big.bqm"
-expect 2 "big.bqm: too large to be a manifest \\(more than 1048576 bytes\\)" "$bqpack" build "$dir/big.bqm" --sources-only "$dir/src"
+expect 2 "big.bqm: too large to be a manifest \\(more than 1048576 bytes\\)" b "$dir/big.bqm" -o "$dir/o.exe"
 rm -f "$dir/huge.exe" "$dir/big.bqm"
 
 echo "== one set of habits"

@@ -88,7 +88,6 @@ TEST(StubWriter, PackageReadsBackThroughTheAnchor) {
 
         PackageImage p;
         ASSERT_TRUE(ReadPackageImage(image.data(), image.size(), &p, &error)) << error;
-        EXPECT_TRUE(p.anchored);
         EXPECT_EQ(p.pe.sections.size(), 5u);
         EXPECT_EQ(p.pe.sections.back().name, kBlobSection);
         EXPECT_EQ(p.settings.defaultFolder, "D:\\Client");

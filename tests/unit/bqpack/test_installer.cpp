@@ -1,0 +1,27 @@
+// Test-only installers built through the build command; see test_installer.h.
+#include "tests/unit/bqpack/test_installer.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "tests/unit/bqpack/stub_image.h"
+#include "tools/bqpack/commands.h"
+
+int BuildTestInstaller(const std::string& manifest, const std::string& folder,
+                       std::uint32_t pointerBytes, const std::vector<std::string>& options,
+                       std::string* setup, const std::string& name) {
+    const std::string stub = folder + (pointerBytes == 8 ? "/stub-x64.exe" : "/stub-x86.exe");
+    const StubImage image = BuildStubImage(pointerBytes);
+    std::ofstream(stub, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(image.bytes.data()),
+               static_cast<std::streamsize>(image.bytes.size()));
+    *setup = folder + "/" + name;
+    CommandArgs args = {manifest, "--stub", stub, "-o", *setup, "--quiet"};
+    args.insert(args.end(), options.begin(), options.end());
+    return CmdBuild(args);
+}
+
+std::vector<std::uint8_t> ReadTestFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}

@@ -1,0 +1,260 @@
+// Packs the files of a manifest into the installer being written; see
+// pack.h.
+#include "tools/bqpack/pack.h"
+#include "tools/bqpack/io.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+#include "digest/md5.h"
+#include "package/chunk_stream.h"
+#include "package/pe_image.h"
+#include "tools/bqpack/input_file.h"
+#include "tools/bqpack/progress.h"
+#include "tools/bqpack/text_encoding.h"
+
+namespace {
+
+enum : std::uint64_t {
+    kMaxFileSize = kMaxStreamLength, // the most the installer expands
+    kSlicesPerReport = 128,          // chunks compressed between two progress reports
+};
+
+// The blob region as it is written into the installer being written, from
+// offset base on (adding its bytes to the installer's checksum sum as they
+// pass).
+struct Output {
+    const StagedFile* staged = nullptr;
+    std::uint64_t base = 0;
+    std::uint64_t written = 0;
+    std::uint64_t checksum = 0;
+    bool failed = false;
+    std::string why; // of the first failure
+
+    void Write(const void* bytes, std::size_t size) {
+        WriteAt(written, bytes, size);
+        written += size;
+    }
+
+    // Writes at an offset of the region, at its end or over bytes already
+    // written, which were zeros.
+    void WriteAt(std::uint64_t at, const void* bytes, std::size_t size) {
+        const std::uint8_t* b = static_cast<const std::uint8_t*>(bytes);
+        if (failed || size == 0)
+            return;
+        failed = !WriteStagedAt(*staged, base + at, b, size, &why);
+        checksum = AddToPeChecksum(checksum, b, size, base + at);
+    }
+};
+
+std::string At(const Manifest& manifest, int line) {
+    return manifest.path + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": ";
+}
+
+// Every input is there, a file, and small enough, before any is read or
+// compressed: a mistake in the last file is not found after minutes of work,
+// and a file too large is refused without reading it.
+bool CheckInputs(const Manifest& manifest, std::string* error) {
+    for (const ManifestFile& file : manifest.files) {
+        struct stat st;
+        if (stat(file.source.c_str(), &st) != 0) {
+            *error =
+                At(manifest, file.line) + file.source + ": cannot read: " + std::strerror(errno);
+            return false;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            *error = At(manifest, file.line) + file.source + ": not a file";
+            return false;
+        }
+        if (std::uint64_t(st.st_size) > kMaxFileSize) {
+            *error = At(manifest, file.line) + file.source + ": larger than " +
+                     std::to_string(std::uint64_t{kMaxFileSize}) +
+                     " bytes, the most a package takes";
+            return false;
+        }
+    }
+    return true;
+}
+
+// Damages the first compressed chunk: its first data byte (the literal mode
+// of the DCL header) becomes 2, which no decoder accepts.
+bool CorruptFirstCompressedChunk(std::vector<std::uint8_t>* stream) {
+    std::size_t pos = 0;
+    while (pos + kChunkHeaderBytes <= stream->size()) {
+        const ChunkHeader h = ReadChunkHeader(stream->data() + pos);
+        if (h.expanded != h.stored && h.stored > 0) {
+            (*stream)[pos + kChunkHeaderBytes] = 2;
+            return true;
+        }
+        pos += kChunkHeaderBytes + h.stored;
+    }
+    return false;
+}
+
+bool Contains(const std::vector<std::size_t>& slots, std::size_t slot) {
+    for (std::size_t s : slots)
+        if (s == slot)
+            return true;
+    return false;
+}
+
+// Packs one file into the region as it is read: the marker, the digest's
+// place, the chunk stream compressed a slice of whole chunks at a time (so
+// that only a slice is held, and progress can be shown between them:
+// chunks are independent, so the stream is the same as in one call), then
+// the digest over the stream in its place and padding to 4 bytes.
+bool PackFile(const Manifest& manifest, std::size_t slot, const PackOptions& options, Output* out,
+              PackedFile* packed, std::string* error) {
+    static const std::uint8_t zeros[16] = {};
+    const ManifestFile& file = manifest.files[slot];
+    std::FILE* in = std::fopen(file.source.c_str(), "rb");
+    if (!in) {
+        *error = At(manifest, file.line) + file.source + ": cannot read: " + std::strerror(errno);
+        return false;
+    }
+    struct stat st;
+    const std::uint64_t total = stat(file.source.c_str(), &st) == 0 ? std::uint64_t(st.st_size) : 0;
+
+    const std::string marker = BlobMarker(file.name);
+    out->Write(marker.data(), marker.size());
+    packed->name = file.name;
+    packed->dataOffset = std::uint32_t(out->written);
+    out->Write(zeros, sizeof zeros);
+    bool corrupt = Contains(manifest.broken.corruptChunk, slot);
+    const bool overExpanded = Contains(manifest.broken.digestOverExpanded, slot);
+    Md5Context digest;
+    Md5Init(&digest);
+    const std::string shownName = ShownImageText(file.name);
+    Progress progress(shownName, options.progress, {});
+
+    std::vector<std::uint8_t> slice(std::size_t(options.writer.chunkSize) * kSlicesPerReport);
+    std::uint64_t expanded = 0;
+    std::uint64_t stored = 0;
+    bool ok = true;
+    for (;;) {
+        const std::size_t n = std::fread(slice.data(), 1, slice.size(), in);
+        if (n == 0) {
+            if (std::ferror(in)) {
+                *error = At(manifest, file.line) + file.source +
+                         ": cannot read: " + std::strerror(errno);
+                ok = false;
+            }
+            break;
+        }
+        expanded += n;
+        if (expanded > kMaxFileSize) {
+            *error = At(manifest, file.line) + file.source + ": larger than " +
+                     std::to_string(std::uint64_t{kMaxFileSize}) +
+                     " bytes, the most a package takes";
+            ok = false;
+            break;
+        }
+        std::vector<std::uint8_t> stream = WriteChunkStream(slice.data(), n, options.writer);
+        if (corrupt && CorruptFirstCompressedChunk(&stream))
+            corrupt = false;
+        stored += stream.size();
+        if (stored > kMaxFileSize) {
+            *error = At(manifest, file.line) + file.source + ": stored stream too large";
+            ok = false;
+            break;
+        }
+        if (overExpanded)
+            Md5Update(&digest, slice.data(), std::uint32_t(n));
+        else
+            Md5Update(&digest, stream.data(), std::uint32_t(stream.size()));
+        out->Write(stream.data(), stream.size());
+        progress.Update(expanded, std::max(total, expanded));
+    }
+    std::fclose(in);
+    if (!ok)
+        return false;
+    if (corrupt) {
+        *error = At(manifest, file.line) + "broken-chunk: " + shownName +
+                 " has no compressed chunk to damage";
+        return false;
+    }
+    if (options.progress)
+        Tell(std::string(progress.terminal ? "\r" : "") + "bqpack: " + shownName + ": " +
+             std::to_string(expanded) + " -> " + std::to_string(stored) + " bytes\n");
+    std::uint8_t sum[16];
+    Md5Final(sum, &digest);
+    out->WriteAt(packed->dataOffset, sum, sizeof sum);
+    out->Write(zeros, std::size_t((4 - out->written % 4) % 4));
+    packed->expandedSize = std::uint32_t(expanded);
+    packed->storedSize = std::uint32_t(stored);
+    return true;
+}
+
+bool WriteBlobRegion(const Manifest& manifest, const PackOptions& options, Output* out,
+                     PackageLayout* layout, std::vector<std::string>* inputs, std::string* error,
+                     bool* outputFailed) {
+    for (std::size_t slot = 0; slot < manifest.files.size(); ++slot) {
+        const ManifestFile& file = manifest.files[slot];
+        inputs->push_back(file.source);
+        PackedFile packed;
+        if (!PackFile(manifest, slot, options, out, &packed, error))
+            return false;
+        if (out->failed) {
+            *error = out->why;
+            *outputFailed = true;
+            return false;
+        }
+        if (out->written > 0xFFFFFFFFu) {
+            *error = At(manifest, file.line) + "the package grows beyond 4 GiB";
+            return false;
+        }
+        layout->files.push_back(packed);
+    }
+    layout->regionSize = out->written;
+    return true;
+}
+
+} // namespace
+
+std::int32_t TableFileCount(const Manifest& m, const PackageLayout& layout) {
+    return m.broken.fileCountSet ? m.broken.fileCount : std::int32_t(layout.files.size());
+}
+
+std::uint32_t TemplateLength(const Manifest& m, const std::string& configText) {
+    return m.broken.configLengthSet ? m.broken.configLength : std::uint32_t(configText.size());
+}
+
+bool ReadConfigText(const Manifest& manifest, std::string* text, std::string* error) {
+    std::vector<std::uint8_t> bytes;
+    std::string why;
+    if (!ReadInput(manifest.config, kConfigTextSize, "a configuration template", &bytes, &why)) {
+        *error = At(manifest, manifest.configLine) + manifest.config + ": " + why;
+        return false;
+    }
+    if (bytes.empty() && !manifest.broken.configLengthSet) {
+        *error = At(manifest, manifest.configLine) + manifest.config +
+                 ": the configuration text is empty";
+        return false;
+    }
+    text->assign(bytes.begin(), bytes.end());
+    return true;
+}
+
+bool CheckPackageInputs(const Manifest& manifest, std::string* configText,
+                        std::vector<std::string>* inputs, std::string* error) {
+    inputs->push_back(manifest.path);
+    inputs->push_back(manifest.config);
+    return ReadConfigText(manifest, configText, error) && CheckInputs(manifest, error);
+}
+
+bool PackFiles(const Manifest& manifest, const PackOptions& options, const StagedFile& staged,
+               std::uint64_t base, PackageLayout* layout, std::uint64_t* checksum,
+               std::vector<std::string>* inputs, std::string* error, bool* outputFailed) {
+    Output out;
+    out.staged = &staged;
+    out.base = base;
+    *layout = PackageLayout();
+    *outputFailed = false;
+    if (!WriteBlobRegion(manifest, options, &out, layout, inputs, error, outputFailed))
+        return false;
+    *checksum = out.checksum;
+    return true;
+}
