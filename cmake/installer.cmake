@@ -1,18 +1,20 @@
 # Building installers inside this build.
 #
-# bq_add_installer(NAME MANIFEST path [DAMAGED] [DEFINES NAME=VALUE ...]
-#                  [DEPENDS ...] [OPTIONS ...])
+# bq_add_installer(NAME MANIFEST path [DEFINES NAME=VALUE ...] [DEPENDS ...]
+#                  [OPTIONS ...] [DAMAGE KEY=VALUE ...])
 #   (Windows builds) Runs `bqpack build` on the manifest at build time,
 #   writing the package into this tree's installer stub: NAME.exe in the
 #   current binary folder, made by the target NAME, whose property
 #   BQ_INSTALLER_FILE names the file.  DEFINES give the manifest's ${NAME}
 #   values (generator expressions allowed); DEPENDS are targets or files
 #   the package needs first (the programs it packs); OPTIONS go to bqpack
-#   as they stand (e.g. --allow-broken, --chunk-size 4096).  The inputs the
-#   manifest names are tracked through a dependency file, so changing any of
-#   them builds the installer again.  A static check NAME.image reads it
-#   without running it; DAMAGED: the package is damaged on purpose, and
-#   verify must say so.
+#   as they stand (e.g. --chunk-size 4096).  The inputs the manifest names
+#   are tracked through a dependency file, so changing any of them builds the
+#   installer again.  DAMAGE: the built installer is then damaged on purpose
+#   by the tests' damage_installer (tests/unit/bqpack/damage.h; the native
+#   one, whose path the Windows configures take as -DBQ_DAMAGE_INSTALLER=...),
+#   one change per KEY=VALUE.  A static check NAME.image reads it without
+#   running it; of a damaged one, verify must find the damage.
 #
 # The package tool is the native bqpack: the Windows configures take its
 # path as -DBQPACK=...; the native build uses its own bqpack target.
@@ -57,21 +59,29 @@ function(bq_add_installer name)
   if(NOT WIN32)
     message(FATAL_ERROR "bq_add_installer: installers are built in the Windows trees")
   endif()
-  cmake_parse_arguments(I "DAMAGED" "MANIFEST" "DEFINES;DEPENDS;OPTIONS" ${ARGN})
+  cmake_parse_arguments(I "" "MANIFEST" "DEFINES;DEPENDS;OPTIONS;DAMAGE" ${ARGN})
   bq_tool(tool tool_dependency)
   bq_manifest_arguments(manifest defines ${I_MANIFEST} ${I_DEFINES})
   set(output ${CMAKE_CURRENT_BINARY_DIR}/${name}.exe)
+  set(damage)
+  if(I_DAMAGE)
+    if(NOT BQ_DAMAGE_INSTALLER)
+      message(FATAL_ERROR "bq_add_installer: DAMAGE needs -DBQ_DAMAGE_INSTALLER=PATH")
+    endif()
+    set(damage COMMAND ${BQ_DAMAGE_INSTALLER} ${output} ${output} ${I_DAMAGE})
+  endif()
   add_custom_command(OUTPUT ${output}
     COMMAND ${tool} build ${manifest} --stub $<TARGET_FILE:setup_stub> -o ${output}
       --depfile ${output}.d --quiet ${defines} ${I_OPTIONS}
-    DEPENDS ${manifest} ${tool_dependency} setup_stub ${I_DEPENDS}
+    ${damage}
+    DEPENDS ${manifest} ${tool_dependency} setup_stub ${I_DEPENDS} ${BQ_DAMAGE_INSTALLER}
     DEPFILE ${output}.d
     COMMENT "Building the installer ${name}.exe from ${I_MANIFEST}"
     VERBATIM)
   add_custom_target(${name} ALL DEPENDS ${output})
   set_target_properties(${name} PROPERTIES BQ_INSTALLER_FILE ${output})
   set(expect)
-  if(I_DAMAGED)
+  if(I_DAMAGE)
     set(expect damaged)
   endif()
   bq_add_image_check(${name} ${output} ${BQPACK} ${expect})

@@ -188,8 +188,8 @@ bool CheckStub(const std::uint8_t* stub, std::size_t size, std::string* arch, st
     return true;
 }
 
-bool StartInstaller(const std::uint8_t* data, std::size_t size, bool withFiles,
-                    InstallerHead* head, std::string* error) {
+bool StartInstaller(const std::uint8_t* data, std::size_t size, bool withFiles, InstallerHead* head,
+                    std::string* error) {
     Stub stub;
     if (!ReadStub(data, size, &stub, error))
         return false;
@@ -206,9 +206,9 @@ bool StartInstaller(const std::uint8_t* data, std::size_t size, bool withFiles,
     return true;
 }
 
-bool FinishInstaller(InstallerHead* head, const StubPackage& package,
-                     std::uint64_t regionChecksum, const RegionReader& readRegion,
-                     std::vector<std::uint8_t>* tail, std::string* error) {
+bool FinishInstaller(InstallerHead* head, const StubPackage& package, std::uint64_t regionChecksum,
+                     const RegionReader& readRegion, std::vector<std::uint8_t>* tail,
+                     std::string* error) {
     Stub stub;
     if (!ReadStub(head->bytes.data(), head->stubSize, &stub, error) ||
         !CheckPackage(package, error))
@@ -252,7 +252,8 @@ bool FinishInstaller(InstallerHead* head, const StubPackage& package,
         else
             numbers.push_back({layout.At(setting.field), SettingWord(s, setting)});
     });
-    numbers.push_back({layout.At(kFieldFileCount), static_cast<std::uint32_t>(package.fileCount)});
+    numbers.push_back(
+        {layout.At(kFieldFileCount), static_cast<std::uint32_t>(package.files.size())});
 
     const std::uint64_t sectionSize = textsAt + textBytes.size();
     const std::uint64_t limit = pe.pointerBytes == 8 ? 0xFFFFFFFFu : 0xFFFFFFFFu - pe.imageBase;
@@ -303,7 +304,7 @@ bool FinishInstaller(InstallerHead* head, const StubPackage& package,
 
     // The template.
     std::uint8_t* config = out + stub.configOffset;
-    Write32(config + kConfigLengthOffset, package.configLength);
+    Write32(config + kConfigLengthOffset, static_cast<std::uint32_t>(package.configText.size()));
     std::memset(config + kConfigSourceOffset, 0, kConfigTextOffset - kConfigSourceOffset);
     std::memcpy(config + kConfigSourceOffset, package.configSourceName.data(),
                 package.configSourceName.size());

@@ -36,10 +36,8 @@ struct StubPackage {
     // padding to 4 bytes (BlobMarker in package_layout.h).
     const std::uint8_t* region = nullptr;
     std::size_t regionSize = 0;
-    std::int32_t fileCount = 0;     // as the table says it; normally files.size()
-    std::uint32_t configLength = 0; // as the template says it; normally the text's size
-    std::string configText;         // at most 4096 bytes
-    std::string configSourceName;   // at most 259 bytes
+    std::string configText;       // 1 to 4096 bytes
+    std::string configSourceName; // at most 259 bytes
 };
 
 // Checks that stub[0 .. size) is an installer stub this writer knows: a
@@ -74,8 +72,8 @@ struct InstallerHead {
 // they cannot be read.
 typedef std::function<bool(std::uint64_t offset, std::uint8_t* buffer, std::size_t size)>
     RegionReader;
-bool StartInstaller(const std::uint8_t* stub, std::size_t size, bool withFiles,
-                    InstallerHead* head, std::string* error);
-bool FinishInstaller(InstallerHead* head, const StubPackage& package,
-                     std::uint64_t regionChecksum, const RegionReader& readRegion,
-                     std::vector<std::uint8_t>* tail, std::string* error);
+bool StartInstaller(const std::uint8_t* stub, std::size_t size, bool withFiles, InstallerHead* head,
+                    std::string* error);
+bool FinishInstaller(InstallerHead* head, const StubPackage& package, std::uint64_t regionChecksum,
+                     const RegionReader& readRegion, std::vector<std::uint8_t>* tail,
+                     std::string* error);

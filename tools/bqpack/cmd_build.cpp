@@ -46,7 +46,6 @@ const char kUsage[] =
     "  -q, --quiet          no progress or warnings on stderr (-v, --verbose: them)\n"
     "  --json               say what was built as one JSON object on stdout, and\n"
     "                       a failure as {\"ok\": false, \"error\": ...}\n"
-    "  --allow-broken       for tests only: accept broken-* manifest keys\n"
     "\n"
     "-o replaces an existing file as a compiler replaces its output, and only when\n"
     "the build succeeds; no output may be one of the build's inputs.  The manifest\n"
@@ -176,8 +175,6 @@ StubPackage PackageOf(const Manifest& m, const PackageLayout& layout,
     for (const PackedFile& f : layout.files)
         p.files.push_back({f.name, f.expandedSize, f.storedSize, f.dataOffset});
     p.regionSize = static_cast<std::size_t>(layout.regionSize);
-    p.fileCount = TableFileCount(m, layout);
-    p.configLength = TemplateLength(m, configText);
     p.configText = configText;
     p.configSourceName = m.configSourceName;
     return p;
@@ -281,8 +278,6 @@ int CmdBuild(const CommandArgs& args) {
         } else if (a == "--json") {
             json = true;
             AnswerFailuresInJson(true);
-        } else if (a == "--allow-broken") {
-            manifestOptions.allowBroken = true;
         } else if (a == "-h" || a == "--help") {
             Say(kUsage);
             return kExitOk;

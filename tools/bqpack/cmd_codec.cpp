@@ -208,10 +208,9 @@ int CmdImplode(const CommandArgs& args) {
     std::uint32_t bestMode = 0, bestBits = 0;
     Progress progress(ShownInputText(files[0]), !quiet, std::chrono::seconds(1));
     if (mode < 0 && dictBits < 0) {
-        DclEncodeSmallest(in.data(), in.size(), &best, &bestMode, &bestBits, nullptr,
-                          [&](std::uint64_t done, std::uint64_t total) {
-                              progress.Update(done, total);
-                          });
+        DclEncodeSmallest(
+            in.data(), in.size(), &best, &bestMode, &bestBits, nullptr,
+            [&](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); });
     } else {
         // One pass over the input for each setting tried.
         const std::uint64_t passes = (mode < 0 ? 2 : 1) * (dictBits < 0 ? 3 : 1);

@@ -19,9 +19,6 @@ struct Parser {
     std::string* error;
     std::string folder;              // the manifest's folder, for relative paths
     std::map<std::string, int> seen; // key -> first line, for duplicates and messages
-    std::vector<std::string> brokenDigestNames, brokenChunkNames;
-    std::vector<int> brokenDigestLines, brokenChunkLines;
-    int fileCountLine = 0;
 
     bool Fail(int line, const std::string& what) {
         *error =
@@ -160,7 +157,7 @@ bool CheckName(Parser& p, int line, const std::string& name, const char* what) {
     if (!CheckFileName(name, &why))
         return p.Fail(line,
                       std::string(what) + " \"" + ShownImageText(name) + "\" is refused: " + why);
-    if (name.size() > kTableTextMax && !p.options->allowBroken)
+    if (name.size() > kTableTextMax)
         return p.Fail(line, std::string(what) + " is " + std::to_string(name.size()) +
                                 " bytes long; the installer takes at most 259");
     return true;
@@ -168,7 +165,7 @@ bool CheckName(Parser& p, int line, const std::string& name, const char* what) {
 
 bool SetText(Parser& p, int line, const std::string& key, const std::string& value,
              std::string* field) {
-    if (value.size() > kTableTextMax && !p.options->allowBroken)
+    if (value.size() > kTableTextMax)
         return p.Fail(line, key + " is " + std::to_string(value.size()) +
                                 " bytes long; the installer takes at most 259");
     *field = value;
@@ -232,7 +229,7 @@ bool AddFile(Parser& p, int line, const std::string& value) {
 
 bool SetKey(Parser& p, int line, const std::string& key, const std::string& raw) {
     Manifest& m = *p.manifest;
-    if (key != "file" && key != "broken-digest" && key != "broken-chunk") {
+    if (key != "file") {
         auto it = p.seen.find(key);
         if (it != p.seen.end())
             return p.Fail(line, key + " is already set on line " + std::to_string(it->second));
@@ -278,51 +275,7 @@ bool SetKey(Parser& p, int line, const std::string& key, const std::string& raw)
         return SetText(p, line, key, value, &(m.settings.*setting.text));
     }
 
-    if (key.compare(0, 7, "broken-") == 0) {
-        if (!p.options->allowBroken)
-            return p.Fail(line, key + " builds a deliberately broken package; it needs "
-                                      "--allow-broken");
-        std::uint64_t v;
-        if (key == "broken-file-count") {
-            if (!ParseUnsigned(value, kMaxPackageFiles, &v))
-                return p.Fail(line, "broken-file-count must be 0 to 6");
-            m.broken.fileCountSet = true;
-            m.broken.fileCount = std::int32_t(v);
-            p.fileCountLine = line;
-            return true;
-        }
-        if (key == "broken-config-length") {
-            if (!ParseUnsigned(value, 0xFFFFFFFFu, &v))
-                return p.Fail(line, "broken-config-length must be an unsigned 32-bit number");
-            m.broken.configLengthSet = true;
-            m.broken.configLength = std::uint32_t(v);
-            return true;
-        }
-        if (key == "broken-digest") {
-            p.brokenDigestNames.push_back(value);
-            p.brokenDigestLines.push_back(line);
-            return true;
-        }
-        if (key == "broken-chunk") {
-            p.brokenChunkNames.push_back(value);
-            p.brokenChunkLines.push_back(line);
-            return true;
-        }
-    }
     return p.Fail(line, "unknown key \"" + key + "\"");
-}
-
-bool FindSlots(Parser& p, const std::vector<std::string>& names, const std::vector<int>& lines,
-               std::vector<std::size_t>* slots) {
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        std::size_t slot = 0;
-        while (slot < p.manifest->files.size() && p.manifest->files[slot].name != names[i])
-            ++slot;
-        if (slot == p.manifest->files.size())
-            return p.Fail(lines[i], "no packaged file is named \"" + names[i] + "\"");
-        slots->push_back(slot);
-    }
-    return true;
 }
 
 // Checks that need the whole manifest.
@@ -340,21 +293,19 @@ bool Finish(Parser& p) {
         if (SameFileName(f.name, m.settings.configFileName))
             return p.Fail(f.line,
                           "file name \"" + f.name + "\" is also the configuration file's name");
-    if (!p.options->allowBroken) {
-        // The installer builds each path in a 260-byte buffer: folder, '\', name.
-        std::size_t longest =
-            std::max(m.settings.configFileName.size(), m.settings.engineProgram.size());
-        int line = 0;
-        for (const ManifestFile& f : m.files)
-            if (f.name.size() > longest) {
-                longest = f.name.size();
-                line = f.line;
-            }
-        if (m.settings.defaultFolder.size() + 1 + longest > kTableTextMax) {
-            auto it = p.seen.find("default-folder");
-            return p.Fail(line ? line : (it != p.seen.end() ? it->second : 0),
-                          "default-folder with a file name appended is longer than 259 bytes");
+    // The installer builds each path in a 260-byte buffer: folder, '\', name.
+    std::size_t longest =
+        std::max(m.settings.configFileName.size(), m.settings.engineProgram.size());
+    int line = 0;
+    for (const ManifestFile& f : m.files)
+        if (f.name.size() > longest) {
+            longest = f.name.size();
+            line = f.line;
         }
+    if (m.settings.defaultFolder.size() + 1 + longest > kTableTextMax) {
+        auto it = p.seen.find("default-folder");
+        return p.Fail(line ? line : (it != p.seen.end() ? it->second : 0),
+                      "default-folder with a file name appended is longer than 259 bytes");
     }
     // The installer starts the engine program from the install folder: it
     // is normally one of the packaged files (or put there otherwise).
@@ -365,13 +316,11 @@ bool Finish(Parser& p) {
         auto it = p.seen.find("engine-program");
         const int line = it != p.seen.end() ? it->second : 0;
         m.warnings.push_back(m.path + (line ? ":" + std::to_string(line) : std::string()) +
-                             ": warning: engine-program \"" + ShownImageText(m.settings.engineProgram) +
+                             ": warning: engine-program \"" +
+                             ShownImageText(m.settings.engineProgram) +
                              "\" is not one of the packaged files");
     }
-    if (m.broken.fileCountSet && std::size_t(m.broken.fileCount) > m.files.size())
-        return p.Fail(p.fileCountLine, "broken-file-count is larger than the number of files");
-    return FindSlots(p, p.brokenDigestNames, p.brokenDigestLines, &m.broken.digestOverExpanded) &&
-           FindSlots(p, p.brokenChunkNames, p.brokenChunkLines, &m.broken.corruptChunk);
+    return true;
 }
 
 } // namespace

@@ -20,17 +20,6 @@ struct ManifestFile {
     int line = 0;       // manifest line that named it
 };
 
-// Deliberate faults, for tests of the installer's error paths only; the
-// manifest may set them only when the build was given --allow-broken.
-struct BrokenPackage {
-    bool fileCountSet = false;
-    std::int32_t fileCount = 0; // FileCount written into the table
-    bool configLengthSet = false;
-    std::uint32_t configLength = 0;              // length written into the template
-    std::vector<std::size_t> digestOverExpanded; // slots whose digest covers the expanded bytes
-    std::vector<std::size_t> corruptChunk;       // slots whose first compressed chunk is damaged
-};
-
 struct Manifest {
     std::string path; // the manifest file, for messages and dependency lists
     std::vector<ManifestFile> files;
@@ -40,8 +29,6 @@ struct Manifest {
 
     PackageSettings settings;
 
-    BrokenPackage broken;
-
     // What is allowed but likely a mistake, one line each ("FILE:LINE:
     // warning: ..."), for bqpack build to show.
     std::vector<std::string> warnings;
@@ -50,7 +37,6 @@ struct Manifest {
 struct ManifestOptions {
     std::map<std::string, std::string> defines; // ${NAME} values; the environment is asked next
     bool useEnvironment = true;
-    bool allowBroken = false; // accept broken-* keys and lift the size limits
 };
 
 // Parses the manifest file at path.  On failure returns false and sets

@@ -79,28 +79,6 @@ bool CheckInputs(const Manifest& manifest, std::string* error) {
     return true;
 }
 
-// Damages the first compressed chunk: its first data byte (the literal mode
-// of the DCL header) becomes 2, which no decoder accepts.
-bool CorruptFirstCompressedChunk(std::vector<std::uint8_t>* stream) {
-    std::size_t pos = 0;
-    while (pos + kChunkHeaderBytes <= stream->size()) {
-        const ChunkHeader h = ReadChunkHeader(stream->data() + pos);
-        if (h.expanded != h.stored && h.stored > 0) {
-            (*stream)[pos + kChunkHeaderBytes] = 2;
-            return true;
-        }
-        pos += kChunkHeaderBytes + h.stored;
-    }
-    return false;
-}
-
-bool Contains(const std::vector<std::size_t>& slots, std::size_t slot) {
-    for (std::size_t s : slots)
-        if (s == slot)
-            return true;
-    return false;
-}
-
 // Packs one file into the region as it is read: the marker, the digest's
 // place, the chunk stream compressed a slice of whole chunks at a time (so
 // that only a slice is held, and progress can be shown between them:
@@ -123,8 +101,6 @@ bool PackFile(const Manifest& manifest, std::size_t slot, const PackOptions& opt
     packed->name = file.name;
     packed->dataOffset = std::uint32_t(out->written);
     out->Write(zeros, sizeof zeros);
-    bool corrupt = Contains(manifest.broken.corruptChunk, slot);
-    const bool overExpanded = Contains(manifest.broken.digestOverExpanded, slot);
     Md5Context digest;
     Md5Init(&digest);
     const std::string shownName = ShownImageText(file.name);
@@ -152,30 +128,20 @@ bool PackFile(const Manifest& manifest, std::size_t slot, const PackOptions& opt
             ok = false;
             break;
         }
-        std::vector<std::uint8_t> stream = WriteChunkStream(slice.data(), n, options.writer);
-        if (corrupt && CorruptFirstCompressedChunk(&stream))
-            corrupt = false;
+        const std::vector<std::uint8_t> stream = WriteChunkStream(slice.data(), n, options.writer);
         stored += stream.size();
         if (stored > kMaxFileSize) {
             *error = At(manifest, file.line) + file.source + ": stored stream too large";
             ok = false;
             break;
         }
-        if (overExpanded)
-            Md5Update(&digest, slice.data(), std::uint32_t(n));
-        else
-            Md5Update(&digest, stream.data(), std::uint32_t(stream.size()));
+        Md5Update(&digest, stream.data(), std::uint32_t(stream.size()));
         out->Write(stream.data(), stream.size());
         progress.Update(expanded, std::max(total, expanded));
     }
     std::fclose(in);
     if (!ok)
         return false;
-    if (corrupt) {
-        *error = At(manifest, file.line) + "broken-chunk: " + shownName +
-                 " has no compressed chunk to damage";
-        return false;
-    }
     if (options.progress)
         Tell(std::string(progress.terminal ? "\r" : "") + "bqpack: " + shownName + ": " +
              std::to_string(expanded) + " -> " + std::to_string(stored) + " bytes\n");
@@ -214,14 +180,6 @@ bool WriteBlobRegion(const Manifest& manifest, const PackOptions& options, Outpu
 
 } // namespace
 
-std::int32_t TableFileCount(const Manifest& m, const PackageLayout& layout) {
-    return m.broken.fileCountSet ? m.broken.fileCount : std::int32_t(layout.files.size());
-}
-
-std::uint32_t TemplateLength(const Manifest& m, const std::string& configText) {
-    return m.broken.configLengthSet ? m.broken.configLength : std::uint32_t(configText.size());
-}
-
 bool ReadConfigText(const Manifest& manifest, std::string* text, std::string* error) {
     std::vector<std::uint8_t> bytes;
     std::string why;
@@ -229,7 +187,7 @@ bool ReadConfigText(const Manifest& manifest, std::string* text, std::string* er
         *error = At(manifest, manifest.configLine) + manifest.config + ": " + why;
         return false;
     }
-    if (bytes.empty() && !manifest.broken.configLengthSet) {
+    if (bytes.empty()) {
         *error = At(manifest, manifest.configLine) + manifest.config +
                  ": the configuration text is empty";
         return false;

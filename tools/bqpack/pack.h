@@ -31,13 +31,8 @@ struct PackageLayout {
     std::uint64_t regionSize = 0;
 };
 
-// The FileCount the table says and the length the template says: the
-// files packed and the text's size, unless the manifest breaks them.
-std::int32_t TableFileCount(const Manifest& manifest, const PackageLayout& layout);
-std::uint32_t TemplateLength(const Manifest& manifest, const std::string& configText);
-
 // Reads the configuration template named by the manifest and checks its
-// size (1 to 4096 bytes; an empty one only for --allow-broken).
+// size (1 to 4096 bytes).
 bool ReadConfigText(const Manifest& manifest, std::string* text, std::string* error);
 
 // Reads the configuration text named by the manifest and checks that every

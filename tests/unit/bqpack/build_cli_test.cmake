@@ -60,11 +60,6 @@ if(left)
   message(FATAL_ERROR "a failed build left ${left}")
 endif()
 
-# Deliberate faults only with --allow-broken.
-file(WRITE ${WORK}/broken.bqm "config = ${DATA}/short.inz\nbroken-config-length = 4097\n")
-run(2 ${WORK}/broken.bqm --stub ${any_stub} -o ${WORK}/bad/setup.exe)
-expect_message(":2: broken-config-length builds a deliberately broken package; it needs --allow-broken\n$")
-run(0 ${WORK}/broken.bqm --stub ${any_stub} -o ${WORK}/broken.exe --allow-broken --quiet)
 
 # A missing input names the manifest line and the file.
 file(WRITE ${WORK}/missing.bqm "config = ${DATA}/short.inz\nfile = a ${WORK}/no-such-file\n")

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,10 @@
 #include "package/message_text.h"
 #include "package/package_layout.h"
 #include "package/package_table.h"
+#include "tests/unit/bqpack/damage.h"
 #include "tests/unit/bqpack/run_command.h"
 #include "tests/unit/bqpack/test_installer.h"
+#include "tests/unit/test_file.h"
 #include "tools/bqpack/manifest.h"
 
 namespace fs = std::filesystem;
@@ -259,6 +262,43 @@ TEST(BqpackImage, CommandsShowTheManifestAndGiveBackItsFiles) {
     for (const ManifestFile& f : manifest.files)
         EXPECT_EQ(ReadTestFile((extracted / f.name).string()), ReadTestFile(f.source)) << f.name;
     EXPECT_EQ(ReadTestFile((extracted / manifest.settings.configFileName).string()), configText);
+}
+
+// The damage the tests make in a built installer (damage.h) is what verify
+// finds, and nothing else: the image is sealed again.
+TEST(BqpackImage, DamagedAfterTheBuildIsWhatVerifyFinds) {
+    Built b;
+    Build("full.bqm", 4, &b);
+    const struct {
+        const char* change;
+        const char* problem;
+    } cases[] = {
+        {"digest=Mixed.bin", "Mixed.bin: DAMAGED: digest mismatch"},
+        {"chunk=Mixed.bin", ") fails to expand: the decoder stops with an error"},
+        {"config-length=4097", "configuration length 4097 is outside 1 to 4096"},
+        {"file-count=1", "Client.inz: ok"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.change);
+        std::vector<std::uint8_t> image = b.bytes;
+        std::string error;
+        ASSERT_TRUE(DamageInstaller(&image, c.change, &error)) << error;
+        const std::string damaged = b.setup + ".damaged.exe";
+        std::ofstream(damaged, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(image.data()),
+                   static_cast<std::streamsize>(image.size()));
+        std::string out, err;
+        RunCaptured(CmdVerify, {damaged}, &out, &err);
+        EXPECT_NE(out.find(c.problem), std::string::npos) << out;
+        EXPECT_NE(out.find("Seal: ok"), std::string::npos) << out;
+        EXPECT_EQ(out.find("Checksum: DAMAGED"), std::string::npos) << out;
+    }
+    std::vector<std::uint8_t> image = b.bytes;
+    std::string error;
+    EXPECT_FALSE(DamageInstaller(&image, "chunk=One Byte.bin", &error));
+    EXPECT_EQ(error, "One Byte.bin has no compressed chunk to damage");
+    EXPECT_FALSE(DamageInstaller(&image, "digest=Missing", &error));
+    EXPECT_EQ(image, b.bytes);
 }
 
 } // namespace

@@ -6,9 +6,9 @@
 #include "digest/md5.h"
 #include "package/little_endian.h"
 #include "package/package_layout.h"
-#include "package/package_seal.h"
 #include "package/package_table.h"
 #include "package/pe_image.h"
+#include "tests/unit/bqpack/damage.h"
 #include "tests/unit/bqpack/test_pe.h"
 #include "tests/unit/dcl/dcl_bit_writer.h"
 
@@ -202,26 +202,8 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
         image.markerOffsets.push_back(rdata.rawOffset + markerAt[i]);
         image.digestOffsets.push_back(rdata.rawOffset + digestAt[i]);
     }
-    SealInspectImage(&image);
+    SealImageAgain(&image.bytes);
     return image;
-}
-
-void SealInspectImage(InspectImage* image) {
-    PeImage pe;
-    std::string error;
-    if (!ParsePeImage(image->bytes.data(), image->bytes.size(), &pe, &error) ||
-        image->sealOffset + kSealDigestBytes > image->bytes.size())
-        return;
-    ImageSealPlaces places;
-    places.checksum = pe.checksumOffset;
-    places.certEntry = pe.certEntryOffset;
-    places.seal = image->sealOffset;
-    places.end = EndOfSectionData(pe);
-    std::uint8_t seal[kSealDigestBytes];
-    ComputeImageSeal(image->bytes.data(), places, seal);
-    std::memcpy(&image->bytes[image->sealOffset], seal, sizeof seal);
-    Write32(&image->bytes[pe.checksumOffset],
-            PeChecksum(image->bytes.data(), image->bytes.size(), pe.checksumOffset));
 }
 
 std::size_t AppendBlob(std::vector<std::uint8_t>* region, const std::string& name,

@@ -4,8 +4,8 @@
 // the blob region, and an empty .bss, with the package filled from plain
 // settings and the whole image sealed as bqpack build seals it.  The
 // offsets of every piece are returned, so tests can damage exactly what
-// they mean to, and seal the damaged image again (SealInspectImage) so
-// that what they damaged is what the reader finds.
+// they mean to, and seal the damaged image again (SealImageAgain, damage.h)
+// so that what they damaged is what the reader finds.
 #pragma once
 #include "package/package_settings.h"
 #include <cstdint>
@@ -58,9 +58,6 @@ std::vector<std::uint8_t> InspectChunkStream(const std::vector<std::uint8_t>& co
 std::vector<std::uint8_t> InspectDclStream(const std::uint8_t* data, std::size_t size);
 
 InspectImage BuildInspectImage(const InspectPackage& package);
-// Seals the image again, and writes its header checksum, after a test has
-// changed it; an image that no longer parses is left as it is.
-void SealInspectImage(InspectImage* image);
 
 // Appends a file's blob as bqpack build lays it out: the marker, the
 // stream's digest, the stream and zeros to a 4-byte boundary.  Returns the

@@ -16,6 +16,7 @@
 #include "package/message_text.h"
 #include "package/package_check.h"
 #include "run_command.h"
+#include "tests/unit/bqpack/damage.h"
 #include "tests/unit/bqpack/inspect_image.h"
 #include "tools/bqpack/json_text.h"
 
@@ -101,7 +102,7 @@ Chunk ChunkOf(const InspectImage& image, std::size_t file, std::size_t index) {
 // The verify line of the image's seal, once Save has sealed it.
 std::string SealLine(const InspectImage& image) {
     InspectImage sealed = image;
-    SealInspectImage(&sealed);
+    SealImageAgain(&sealed.bytes);
     return "Seal: ok (sealed " + DigestHex(&sealed.bytes[sealed.sealOffset]) + ")\n";
 }
 
@@ -120,7 +121,7 @@ class Inspect : public ::testing::Test {
     // the reader finds (and not the seal first).
     std::string Save(const InspectImage& image, const std::string& name = "setup.exe") {
         InspectImage sealed = image;
-        SealInspectImage(&sealed);
+        SealImageAgain(&sealed.bytes);
         const fs::path path = dir_ / name;
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(sealed.bytes.data()),

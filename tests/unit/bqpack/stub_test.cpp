@@ -53,9 +53,7 @@ MakePackage(const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>
     }
     t.package.region = t.region.data();
     t.package.regionSize = t.region.size();
-    t.package.fileCount = static_cast<std::int32_t>(files.size());
     t.package.configText = "[Subdirectories]\r\nRestoreSets=.\r\n";
-    t.package.configLength = static_cast<std::uint32_t>(t.package.configText.size());
     t.package.configSourceName = "Bkp1.inz";
     t.package.settings.defaultFolder = "D:\\Client";
     t.package.settings.schedulerCommand = 4242;

@@ -2,7 +2,6 @@
 #include "tests/unit/bqpack/test_installer.h"
 
 #include <fstream>
-#include <iterator>
 
 #include "tests/unit/bqpack/stub_image.h"
 #include "tools/bqpack/commands.h"
@@ -19,9 +18,4 @@ int BuildTestInstaller(const std::string& manifest, const std::string& folder,
     CommandArgs args = {manifest, "--stub", stub, "-o", *setup, "--quiet"};
     args.insert(args.end(), options.begin(), options.end());
     return CmdBuild(args);
-}
-
-std::vector<std::uint8_t> ReadTestFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
 }

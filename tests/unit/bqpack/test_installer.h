@@ -12,6 +12,3 @@
 int BuildTestInstaller(const std::string& manifest, const std::string& folder,
                        std::uint32_t pointerBytes, const std::vector<std::string>& options,
                        std::string* setup, const std::string& name = "setup.exe");
-
-// A whole file's bytes (empty when it cannot be read).
-std::vector<std::uint8_t> ReadTestFile(const std::string& path);

@@ -1,0 +1,13 @@
+// Test-only: a whole file's bytes, for the unit tests that read back what a
+// command wrote (empty when the file cannot be read).
+#pragma once
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+inline std::vector<std::uint8_t> ReadTestFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
