@@ -5,7 +5,6 @@
 #include "registry/client_keys.h"
 #include "registry/registry.h"
 
-const char kSchedulerClass[] = "ScheduleWClassV2";
 const char kDefaultSignUpAddress[] =
     "https://accounts.bramblequist.example/signup/new?VendorID=1000&refcode=CREDSTAMP";
 
@@ -66,7 +65,7 @@ std::uint32_t TrimBlanks(const char* text, const char** start) {
 }
 
 int NotifyScheduler() {
-    HWND scheduler = FindWindowA(kSchedulerClass, nullptr);
+    HWND scheduler = FindWindowA(kClientSchedulerClass, nullptr);
     if (!scheduler)
         return 0;
     return PostMessageA(scheduler, WM_COMMAND, SCHEDULER_CMD_CREDENTIALS_CHANGED, 0) ? 1 : 0;

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "package/package_format.h" // kClientSchedulerClass
+
 enum : DWORD {
     kMachineIdTextSize = 40, // Machine ID box read and shown: 39 characters at most
     kPasswordTextSize = 120, // password box read: 119 characters at most
@@ -17,7 +19,6 @@ enum : WORD {
     SCHEDULER_CMD_CREDENTIALS_CHANGED = 13200,
 };
 
-extern const char kSchedulerClass[];       // "ScheduleWClassV2"
 extern const char kDefaultSignUpAddress[]; // the service's sign-up page
 
 // Converts like the C library's atol: leading white space, one optional

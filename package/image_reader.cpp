@@ -10,9 +10,10 @@
 
 namespace {
 
-// The package table's layout in an image of this pointer width.
-const TableLayout& LayoutOf(const PeImage& image) {
-    return TableLayoutFor(image.pointerBytes);
+// The package table's layout of the anchor's version, in an image of its
+// pointer width.
+const TableLayout& LayoutOf(const PackageImage& package) {
+    return *TableLayoutFor(package.layoutVersion, package.pe.pointerBytes);
 }
 
 enum class TextResult { Ok, Null, Outside, Unterminated };
@@ -40,7 +41,7 @@ std::string TextProblem(TextResult result) {
     case TextResult::Outside:
         return "points outside the image's data";
     case TextResult::Unterminated:
-        return "does not lead to a text of at most 259 bytes";
+        return "does not lead to a text of at most " + Num(kTableTextMax) + " bytes";
     case TextResult::Ok:
         break;
     }
@@ -65,16 +66,18 @@ bool ReadAnchor(PackageImage* package, std::string* error) {
                  " does not begin with the anchor";
         return false;
     }
+    // Every layout version this tree knows is read, each by its own layout.
     const std::uint32_t version = Read32(a + layout.version);
-    if (version != kAnchorVersion) {
+    if (!TableLayoutFor(version, image.pointerBytes)) {
         *error =
-            "package anchor of format version " + Num(version) + ", not " + Num(kAnchorVersion);
+            "package anchor of format version " + Num(version) + ", not " + Num(kLayoutVersion);
         return false;
     }
+    package->layoutVersion = version;
     package->tableVa = ReadPointer(image, a + layout.table);
     package->configVa = ReadPointer(image, a + layout.config);
     std::size_t at = 0;
-    if (!MapVirtualRange(image, package->tableVa, LayoutOf(image).size, &at)) {
+    if (!MapVirtualRange(image, package->tableVa, LayoutOf(*package).size, &at)) {
         *error = "package anchor: the table at " + HexVa(package->tableVa) +
                  " lies outside the image's data";
         return false;
@@ -87,7 +90,7 @@ bool ReadAnchor(PackageImage* package, std::string* error) {
 
 bool ReadTable(PackageImage* package, std::string* error) {
     const PeImage& image = package->pe;
-    const TableLayout& layout = LayoutOf(image);
+    const TableLayout& layout = LayoutOf(*package);
     std::size_t at = 0;
     MapVirtualRange(image, package->tableVa, layout.size, &at);
     const std::uint8_t* p = image.data + at;
@@ -101,7 +104,8 @@ bool ReadTable(PackageImage* package, std::string* error) {
 
     const std::int32_t count = static_cast<std::int32_t>(word(kFieldFileCount));
     if (count < 0 || count > static_cast<std::int32_t>(kMaxPackageFiles)) {
-        *error = where + "FileCount " + std::to_string(count) + " is outside 0 to 6";
+        *error = where + "FileCount " + std::to_string(count) + " is outside 0 to " +
+                 Num(kMaxPackageFiles);
         return false;
     }
     package->fileCount = count;
@@ -157,8 +161,8 @@ bool ReadTable(PackageImage* package, std::string* error) {
         if (file.dataVa < markerBytes ||
             !MapVirtualRange(image, file.dataVa - markerBytes, markerBytes, &markerAt) ||
             std::memcmp(image.data + markerAt, marker.data(), markerBytes) != 0) {
-            *error = named + "FileData " + HexVa(file.dataVa) +
-                     " does not follow its marker \"XXX" + Printable(file.name) + "XXX\"";
+            *error = named + "FileData " + HexVa(file.dataVa) + " does not follow its marker \"" +
+                     kBlobMarkerEnds + Printable(file.name) + kBlobMarkerEnds + "\"";
             return false;
         }
         const std::uint64_t blobBytes = std::uint64_t{kBlobDigestBytes} + file.storedSize;

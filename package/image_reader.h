@@ -19,10 +19,6 @@
 #include "package/package_table.h"
 #include "package/pe_image.h"
 
-enum : std::uint32_t {
-    kBlobDigestBytes = 16,
-};
-
 // Reads a NUL-terminated text of at most kTableTextMax bytes at va.
 bool ReadImageText(const PeImage& image, std::uint64_t va, std::string* text);
 
@@ -36,9 +32,10 @@ struct PackageFileEntry {
 
 struct PackageImage {
     PeImage pe;
+    std::uint32_t layoutVersion = kLayoutVersion; // the anchor's
     bool signature = false; // the image carries a certificate table (is signed)
     std::uint32_t sealState = kSealAbsent;
-    std::uint8_t seal[16] = {};
+    std::uint8_t seal[kSealDigestBytes] = {};
     std::size_t sealOffset = 0; // its file offset, in the anchor
     std::uint64_t tableVa = 0;
     std::int32_t fileCount = 0;
@@ -47,7 +44,7 @@ struct PackageImage {
 
     std::uint64_t configVa = 0;
     std::size_t configOffset = 0;   // file offset of the template's marker
-    std::uint32_t configLength = 0; // as stored; not yet checked against 1..4096
+    std::uint32_t configLength = 0; // as stored; not yet checked against 1..kConfigTextSize
     std::string configSourceName;
 };
 

@@ -139,11 +139,12 @@ bool CheckPackageFile(const PackageImage& package, const PackageFileEntry& file,
 bool CheckConfigLength(const PackageImage& package, std::string* problem) {
     if (package.configLength >= 1 && package.configLength <= kConfigTextSize)
         return true;
-    *problem = "configuration length " + Num(package.configLength) + " is outside 1 to 4096";
+    *problem = "configuration length " + Num(package.configLength) + " is outside 1 to " +
+               Num(kConfigTextSize);
     return false;
 }
 
-SealCheck CheckSeal(const PackageImage& package, std::uint8_t computed[16]) {
+SealCheck CheckSeal(const PackageImage& package, std::uint8_t computed[kSealDigestBytes]) {
     if (package.sealState == kSealImage) {
         ImageSealPlaces places;
         places.checksum = package.pe.checksumOffset;
@@ -166,8 +167,8 @@ SealCheck CheckSeal(const PackageImage& package, std::uint8_t computed[16]) {
     if (package.sealState == kSealAbsent)
         return SealCheck::Absent;
     const bool known = package.sealState == kSealPresent || package.sealState == kSealImage;
-    return known && std::memcmp(computed, package.seal, 16) == 0 ? SealCheck::Intact
-                                                                 : SealCheck::Broken;
+    return known && std::memcmp(computed, package.seal, kSealDigestBytes) == 0 ? SealCheck::Intact
+                                                                               : SealCheck::Broken;
 }
 
 bool CheckHeaderChecksum(const PackageImage& package, std::string* problem) {

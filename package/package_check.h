@@ -37,7 +37,7 @@ bool WalkChunks(const std::uint8_t* stream, std::uint32_t length, std::vector<Ch
 // The outcome of checking one packaged file.
 struct FileCheck {
     bool digestOk = false;
-    std::uint8_t computedDigest[16] = {};
+    std::uint8_t computedDigest[kBlobDigestBytes] = {};
     bool expandOk = false;
     std::size_t chunkCount = 0;
     std::string problem; // empty when all is well; several joined by "; "
@@ -58,7 +58,7 @@ bool CheckPackageFile(const PackageImage& package, const PackageFileEntry& file,
 // earlier build; Absent for an image without one (a stub, or built the old
 // way), Broken for a seal state this reader does not know.
 enum class SealCheck { Absent, Intact, Broken };
-SealCheck CheckSeal(const PackageImage& package, std::uint8_t computed[16]);
+SealCheck CheckSeal(const PackageImage& package, std::uint8_t computed[kSealDigestBytes]);
 
 // The header checksum is the image's (or 0, in an image a linker wrote
 // without one; never in one bqpack build sealed).
@@ -70,5 +70,5 @@ bool CheckHeaderChecksum(const PackageImage& package, std::string* problem);
 // there is damage (the installer never reads it).
 bool CheckAfterSections(const PackageImage& package, std::string* problem);
 
-// Checks the configuration length (1 to 4096).
+// Checks the configuration length (1 to kConfigTextSize).
 bool CheckConfigLength(const PackageImage& package, std::string* problem);

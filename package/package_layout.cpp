@@ -1,6 +1,7 @@
 // Ties the table's and the anchor's descriptions (package_layout.h) to
-// PackageTable and PackageAnchor as this compiler lays them out: a build for either pointer width
-// fails here when the two disagree, so the tools read and write the record the installer reads.
+// PackageTable and PackageAnchor as this compiler lays them out: a build for
+// either pointer width fails here when the two disagree, so the tools read
+// and write the record the installer reads.
 #include <cstddef>
 
 #include "package/package_layout.h"
@@ -9,6 +10,8 @@
 namespace {
 
 constexpr TableLayout kLayout = MakeTableLayout(sizeof(void*));
+static_assert(TableLayoutFor(kLayoutVersion, sizeof(void*))->size == kLayout.size,
+              "the layout written is the current one");
 static_assert(sizeof(PackageTable) == kLayout.size, "PackageTable size");
 constexpr bool SameText(const char* a, const char* b) {
     while (*a && *a == *b)
@@ -22,26 +25,14 @@ constexpr bool SameText(const char* a, const char* b) {
     static_assert(offsetof(PackageTable, member) == kLayout.offset[kField##member] &&              \
                       SameText(kTableFields[kField##member].name, #member),                        \
                   #member)
-BQ_TABLE_FIELD_AT(FileNames);
-BQ_TABLE_FIELD_AT(ExpandedSizes);
-BQ_TABLE_FIELD_AT(StoredSizes);
-BQ_TABLE_FIELD_AT(BuildFolder);
-BQ_TABLE_FIELD_AT(FileData);
-BQ_TABLE_FIELD_AT(FileCount);
-BQ_TABLE_FIELD_AT(EngineProgram);
-BQ_TABLE_FIELD_AT(InitVerb);
-BQ_TABLE_FIELD_AT(InitVerbDR);
-BQ_TABLE_FIELD_AT(InitVerbAutoUp);
-BQ_TABLE_FIELD_AT(SchedulerClass);
-BQ_TABLE_FIELD_AT(SchedulerCommand);
-BQ_TABLE_FIELD_AT(ShellClass);
-BQ_TABLE_FIELD_AT(EngineClass);
-BQ_TABLE_FIELD_AT(ShellMessage);
-BQ_TABLE_FIELD_AT(ConfigFileName);
-BQ_TABLE_FIELD_AT(PassSetupPath);
-BQ_TABLE_FIELD_AT(VerifyDigests);
-BQ_TABLE_FIELD_AT(DefaultFolder);
-BQ_TABLE_FIELD_AT(AskForFolder);
+#define BQ_SLOTS_AT(Name, Kind) BQ_TABLE_FIELD_AT(Name);
+#define BQ_COUNT_AT(Name) BQ_TABLE_FIELD_AT(Name);
+#define BQ_SETTING_AT(Name, Kind, member, key, label, release, shown, nullable)                    \
+    BQ_TABLE_FIELD_AT(Name);
+BQ_PACKAGE_TABLE(BQ_SLOTS_AT, BQ_COUNT_AT, BQ_SETTING_AT)
+#undef BQ_SLOTS_AT
+#undef BQ_COUNT_AT
+#undef BQ_SETTING_AT
 #undef BQ_TABLE_FIELD_AT
 
 constexpr AnchorLayout kAnchor = MakeAnchorLayout(sizeof(void*));

@@ -1,12 +1,15 @@
-// The package table's fields in the order the image holds them, with their
-// kinds, and their byte offsets for either pointer width: 4 in the 32-bit
-// installer, 8 in the 64-bit one.  Every field is naturally aligned (a
-// pointer on its width, a number on 4 bytes), as the compilers of both
-// installers lay out PackageTable; the checks in package_layout.cpp tie the
-// two together in every build.  Portable: no platform headers.
+// The package table's fields (package_format.h) in the order the image
+// holds them, with their kinds, and their byte offsets for either pointer
+// width: 4 in the 32-bit installer, 8 in the 64-bit one.  Every field is
+// naturally aligned (a pointer on its width, a number on 4 bytes), as the
+// compilers of both installers lay out PackageTable; the checks in
+// package_layout.cpp tie the two together in every build.  Also the
+// anchor's and the template's layouts.  Portable: no platform headers.
 #pragma once
 #include <cstdint>
 #include <string>
+
+#include "package/package_format.h"
 
 enum class TableFieldKind : std::uint8_t {
     Text,   // pointer to a NUL-terminated text (null where unused)
@@ -17,48 +20,33 @@ enum class TableFieldKind : std::uint8_t {
     Count,  // signed 32-bit file count
 };
 
+#define BQ_FIELD_ENUM_SLOTS(Name, Kind) kField##Name,
+#define BQ_FIELD_ENUM_COUNT(Name) kField##Name,
+#define BQ_FIELD_ENUM_SETTING(Name, Kind, member, key, label, release, shown, nullable)            \
+    kField##Name,
 enum TableField : std::uint32_t {
-    kFieldFileNames,
-    kFieldExpandedSizes,
-    kFieldStoredSizes,
-    kFieldBuildFolder,
-    kFieldFileData,
-    kFieldFileCount,
-    kFieldEngineProgram,
-    kFieldInitVerb,
-    kFieldInitVerbDR,
-    kFieldInitVerbAutoUp,
-    kFieldSchedulerClass,
-    kFieldSchedulerCommand,
-    kFieldShellClass,
-    kFieldEngineClass,
-    kFieldShellMessage,
-    kFieldConfigFileName,
-    kFieldPassSetupPath,
-    kFieldVerifyDigests,
-    kFieldDefaultFolder,
-    kFieldAskForFolder,
-    kTableFieldCount,
+    BQ_PACKAGE_TABLE(BQ_FIELD_ENUM_SLOTS, BQ_FIELD_ENUM_COUNT, BQ_FIELD_ENUM_SETTING)
+        kTableFieldCount,
 };
+#undef BQ_FIELD_ENUM_SLOTS
+#undef BQ_FIELD_ENUM_COUNT
+#undef BQ_FIELD_ENUM_SETTING
 
 struct TableFieldInfo {
     const char* name;
     TableFieldKind kind;
-    std::uint32_t count; // 6 for the per-file arrays, else 1
+    std::uint32_t count; // kMaxPackageFiles for the per-file arrays, else 1
 };
 
+#define BQ_FIELD_INFO_SLOTS(Name, Kind) {#Name, TableFieldKind::Kind, kMaxPackageFiles},
+#define BQ_FIELD_INFO_COUNT(Name) {#Name, TableFieldKind::Count, 1},
+#define BQ_FIELD_INFO_SETTING(Name, Kind, member, key, label, release, shown, nullable)            \
+    {#Name, TableFieldKind::Kind, 1},
 inline constexpr TableFieldInfo kTableFields[kTableFieldCount] = {
-    {"FileNames", TableFieldKind::Text, 6},      {"ExpandedSizes", TableFieldKind::Size, 6},
-    {"StoredSizes", TableFieldKind::Size, 6},    {"BuildFolder", TableFieldKind::Text, 1},
-    {"FileData", TableFieldKind::Data, 6},       {"FileCount", TableFieldKind::Count, 1},
-    {"EngineProgram", TableFieldKind::Text, 1},  {"InitVerb", TableFieldKind::Text, 1},
-    {"InitVerbDR", TableFieldKind::Text, 1},     {"InitVerbAutoUp", TableFieldKind::Text, 1},
-    {"SchedulerClass", TableFieldKind::Text, 1}, {"SchedulerCommand", TableFieldKind::Number, 1},
-    {"ShellClass", TableFieldKind::Text, 1},     {"EngineClass", TableFieldKind::Text, 1},
-    {"ShellMessage", TableFieldKind::Number, 1}, {"ConfigFileName", TableFieldKind::Text, 1},
-    {"PassSetupPath", TableFieldKind::Flag, 1},  {"VerifyDigests", TableFieldKind::Flag, 1},
-    {"DefaultFolder", TableFieldKind::Text, 1},  {"AskForFolder", TableFieldKind::Flag, 1},
-};
+    BQ_PACKAGE_TABLE(BQ_FIELD_INFO_SLOTS, BQ_FIELD_INFO_COUNT, BQ_FIELD_INFO_SETTING)};
+#undef BQ_FIELD_INFO_SLOTS
+#undef BQ_FIELD_INFO_COUNT
+#undef BQ_FIELD_INFO_SETTING
 
 constexpr bool IsPointerField(TableFieldKind kind) {
     return kind == TableFieldKind::Text || kind == TableFieldKind::Data;
@@ -90,9 +78,13 @@ constexpr TableLayout MakeTableLayout(std::uint32_t pointerBytes) {
 inline constexpr TableLayout kTableLayout32 = MakeTableLayout(4);
 inline constexpr TableLayout kTableLayout64 = MakeTableLayout(8);
 
-// The layout of an image whose pointers are pointerBytes wide (4 or 8).
-inline const TableLayout& TableLayoutFor(std::uint32_t pointerBytes) {
-    return pointerBytes == 8 ? kTableLayout64 : kTableLayout32;
+// The table's layout of an anchor's layout version in an image whose
+// pointers are pointerBytes wide (4 or 8); null for a version this tree
+// does not know.
+constexpr const TableLayout* TableLayoutFor(std::uint32_t version, std::uint32_t pointerBytes) {
+    if (version != kLayoutVersion1)
+        return nullptr;
+    return pointerBytes == 8 ? &kTableLayout64 : &kTableLayout32;
 }
 
 // The installer stub carries its package in a section of its own,
@@ -105,7 +97,6 @@ inline constexpr char kPackageSection[] = ".bqpkg";
 inline constexpr char kAnchorMagic[12] = "BQPKGSTUB"; // and NUL bytes to 12
 enum : std::uint32_t {
     kAnchorMagicBytes = 12,
-    kAnchorVersion = 1,
     kSealDigestBytes = 16,
     kSealAbsent = 0,  // a stub, or a package written without a seal
     kSealPresent = 1, // the seal holds the package's digest (earlier builds)
@@ -113,7 +104,7 @@ enum : std::uint32_t {
 };
 
 struct AnchorLayout {
-    std::uint32_t version;   // the format version, kAnchorVersion
+    std::uint32_t version;   // the layout version (kLayoutVersion, package_format.h)
     std::uint32_t table;     // pointer to the package table
     std::uint32_t config;    // pointer to the configuration template
     std::uint32_t sealState; // kSealAbsent, kSealPresent or kSealImage
@@ -133,24 +124,19 @@ constexpr AnchorLayout MakeAnchorLayout(std::uint32_t pointerBytes) {
                         (end + pointerBytes - 1) / pointerBytes * pointerBytes};
 }
 
-// The table's texts are read into the installer's 260-byte buffers: at most
-// 259 bytes and the NUL.
-enum : std::uint32_t { kTableTextMax = 259 };
-
 // The configuration template: a fixed region with no alignment between its
-// fields, found by its marker.
-inline constexpr char kConfigMarker[] = "YYYinzYYY"; // and its NUL: 10 bytes
+// fields, found by its marker (kConfigMarker and its NUL).
 enum : std::uint32_t {
-    kConfigMarkerBytes = 10,
-    kConfigLengthOffset = 10, // unsigned 32-bit count of text bytes, 1 to 4096
-    kConfigSourceOffset = 14, // 260 bytes: the template's source file name, NUL-padded
-    kConfigTextOffset = 274,  // 4096 bytes: the text, zero beyond its length
-    kConfigTemplateBytes = 4370,
+    kConfigMarkerBytes = sizeof kConfigMarker,
+    kConfigLengthOffset = kConfigMarkerBytes,      // unsigned 32-bit count of text bytes
+    kConfigSourceOffset = kConfigLengthOffset + 4, // the template's source name, NUL-padded
+    kConfigTextOffset = kConfigSourceOffset + kConfigSourceNameSize, // the text, zero after it
+    kConfigTemplateBytes = kConfigTextOffset + kConfigTextSize,
     kConfigSourceNameMax = kConfigTextOffset - kConfigSourceOffset - 1, // and its NUL
 };
 
 // The marker in front of each blob of the package: "XXX", the file's name,
 // "XXX" and a NUL byte; the table's FileData points just past it.
 inline std::string BlobMarker(const std::string& name) {
-    return std::string("XXX") + name + "XXX" + '\0';
+    return kBlobMarkerEnds + name + kBlobMarkerEnds + '\0';
 }

@@ -30,7 +30,7 @@ void Bytes(Md5Context* md5, const std::uint8_t* bytes, std::uint64_t count) {
 
 } // namespace
 
-void ComputeSeal(const SealInput& in, std::uint8_t seal[16]) {
+void ComputeSeal(const SealInput& in, std::uint8_t seal[kSealDigestBytes]) {
     Md5Context md5;
     Md5Init(&md5);
     Md5Update(&md5, "bqpack seal 1", 14);
@@ -99,12 +99,12 @@ void ImageSealUpdate(ImageSealer* sealer, const std::uint8_t* bytes, std::size_t
     }
 }
 
-void ImageSealFinal(ImageSealer* sealer, std::uint8_t seal[16]) {
+void ImageSealFinal(ImageSealer* sealer, std::uint8_t seal[kSealDigestBytes]) {
     Md5Final(seal, &sealer->md5);
 }
 
 void ComputeImageSeal(const std::uint8_t* data, const ImageSealPlaces& places,
-                      std::uint8_t seal[16]) {
+                      std::uint8_t seal[kSealDigestBytes]) {
     ImageSealer sealer;
     ImageSealInit(&sealer, places);
     ImageSealUpdate(&sealer, data, places.end);

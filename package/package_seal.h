@@ -37,10 +37,10 @@ struct SealInput {
     std::vector<SealFile> files; // the used slots, min(fileCount, 6) of them when all are there
     std::uint32_t configLength = 0;
     const std::string* configSourceName = nullptr;
-    const std::uint8_t* configText = nullptr; // the whole 4096-byte region
+    const std::uint8_t* configText = nullptr; // the whole region, kConfigTextSize bytes
 };
 
-void ComputeSeal(const SealInput& input, std::uint8_t seal[16]);
+void ComputeSeal(const SealInput& input, std::uint8_t seal[kSealDigestBytes]);
 
 // The places of an image that the image seal takes as zero, as file
 // offsets (certEntry 0: the image has none), and where it ends.
@@ -61,8 +61,8 @@ struct ImageSealer {
 };
 void ImageSealInit(ImageSealer* sealer, const ImageSealPlaces& places);
 void ImageSealUpdate(ImageSealer* sealer, const std::uint8_t* bytes, std::size_t count);
-void ImageSealFinal(ImageSealer* sealer, std::uint8_t seal[16]);
+void ImageSealFinal(ImageSealer* sealer, std::uint8_t seal[kSealDigestBytes]);
 
 // The same in one call, over data[0 .. places.end).
 void ComputeImageSeal(const std::uint8_t* data, const ImageSealPlaces& places,
-                      std::uint8_t seal[16]);
+                      std::uint8_t seal[kSealDigestBytes]);

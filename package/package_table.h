@@ -7,39 +7,33 @@
 #pragma once
 #include <cstdint>
 
-enum : std::uint32_t {
-    kMaxPackageFiles = 6,
-    kConfigTextSize = 4096,
-    kConfigSourceNameSize = 260,
-};
+#include "package/package_format.h"
 
+#define BQ_TABLE_SLOTS_MEMBER(Name, Kind) BQ_TABLE_TYPE_##Kind Name[kMaxPackageFiles];
+#define BQ_TABLE_COUNT_MEMBER(Name) std::int32_t Name;
+#define BQ_TABLE_SETTING_MEMBER(Name, Kind, member, key, label, release, shown, nullable)          \
+    BQ_TABLE_TYPE_##Kind Name;
 struct PackageTable {
-    const char* FileNames[kMaxPackageFiles];
-    std::uint32_t ExpandedSizes[kMaxPackageFiles];
-    std::uint32_t StoredSizes[kMaxPackageFiles];
-    const char* BuildFolder;
-    const std::uint8_t* FileData[kMaxPackageFiles]; // the digest; the stream follows it
-    std::int32_t FileCount;
-    const char* EngineProgram;
-    const char* InitVerb;
-    const char* InitVerbDR;
-    const char* InitVerbAutoUp;
-    const char* SchedulerClass;
-    std::uint32_t SchedulerCommand;
-    const char* ShellClass;
-    const char* EngineClass;
-    std::uint32_t ShellMessage;
-    const char* ConfigFileName;
-    std::int32_t PassSetupPath;
-    std::int32_t VerifyDigests;
-    const char* DefaultFolder;
-    std::int32_t AskForFolder;
+    BQ_PACKAGE_TABLE(BQ_TABLE_SLOTS_MEMBER, BQ_TABLE_COUNT_MEMBER, BQ_TABLE_SETTING_MEMBER)
 };
+#undef BQ_TABLE_SLOTS_MEMBER
+#undef BQ_TABLE_COUNT_MEMBER
+#undef BQ_TABLE_SETTING_MEMBER
+
+// An initialiser of PackageTable with every setting at the client
+// release's value; the file slots and the count are what the caller
+// defines as BQ_INIT_FileNames, BQ_INIT_ExpandedSizes, BQ_INIT_StoredSizes,
+// BQ_INIT_FileData and BQ_INIT_FileCount.
+#define BQ_RELEASE_TABLE_SLOTS(Name, Kind) BQ_INIT_##Name,
+#define BQ_RELEASE_TABLE_COUNT(Name) BQ_INIT_##Name,
+#define BQ_RELEASE_TABLE_SETTING(Name, Kind, member, key, label, release, shown, nullable) release,
+#define BQ_RELEASE_PACKAGE_TABLE                                                                   \
+    { BQ_PACKAGE_TABLE(BQ_RELEASE_TABLE_SLOTS, BQ_RELEASE_TABLE_COUNT, BQ_RELEASE_TABLE_SETTING) }
 
 // Fixed-size region with no alignment between its fields.
 struct ConfigTemplate {
-    char marker[10];                        // "YYYinzYYY" and NUL
-    std::uint8_t length[4];                 // text bytes, little-endian, 1 to 4096
+    char marker[sizeof kConfigMarker];      // kConfigMarker and its NUL
+    std::uint8_t length[4];                 // text bytes, little-endian, 1 to kConfigTextSize
     char sourceName[kConfigSourceNameSize]; // the template's source file name
     char text[kConfigTextSize];             // only the first `length` bytes are used
 };
@@ -48,12 +42,12 @@ static_assert(sizeof(ConfigTemplate) == 4370, "ConfigTemplate has no padding");
 // The anchor of the installer stub's package section (package_layout.h):
 // written by the stub, read only by the tools.
 struct PackageAnchor {
-    char magic[12]; // "BQPKGSTUB"
-    std::uint32_t version;
+    char magic[12];        // "BQPKGSTUB"
+    std::uint32_t version; // the layout's, kLayoutVersion
     PackageTable* table;
     const ConfigTemplate* config;
     std::uint32_t sealState;
-    std::uint8_t seal[16];
+    std::uint8_t seal[16]; // kSealDigestBytes (package_layout.h)
 };
 
 // The package of this image (filled in by bqpack build).  The table is

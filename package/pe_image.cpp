@@ -74,7 +74,7 @@ bool ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage* image, st
         *error = "not a Windows program (no MZ header)";
         return false;
     }
-    const std::uint32_t peAt = Read32(data + 0x3C);
+    const std::uint32_t peAt = Read32(data + kDosPeHeaderOffset);
     if (std::uint64_t{peAt} + 4 + kCoffHeaderBytes > size) {
         *error = "truncated: the PE header at offset " + HexVa(peAt) + " lies past the end (" +
                  Num(size) + " bytes)";
@@ -86,8 +86,8 @@ bool ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage* image, st
     }
     const std::uint8_t* coff = data + peAt + 4;
     const std::uint16_t machine = Read16(coff);
-    const std::uint16_t sectionCount = Read16(coff + 2);
-    const std::uint16_t optionalBytes = Read16(coff + 16);
+    const std::uint16_t sectionCount = Read16(coff + kCoffSectionCount);
+    const std::uint16_t optionalBytes = Read16(coff + kCoffOptionalHeaderBytes);
     const std::uint64_t optionalAt = std::uint64_t{peAt} + 4 + kCoffHeaderBytes;
     if (optionalAt + optionalBytes > size) {
         *error = "truncated: the optional header runs past the end (" + Num(size) + " bytes)";
@@ -120,16 +120,17 @@ bool ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage* image, st
         *error = "unsupported optional header of " + Num(optionalBytes) + " bytes";
         return false;
     }
-    image->imageBase = image->pointerBytes == 8 ? Read64(optional + 24) : Read32(optional + 28);
+    image->imageBase = image->pointerBytes == 8 ? Read64(optional + kOptionalImageBase64)
+                                                : Read32(optional + kOptionalImageBase32);
     image->coffOffset = peAt + 4;
     image->optionalOffset = static_cast<std::size_t>(optionalAt);
     image->optionalBytes = optionalBytes;
-    image->sectionAlignment = Read32(optional + 32);
-    image->fileAlignment = Read32(optional + 36);
-    image->sizeOfHeaders = Read32(optional + 60);
-    image->checksumOffset = image->optionalOffset + 64;
-    // The data directories: 4 the certificate table, 5 the base relocations.
-    const std::uint32_t directoriesAt = image->pointerBytes == 8 ? 112 : 96;
+    image->sectionAlignment = Read32(optional + kOptionalSectionAlignment);
+    image->fileAlignment = Read32(optional + kOptionalFileAlignment);
+    image->sizeOfHeaders = Read32(optional + kOptionalHeadersSize);
+    image->checksumOffset = image->optionalOffset + kOptionalChecksum;
+    const std::uint32_t directoriesAt =
+        image->pointerBytes == 8 ? kOptionalDirectories64 : kOptionalDirectories32;
     const std::uint32_t directoryCount = Read32(optional + directoriesAt - 4);
     auto directory = [&](std::uint32_t index, std::uint32_t* where, std::uint32_t* length) {
         if (index < directoryCount && directoriesAt + 8 * (index + 1) <= optionalBytes) {
@@ -137,10 +138,10 @@ bool ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage* image, st
             *length = Read32(optional + directoriesAt + 8 * index + 4);
         }
     };
-    directory(4, &image->certOffset, &image->certSize);
-    if (directoriesAt + 8 * 5 <= optionalBytes)
-        image->certEntryOffset = image->optionalOffset + directoriesAt + 8 * 4;
-    directory(5, &image->relocRva, &image->relocSize);
+    directory(kDirectoryCertificates, &image->certOffset, &image->certSize);
+    if (directoriesAt + 8 * (kDirectoryCertificates + 1) <= optionalBytes)
+        image->certEntryOffset = image->optionalOffset + directoriesAt + 8 * kDirectoryCertificates;
+    directory(kDirectoryRelocations, &image->relocRva, &image->relocSize);
     if (sectionCount == 0 || sectionCount > kMaxImageSections) {
         *error = "unsupported section count " + Num(sectionCount);
         return false;
@@ -155,11 +156,11 @@ bool ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage* image, st
         ImageSection s;
         const char* name = reinterpret_cast<const char*>(h);
         s.name.assign(name, strnlen(name, 8));
-        s.virtualSize = Read32(h + 8);
-        s.virtualAddress = Read32(h + 12);
-        s.rawSize = Read32(h + 16);
-        s.rawOffset = Read32(h + 20);
-        s.characteristics = Read32(h + 36);
+        s.virtualSize = Read32(h + kSectionVirtualSize);
+        s.virtualAddress = Read32(h + kSectionVirtualAddress);
+        s.rawSize = Read32(h + kSectionRawSize);
+        s.rawOffset = Read32(h + kSectionRawOffset);
+        s.characteristics = Read32(h + kSectionCharacteristics);
         if (s.rawSize != 0 && std::uint64_t{s.rawOffset} + s.rawSize > size) {
             *error = "truncated: section " + s.name + " needs " +
                      Num(std::uint64_t{s.rawOffset} + s.rawSize) + " bytes, the file has " +

@@ -21,6 +21,33 @@ enum : std::uint32_t {
     kPeRelocDir64 = 10,   // a 64-bit address
 };
 
+// Where the header fields the tools read and write lie: in the DOS header,
+// the COFF header (after "PE\0\0"), the optional header and a section
+// header.  The optional header's fields up to the image base differ between
+// PE32 and PE32+; from SectionAlignment on they lie alike.
+enum : std::uint32_t {
+    kDosPeHeaderOffset = 0x3C, // e_lfanew: the file offset of "PE\0\0"
+    kCoffSectionCount = 2,
+    kCoffOptionalHeaderBytes = 16,
+    kOptionalInitializedDataSize = 8,
+    kOptionalImageBase32 = 28,
+    kOptionalImageBase64 = 24,
+    kOptionalSectionAlignment = 32,
+    kOptionalFileAlignment = 36,
+    kOptionalImageSize = 56,
+    kOptionalHeadersSize = 60,
+    kOptionalChecksum = 64,
+    kOptionalDirectories32 = 96, // the data directories, after their count
+    kOptionalDirectories64 = 112,
+    kDirectoryCertificates = 4,
+    kDirectoryRelocations = 5,
+    kSectionVirtualSize = 8,
+    kSectionVirtualAddress = 12,
+    kSectionRawSize = 16,
+    kSectionRawOffset = 20,
+    kSectionCharacteristics = 36,
+};
+
 struct ImageSection {
     std::string name;
     std::uint32_t virtualAddress = 0; // relative to the image base

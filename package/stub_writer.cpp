@@ -72,7 +72,7 @@ bool ReadStub(const std::uint8_t* data, std::size_t size, Stub* stub, std::strin
         return false;
     }
     const AnchorLayout anchor = MakeAnchorLayout(pe.pointerBytes);
-    const TableLayout& table = TableLayoutFor(pe.pointerBytes);
+    const TableLayout& table = *TableLayoutFor(kLayoutVersion, pe.pointerBytes);
     stub->anchorOffset = stub->section->rawOffset;
     const std::uint8_t* a = data + stub->anchorOffset;
     if (MappedSize(*stub->section) < anchor.size ||
@@ -81,9 +81,9 @@ bool ReadStub(const std::uint8_t* data, std::size_t size, Stub* stub, std::strin
         return false;
     }
     const std::uint32_t version = Read32(a + anchor.version);
-    if (version != kAnchorVersion) {
+    if (version != kLayoutVersion) {
         *error = "an installer stub of format version " + std::to_string(version) +
-                 "; this bqpack writes version " + std::to_string(kAnchorVersion);
+                 "; this bqpack writes version " + std::to_string(kLayoutVersion);
         return false;
     }
     const std::uint64_t tableVa = ReadPointer(pe, a + anchor.table);
@@ -155,13 +155,13 @@ bool CheckPackage(const StubPackage& p, std::string* error) {
         return true;
     };
     if (p.files.size() > kMaxPackageFiles) {
-        *error = "more than 6 files";
+        *error = "more than " + std::to_string(kMaxPackageFiles) + " files";
         return false;
     }
     for (const StubFile& f : p.files) {
         if (tooLong("file name \"" + f.name + "\"", f.name, kTableTextMax))
             return false;
-        const std::uint64_t end = std::uint64_t{f.dataOffset} + 16 + f.storedSize;
+        const std::uint64_t end = std::uint64_t{f.dataOffset} + kBlobDigestBytes + f.storedSize;
         if (end > p.regionSize) {
             *error = "the blob of " + f.name + " lies outside the blob region";
             return false;
@@ -172,7 +172,8 @@ bool CheckPackage(const StubPackage& p, std::string* error) {
         if (setting.text && tooLong("a setting", s.*setting.text, kTableTextMax))
             return false;
     if (p.configText.size() > kConfigTextSize) {
-        *error = "the configuration text is longer than 4096 bytes";
+        *error =
+            "the configuration text is longer than " + std::to_string(kConfigTextSize) + " bytes";
         return false;
     }
     return !tooLong("the template's source name", p.configSourceName, kConfigSourceNameMax);
@@ -214,7 +215,7 @@ bool FinishInstaller(InstallerHead* head, const StubPackage& package, std::uint6
         !CheckPackage(package, error))
         return false;
     const PeImage& pe = stub.pe;
-    const TableLayout& layout = TableLayoutFor(pe.pointerBytes);
+    const TableLayout& layout = *TableLayoutFor(kLayoutVersion, pe.pointerBytes);
 
     // The new section: the blob region, then the table's texts.
     const std::uint64_t textsAt = AlignUp(package.regionSize, 4);
@@ -273,15 +274,17 @@ bool FinishInstaller(InstallerHead* head, const StubPackage& package, std::uint6
         out + pe.optionalOffset + pe.optionalBytes + kPeSectionHeaderBytes * pe.sections.size();
     std::memset(header, 0, kPeSectionHeaderBytes);
     std::memcpy(header, kBlobSection, std::strlen(kBlobSection));
-    Write32(header + 8, static_cast<std::uint32_t>(sectionSize));
-    Write32(header + 12, static_cast<std::uint32_t>(sectionRva));
-    Write32(header + 16, static_cast<std::uint32_t>(rawSize));
-    Write32(header + 20, static_cast<std::uint32_t>(rawOffset));
-    Write32(header + 36, kBlobSectionFlags);
-    Write16(out + pe.coffOffset + 2, static_cast<std::uint16_t>(pe.sections.size() + 1));
+    Write32(header + kSectionVirtualSize, static_cast<std::uint32_t>(sectionSize));
+    Write32(header + kSectionVirtualAddress, static_cast<std::uint32_t>(sectionRva));
+    Write32(header + kSectionRawSize, static_cast<std::uint32_t>(rawSize));
+    Write32(header + kSectionRawOffset, static_cast<std::uint32_t>(rawOffset));
+    Write32(header + kSectionCharacteristics, kBlobSectionFlags);
+    Write16(out + pe.coffOffset + kCoffSectionCount,
+            static_cast<std::uint16_t>(pe.sections.size() + 1));
     std::uint8_t* optional = out + pe.optionalOffset;
-    Write32(optional + 8, Read32(optional + 8) + static_cast<std::uint32_t>(rawSize));
-    Write32(optional + 56,
+    Write32(optional + kOptionalInitializedDataSize,
+            Read32(optional + kOptionalInitializedDataSize) + static_cast<std::uint32_t>(rawSize));
+    Write32(optional + kOptionalImageSize,
             static_cast<std::uint32_t>(AlignUp(sectionRva + sectionSize, pe.sectionAlignment)));
 
     // The table, with the relocation of each pointer field on where it

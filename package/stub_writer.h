@@ -36,8 +36,8 @@ struct StubPackage {
     // padding to 4 bytes (BlobMarker in package_layout.h).
     const std::uint8_t* region = nullptr;
     std::size_t regionSize = 0;
-    std::string configText;       // 1 to 4096 bytes
-    std::string configSourceName; // at most 259 bytes
+    std::string configText;       // 1 to kConfigTextSize bytes
+    std::string configSourceName; // at most kConfigSourceNameMax bytes
 };
 
 // Checks that stub[0 .. size) is an installer stub this writer knows: a

@@ -8,28 +8,30 @@
 // the tool writes the package's own addresses into those fields and keeps
 // the relocations of the ones it uses (and turns the others off), so the
 // installer keeps its dynamic base.
-#include "package/client_release.h"
 #include "package/package_layout.h"
 #include "package/package_table.h"
 
 namespace {
 
 const char kUnused[] = "";
-const std::uint8_t kNoBlob[16] = {};
+const std::uint8_t kNoBlob[kBlobDigestBytes] = {};
 
 } // namespace
 
+// No files: every slot at the placeholder, the settings at the release's.
+#define BQ_INIT_FileNames                                                                          \
+    { kUnused, kUnused, kUnused, kUnused, kUnused, kUnused }
+#define BQ_INIT_ExpandedSizes                                                                      \
+    { 0, 0, 0, 0, 0, 0 }
+#define BQ_INIT_StoredSizes                                                                        \
+    { 0, 0, 0, 0, 0, 0 }
+#define BQ_INIT_FileData                                                                           \
+    { kNoBlob, kNoBlob, kNoBlob, kNoBlob, kNoBlob, kNoBlob }
+#define BQ_INIT_FileCount 0
+
 // The ".bqpkg$x" parts are joined into one section ".bqpkg" in the order of
 // their suffixes: the anchor first.
-__attribute__((section(".bqpkg$b"))) PackageTable Package = {
-    {kUnused, kUnused, kUnused, kUnused, kUnused, kUnused},
-    {0, 0, 0, 0, 0, 0},
-    {0, 0, 0, 0, 0, 0},
-    kReleaseBuildFolder,
-    {kNoBlob, kNoBlob, kNoBlob, kNoBlob, kNoBlob, kNoBlob},
-    0,
-    BQ_RELEASE_TABLE_SETTINGS,
-};
+__attribute__((section(".bqpkg$b"))) PackageTable Package = BQ_RELEASE_PACKAGE_TABLE;
 
 __attribute__((section(".bqpkg$c"))) extern const ConfigTemplate Configuration = {
     "YYYinzYYY",
@@ -41,5 +43,5 @@ __attribute__((section(".bqpkg$c"))) extern const ConfigTemplate Configuration =
 // Referenced by nothing in the program: the link keeps it by name
 // (-u bq_package_anchor).
 extern "C" __attribute__((section(".bqpkg$a"), used)) const PackageAnchor bq_package_anchor = {
-    "BQPKGSTUB", kAnchorVersion, &Package, &Configuration, kSealAbsent, {},
+    "BQPKGSTUB", kLayoutVersion, &Package, &Configuration, kSealAbsent, {},
 };

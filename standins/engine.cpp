@@ -3,6 +3,7 @@
 // environment on), then exits.  With BQ_ENGINE_STAY=1 in the environment, or
 // --stay on the command line, it keeps a window of the engine's class
 // instead and runs until that window is closed.
+#include "package/package_format.h"
 #include "standin.h"
 
 #include <stdio.h>
@@ -30,7 +31,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     GetEnvironmentVariableA("BQ_ENGINE_STAY", stay, sizeof stay);
     if (strcmp(stay, "1") != 0 && !HasFlag("--stay"))
         return 0;
-    if (!CreateStandinWindow("BackupRestoreEngineWClassV2", StandinDefProc))
+    if (!CreateStandinWindow(kClientEngineClass, StandinDefProc))
         return 1;
     LogLine(log, "ready");
     return PumpMessages();

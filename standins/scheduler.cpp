@@ -1,6 +1,7 @@
 // Stand-in scheduler: a window of the scheduler's class that records every
 // WM_COMMAND identifier it gets ("command N") in --log FILE, and ends on
 // command 13201 unless --hang is given.
+#include "package/package_format.h"
 #include "standin.h"
 
 #include <stdio.h>
@@ -24,5 +25,5 @@ LRESULT CALLBACK SchedulerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    return RunWindowStandin("ScheduleWClassV2", SchedulerProc);
+    return RunWindowStandin(kClientSchedulerClass, SchedulerProc);
 }

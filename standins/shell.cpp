@@ -1,5 +1,6 @@
 // Stand-in client shell: a window of the shell's class that ends on message
 // 13210 unless --hang is given.  Logs "ready" and every 13210 to --log FILE.
+#include "package/package_format.h"
 #include "standin.h"
 
 namespace {
@@ -19,5 +20,5 @@ LRESULT CALLBACK ShellProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    return RunWindowStandin("ClientShellWClassV2", ShellProc);
+    return RunWindowStandin(kClientShellClass, ShellProc);
 }

@@ -159,7 +159,8 @@ bool CheckName(Parser& p, int line, const std::string& name, const char* what) {
                       std::string(what) + " \"" + ShownImageText(name) + "\" is refused: " + why);
     if (name.size() > kTableTextMax)
         return p.Fail(line, std::string(what) + " is " + std::to_string(name.size()) +
-                                " bytes long; the installer takes at most 259");
+                                " bytes long; the installer takes at most " +
+                                std::to_string(kTableTextMax));
     return true;
 }
 
@@ -167,7 +168,8 @@ bool SetText(Parser& p, int line, const std::string& key, const std::string& val
              std::string* field) {
     if (value.size() > kTableTextMax)
         return p.Fail(line, key + " is " + std::to_string(value.size()) +
-                                " bytes long; the installer takes at most 259");
+                                " bytes long; the installer takes at most " +
+                                std::to_string(kTableTextMax));
     *field = value;
     return true;
 }
@@ -193,7 +195,9 @@ bool SetFlag(Parser& p, int line, const std::string& key, const std::string& val
 bool AddFile(Parser& p, int line, const std::string& value) {
     Manifest& m = *p.manifest;
     if (m.files.size() >= kMaxPackageFiles)
-        return p.Fail(line, "more than 6 files; a package holds at most 6");
+        return p.Fail(line, "more than " + std::to_string(kMaxPackageFiles) +
+                                " files; a package holds at most " +
+                                std::to_string(kMaxPackageFiles));
     std::string name, rest;
     if (!value.empty() && value[0] == '"') {
         std::size_t close = value.find('"', 1);
@@ -250,7 +254,8 @@ bool SetKey(Parser& p, int line, const std::string& key, const std::string& raw)
             return false;
         if (value.size() > kConfigSourceNameMax)
             return p.Fail(line, "config-source-name is " + std::to_string(value.size()) +
-                                    " bytes long; the template holds at most 259");
+                                    " bytes long; the template holds at most " +
+                                    std::to_string(kConfigSourceNameMax));
         m.configSourceName = value;
         return true;
     }
@@ -286,8 +291,9 @@ bool Finish(Parser& p) {
     if (m.configSourceName.empty()) {
         m.configSourceName = BaseName(m.config);
         if (m.configSourceName.size() > kConfigSourceNameMax)
-            return p.Fail(m.configLine, "the template's file name is longer than 259 bytes; "
-                                        "set config-source-name");
+            return p.Fail(m.configLine, "the template's file name is longer than " +
+                                            std::to_string(kConfigSourceNameMax) +
+                                            " bytes; set config-source-name");
     }
     for (const ManifestFile& f : m.files)
         if (SameFileName(f.name, m.settings.configFileName))
@@ -305,7 +311,8 @@ bool Finish(Parser& p) {
     if (m.settings.defaultFolder.size() + 1 + longest > kTableTextMax) {
         auto it = p.seen.find("default-folder");
         return p.Fail(line ? line : (it != p.seen.end() ? it->second : 0),
-                      "default-folder with a file name appended is longer than 259 bytes");
+                      "default-folder with a file name appended is longer than " +
+                          std::to_string(kTableTextMax) + " bytes");
     }
     // The installer starts the engine program from the install folder: it
     // is normally one of the packaged files (or put there otherwise).

@@ -86,7 +86,7 @@ bool CheckInputs(const Manifest& manifest, std::string* error) {
 // the digest over the stream in its place and padding to 4 bytes.
 bool PackFile(const Manifest& manifest, std::size_t slot, const PackOptions& options, Output* out,
               PackedFile* packed, std::string* error) {
-    static const std::uint8_t zeros[16] = {};
+    static const std::uint8_t zeros[kBlobDigestBytes] = {};
     const ManifestFile& file = manifest.files[slot];
     std::FILE* in = std::fopen(file.source.c_str(), "rb");
     if (!in) {
@@ -145,7 +145,7 @@ bool PackFile(const Manifest& manifest, std::size_t slot, const PackOptions& opt
     if (options.progress)
         Tell(std::string(progress.terminal ? "\r" : "") + "bqpack: " + shownName + ": " +
              std::to_string(expanded) + " -> " + std::to_string(stored) + " bytes\n");
-    std::uint8_t sum[16];
+    std::uint8_t sum[kBlobDigestBytes];
     Md5Final(sum, &digest);
     out->WriteAt(packed->dataOffset, sum, sizeof sum);
     out->Write(zeros, std::size_t((4 - out->written % 4) % 4));

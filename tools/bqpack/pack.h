@@ -32,7 +32,7 @@ struct PackageLayout {
 };
 
 // Reads the configuration template named by the manifest and checks its
-// size (1 to 4096 bytes).
+// size (1 to kConfigTextSize bytes).
 bool ReadConfigText(const Manifest& manifest, std::string* text, std::string* error);
 
 // Reads the configuration text named by the manifest and checks that every

@@ -130,7 +130,7 @@ TEST(BqpackImage, FilesAsTheInstallerReadsThem) {
                 }
             }
             // The unused slots are null and zero.
-            const TableLayout& layout = TableLayoutFor(width);
+            const TableLayout& layout = *TableLayoutFor(kLayoutVersion, width);
             std::size_t table = 0;
             ASSERT_TRUE(MapVirtualRange(p.pe, p.tableVa, layout.size, &table));
             for (std::uint32_t i = std::uint32_t(count); i < kMaxPackageFiles; ++i) {

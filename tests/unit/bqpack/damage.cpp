@@ -100,7 +100,7 @@ bool DamageInstaller(std::vector<std::uint8_t>* image, const std::string& change
         Write32(bytes.data() + p.configOffset + kConfigLengthOffset, n);
     } else if (key == "file-count" && Number(value, &n)) {
         std::size_t table = 0;
-        const TableLayout& layout = TableLayoutFor(p.pe.pointerBytes);
+        const TableLayout& layout = *TableLayoutFor(p.layoutVersion, p.pe.pointerBytes);
         MapVirtualRange(p.pe, p.tableVa, layout.size, &table);
         Write32(bytes.data() + table + layout.At(kFieldFileCount), n);
     } else {

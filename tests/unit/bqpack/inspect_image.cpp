@@ -141,7 +141,7 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
     const AnchorLayout anchor = MakeAnchorLayout(package.pointerBytes);
     data.data.assign(anchor.size, 0);
     std::memcpy(data.data.data(), kAnchorMagic, kAnchorMagicBytes);
-    Write32(data.data.data() + anchor.version, kAnchorVersion);
+    Write32(data.data.data() + anchor.version, kLayoutVersion);
     Write32(data.data.data() + anchor.sealState, kSealImage);
     data.data.insert(data.data.end(), wide ? 16 : 12, 0x11);
     const std::size_t tableAt = data.data.size();

@@ -45,7 +45,7 @@ StubImage BuildStubImage(std::uint32_t pointerBytes) {
     const std::uint32_t configAt = tableAt + table.size;
     package.data.assign(configAt + kConfigTemplateBytes, 0);
     std::memcpy(package.data.data(), kAnchorMagic, kAnchorMagicBytes);
-    Write32(package.data.data() + anchor.version, kAnchorVersion);
+    Write32(package.data.data() + anchor.version, kLayoutVersion);
     std::vector<std::uint32_t> pointerRvas;
     PutPointer(&package.data, anchor.table, base + kPackageRva + tableAt, pointerBytes);
     PutPointer(&package.data, anchor.config, base + kPackageRva + configAt, pointerBytes);

@@ -163,7 +163,7 @@ TEST(PackageSettings, KeysAndLabelsAreDistinct) {
         EXPECT_TRUE(keys.insert(setting.key).second) << setting.key;
         EXPECT_TRUE(labels.insert(setting.label).second) << setting.label;
         EXPECT_EQ(std::string(setting.label).back(), ':') << setting.label;
-        EXPECT_EQ(SettingOfField(setting.field), &setting) << setting.key;
+        EXPECT_EQ(std::string(SettingOfField(setting.field)->key), setting.key);
     }
     EXPECT_EQ(keys.size(), 15u);
     EXPECT_EQ(SettingOfField(kFieldFileCount), nullptr);

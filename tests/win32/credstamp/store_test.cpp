@@ -32,9 +32,9 @@ struct FakeScheduler {
         WNDCLASSA windowClass = {};
         windowClass.lpfnWndProc = DefWindowProcA;
         windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = kSchedulerClass;
+        windowClass.lpszClassName = kClientSchedulerClass;
         RegisterClassA(&windowClass);
-        window = CreateWindowExA(0, kSchedulerClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+        window = CreateWindowExA(0, kClientSchedulerClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                  windowClass.hInstance, nullptr);
     }
     ~FakeScheduler() { DestroyWindow(window); }

@@ -3,7 +3,6 @@
 // length field is BQ_TEST_CONFIG_LENGTH (4096 unless the build says).
 // With BQ_TEST_EMPTY_PACKAGE the package has no files.
 // The table is writable so that tests can change its settings.
-#include "package/client_release.h"
 #include "package/package_table.h"
 
 #include <cstddef>
@@ -47,24 +46,27 @@ BetaBlobData BetaBlob;
 #endif
 
 #ifdef BQ_TEST_EMPTY_PACKAGE
-PackageTable Package = {
-    {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
-    {0, 0, 0, 0, 0, 0},
-    {0, 0, 0, 0, 0, 0},
-    "c:\\TestBuild\\",
-    {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
-    0,
+#define BQ_INIT_FileNames                                                                          \
+    { nullptr, nullptr, nullptr, nullptr, nullptr, nullptr }
+#define BQ_INIT_ExpandedSizes                                                                      \
+    { 0, 0, 0, 0, 0, 0 }
+#define BQ_INIT_StoredSizes                                                                        \
+    { 0, 0, 0, 0, 0, 0 }
+#define BQ_INIT_FileData                                                                           \
+    { nullptr, nullptr, nullptr, nullptr, nullptr, nullptr }
+#define BQ_INIT_FileCount 0
 #else
-PackageTable Package = {
-    {"alpha.txt", "beta.bin", nullptr, nullptr, nullptr, nullptr},
-    {11, 2000, 0, 0, 0, 0},
-    {15, 2008, 0, 0, 0, 0},
-    "c:\\TestBuild\\",
-    {AlphaBlob, BetaBlob.bytes, nullptr, nullptr, nullptr, nullptr},
-    2,
+#define BQ_INIT_FileNames                                                                          \
+    { "alpha.txt", "beta.bin", nullptr, nullptr, nullptr, nullptr }
+#define BQ_INIT_ExpandedSizes                                                                      \
+    { 11, 2000, 0, 0, 0, 0 }
+#define BQ_INIT_StoredSizes                                                                        \
+    { 15, 2008, 0, 0, 0, 0 }
+#define BQ_INIT_FileData                                                                           \
+    { AlphaBlob, BetaBlob.bytes, nullptr, nullptr, nullptr, nullptr }
+#define BQ_INIT_FileCount 2
 #endif
-    BQ_RELEASE_TABLE_SETTINGS,
-};
+PackageTable Package = BQ_RELEASE_PACKAGE_TABLE;
 
 extern const ConfigTemplate Configuration = {
     "YYYinzYYY",
