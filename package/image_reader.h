@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "package/package_format.h"
 #include "package/package_layout.h"
 #include "package/package_settings.h"
-#include "package/package_table.h"
 #include "package/pe_image.h"
 
 // Reads a NUL-terminated text of at most kTableTextMax bytes at va.

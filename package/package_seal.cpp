@@ -2,8 +2,8 @@
 #include "package/package_seal.h"
 
 #include "package/little_endian.h"
+#include "package/package_format.h"
 #include "package/package_layout.h"
-#include "package/package_table.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 
 #include "digest/md5.h"
 #include "package/little_endian.h"
+#include "package/package_format.h"
 #include "package/package_layout.h"
 #include "package/package_seal.h"
-#include "package/package_table.h"
 #include "package/pe_image.h"
 
 namespace {
@@ -147,7 +147,7 @@ bool ReadStub(const std::uint8_t* data, std::size_t size, Stub* stub, std::strin
     return ok;
 }
 
-bool CheckPackage(const StubPackage& p, std::string* error) {
+bool CheckPackage(const Package& p, std::string* error) {
     auto tooLong = [error](const std::string& what, const std::string& text, std::size_t most) {
         if (text.size() <= most && text.find('\0') == std::string::npos)
             return false;
@@ -158,10 +158,10 @@ bool CheckPackage(const StubPackage& p, std::string* error) {
         *error = "more than " + std::to_string(kMaxPackageFiles) + " files";
         return false;
     }
-    for (const StubFile& f : p.files) {
+    for (const PackageFile& f : p.files) {
         if (tooLong("file name \"" + f.name + "\"", f.name, kTableTextMax))
             return false;
-        const std::uint64_t end = std::uint64_t{f.dataOffset} + kBlobDigestBytes + f.storedSize;
+        const std::uint64_t end = f.dataOffset + kBlobDigestBytes + f.storedSize;
         if (end > p.regionSize) {
             *error = "the blob of " + f.name + " lies outside the blob region";
             return false;
@@ -207,7 +207,7 @@ bool StartInstaller(const std::uint8_t* data, std::size_t size, bool withFiles, 
     return true;
 }
 
-bool FinishInstaller(InstallerHead* head, const StubPackage& package, std::uint64_t regionChecksum,
+bool FinishInstaller(InstallerHead* head, const Package& package, std::uint64_t regionChecksum,
                      const RegionReader& readRegion, std::vector<std::uint8_t>* tail,
                      std::string* error) {
     Stub stub;
@@ -239,7 +239,7 @@ bool FinishInstaller(InstallerHead* head, const StubPackage& package, std::uint6
     std::vector<std::pair<std::uint32_t, std::uint32_t>> numbers;
     for (std::uint32_t i = 0; i < kMaxPackageFiles; ++i) {
         const bool used = i < package.files.size();
-        const StubFile* f = used ? &package.files[i] : nullptr;
+        const PackageFile* f = used ? &package.files[i] : nullptr;
         pointers.push_back({layout.At(kFieldFileNames, i), used ? base + addText(f->name) : 0});
         pointers.push_back({layout.At(kFieldFileData, i), used ? base + f->dataOffset : 0});
         numbers.push_back({layout.At(kFieldExpandedSizes, i), used ? f->expandedSize : 0});
@@ -352,7 +352,7 @@ bool FinishInstaller(InstallerHead* head, const StubPackage& package, std::uint6
     return true;
 }
 
-bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const StubPackage& package,
+bool WritePackageIntoStub(const std::uint8_t* data, std::size_t size, const Package& package,
                           std::vector<std::uint8_t>* image, std::string* error) {
     InstallerHead head;
     std::vector<std::uint8_t> tail;

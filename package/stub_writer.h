@@ -18,27 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "package/package_settings.h"
+#include "package/package.h"
 
 inline constexpr char kBlobSection[] = ".bqdata"; // the section the writer appends
-
-struct StubFile {
-    std::string name;
-    std::uint32_t expandedSize = 0;
-    std::uint32_t storedSize = 0;
-    std::uint32_t dataOffset = 0; // of the digest, from the blob region's start
-};
-
-struct StubPackage {
-    PackageSettings settings;
-    std::vector<StubFile> files; // at most six, in slot order
-    // The blob region: per file the marker, the digest, the chunk stream and
-    // padding to 4 bytes (BlobMarker in package_layout.h).
-    const std::uint8_t* region = nullptr;
-    std::size_t regionSize = 0;
-    std::string configText;       // 1 to kConfigTextSize bytes
-    std::string configSourceName; // at most kConfigSourceNameMax bytes
-};
 
 // Checks that stub[0 .. size) is an installer stub this writer knows: a
 // PE32 (x86) or PE32+ (x64) image with the package section, the anchor of
@@ -51,7 +33,7 @@ bool CheckStub(const std::uint8_t* stub, std::size_t size, std::string* arch, st
 // Writes the package into a copy of the stub: *image receives the
 // installer's bytes.  On failure returns false with *error saying what is
 // wrong with the stub or the package (one line, no file name).
-bool WritePackageIntoStub(const std::uint8_t* stub, std::size_t size, const StubPackage& package,
+bool WritePackageIntoStub(const std::uint8_t* stub, std::size_t size, const Package& package,
                           std::vector<std::uint8_t>* image, std::string* error);
 
 // The same in three steps, for a blob region that is written out as it is
@@ -74,6 +56,6 @@ typedef std::function<bool(std::uint64_t offset, std::uint8_t* buffer, std::size
     RegionReader;
 bool StartInstaller(const std::uint8_t* stub, std::size_t size, bool withFiles, InstallerHead* head,
                     std::string* error);
-bool FinishInstaller(InstallerHead* head, const StubPackage& package, std::uint64_t regionChecksum,
+bool FinishInstaller(InstallerHead* head, const Package& package, std::uint64_t regionChecksum,
                      const RegionReader& readRegion, std::vector<std::uint8_t>* tail,
                      std::string* error);

@@ -166,20 +166,6 @@ bool WriteDepfile(const std::string& path, const std::string& target,
     return bool(out);
 }
 
-// The package of the manifest as the stub writer takes it; its blob region
-// is in the installer being written.
-StubPackage PackageOf(const Manifest& m, const PackageLayout& layout,
-                      const std::string& configText) {
-    StubPackage p;
-    p.settings = m.settings;
-    for (const PackedFile& f : layout.files)
-        p.files.push_back({f.name, f.expandedSize, f.storedSize, f.dataOffset});
-    p.regionSize = static_cast<std::size_t>(layout.regionSize);
-    p.configText = configText;
-    p.configSourceName = m.configSourceName;
-    return p;
-}
-
 // The build's outputs must not be any of its inputs (nor one another):
 // checked after the manifest is read, before anything is compressed or
 // written.  Returns the message of the first that is, or an empty text.
@@ -201,16 +187,16 @@ std::string OutputOverInput(const Manifest& m, const std::string& stubPath,
 }
 
 // --json: what was built, as one object on standard output.
-void PrintBuilt(const std::string& output, const std::string& arch, const PackageLayout& layout) {
+void PrintBuilt(const std::string& output, const std::string& arch, const Package& package) {
     std::string json = "{\"ok\": true, \"output\": " + JsonString(ShownInputText(output)) +
                        ", \"architecture\": " + JsonString(arch) + ",\n \"files\": [";
-    for (std::size_t i = 0; i < layout.files.size(); ++i) {
-        const PackedFile& f = layout.files[i];
+    for (std::size_t i = 0; i < package.files.size(); ++i) {
+        const PackageFile& f = package.files[i];
         json += std::string(i ? ",\n  " : "\n  ") + "{\"name\": " + JsonImageText(f.name) +
                 ", \"expandedSize\": " + std::to_string(f.expandedSize) +
                 ", \"storedSize\": " + std::to_string(f.storedSize) + "}";
     }
-    Say(json + (layout.files.empty() ? "" : "\n") + "]}\n");
+    Say(json + (package.files.empty() ? "" : "\n") + "]}\n");
 }
 
 // What the manifest allows but is likely a mistake, once the build has
@@ -338,8 +324,8 @@ int CmdBuild(const CommandArgs& args) {
     // a new file beside the output, then the bytes after it, then the stub's
     // bytes with the package filled in, over the start; only then is it
     // moved onto the output's name.
-    std::string configText;
-    if (!CheckPackageInputs(manifest, &configText, &inputs, &error))
+    Package package;
+    if (!CheckPackageInputs(manifest, &package, &inputs, &error))
         return Fail(kExitInput, error);
     InstallerHead head;
     if (!StartInstaller(stub.data(), stub.size(), !manifest.files.empty(), &head, &error))
@@ -348,10 +334,9 @@ int CmdBuild(const CommandArgs& args) {
     StagedFile staged;
     if (!OpenStaged(output, &staged, &why))
         return Fail(kExitOutput, output + ": " + why);
-    PackageLayout layout;
     std::uint64_t checksum = 0;
     bool outputFailed = false;
-    if (!PackFiles(manifest, generate, staged, head.bytes.size(), &layout, &checksum, &inputs,
+    if (!PackFiles(manifest, generate, staged, head.bytes.size(), &package, &checksum, &inputs,
                    &error, &outputFailed)) {
         DiscardStaged(&staged);
         return outputFailed ? Fail(kExitOutput, output + ": " + error) : Fail(kExitInput, error);
@@ -363,13 +348,12 @@ int CmdBuild(const CommandArgs& args) {
         return !readFailed;
     };
     std::vector<std::uint8_t> tail;
-    if (!FinishInstaller(&head, PackageOf(manifest, layout, configText), checksum, readRegion,
-                         &tail, &error)) {
+    if (!FinishInstaller(&head, package, checksum, readRegion, &tail, &error)) {
         DiscardStaged(&staged);
         return readFailed ? Fail(kExitOutput, output + ": cannot read back what was written")
                           : Fail(kExitInput, manifestPath + ": " + error);
     }
-    if (!WriteStagedAt(staged, head.bytes.size() + layout.regionSize, tail.data(), tail.size(),
+    if (!WriteStagedAt(staged, head.bytes.size() + package.regionSize, tail.data(), tail.size(),
                        &why) ||
         !WriteStagedAt(staged, 0, head.bytes.data(), head.bytes.size(), &why)) {
         DiscardStaged(&staged);
@@ -385,6 +369,6 @@ int CmdBuild(const CommandArgs& args) {
         return Fail(kExitOutput, depfile + ": cannot write");
     ShowWarnings(manifest, !generate.progress);
     if (json)
-        PrintBuilt(output, stubArch, layout);
+        PrintBuilt(output, stubArch, package);
     return kExitOk;
 }

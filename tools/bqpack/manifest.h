@@ -3,8 +3,8 @@
 // of the package table.  Every setting defaults to the shipped release's
 // value; docs/manifest.md describes the format for users.
 #pragma once
+#include "package/package_format.h"
 #include "package/package_settings.h"
-#include "package/package_table.h"
 #include <cstddef>
 #include <cstdint>
 #include <map>

@@ -85,7 +85,7 @@ bool CheckInputs(const Manifest& manifest, std::string* error) {
 // chunks are independent, so the stream is the same as in one call), then
 // the digest over the stream in its place and padding to 4 bytes.
 bool PackFile(const Manifest& manifest, std::size_t slot, const PackOptions& options, Output* out,
-              PackedFile* packed, std::string* error) {
+              PackageFile* packed, std::string* error) {
     static const std::uint8_t zeros[kBlobDigestBytes] = {};
     const ManifestFile& file = manifest.files[slot];
     std::FILE* in = std::fopen(file.source.c_str(), "rb");
@@ -99,7 +99,8 @@ bool PackFile(const Manifest& manifest, std::size_t slot, const PackOptions& opt
     const std::string marker = BlobMarker(file.name);
     out->Write(marker.data(), marker.size());
     packed->name = file.name;
-    packed->dataOffset = std::uint32_t(out->written);
+    packed->source = file.source;
+    packed->dataOffset = out->written;
     out->Write(zeros, sizeof zeros);
     Md5Context digest;
     Md5Init(&digest);
@@ -145,9 +146,8 @@ bool PackFile(const Manifest& manifest, std::size_t slot, const PackOptions& opt
     if (options.progress)
         Tell(std::string(progress.terminal ? "\r" : "") + "bqpack: " + shownName + ": " +
              std::to_string(expanded) + " -> " + std::to_string(stored) + " bytes\n");
-    std::uint8_t sum[kBlobDigestBytes];
-    Md5Final(sum, &digest);
-    out->WriteAt(packed->dataOffset, sum, sizeof sum);
+    Md5Final(packed->digest, &digest);
+    out->WriteAt(packed->dataOffset, packed->digest, sizeof packed->digest);
     out->Write(zeros, std::size_t((4 - out->written % 4) % 4));
     packed->expandedSize = std::uint32_t(expanded);
     packed->storedSize = std::uint32_t(stored);
@@ -155,12 +155,12 @@ bool PackFile(const Manifest& manifest, std::size_t slot, const PackOptions& opt
 }
 
 bool WriteBlobRegion(const Manifest& manifest, const PackOptions& options, Output* out,
-                     PackageLayout* layout, std::vector<std::string>* inputs, std::string* error,
+                     Package* package, std::vector<std::string>* inputs, std::string* error,
                      bool* outputFailed) {
     for (std::size_t slot = 0; slot < manifest.files.size(); ++slot) {
         const ManifestFile& file = manifest.files[slot];
         inputs->push_back(file.source);
-        PackedFile packed;
+        PackageFile packed;
         if (!PackFile(manifest, slot, options, out, &packed, error))
             return false;
         if (out->failed) {
@@ -172,9 +172,9 @@ bool WriteBlobRegion(const Manifest& manifest, const PackOptions& options, Outpu
             *error = At(manifest, file.line) + "the package grows beyond 4 GiB";
             return false;
         }
-        layout->files.push_back(packed);
+        package->files.push_back(packed);
     }
-    layout->regionSize = out->written;
+    package->regionSize = out->written;
     return true;
 }
 
@@ -196,22 +196,26 @@ bool ReadConfigText(const Manifest& manifest, std::string* text, std::string* er
     return true;
 }
 
-bool CheckPackageInputs(const Manifest& manifest, std::string* configText,
+bool CheckPackageInputs(const Manifest& manifest, Package* package,
                         std::vector<std::string>* inputs, std::string* error) {
+    *package = Package();
+    package->settings = manifest.settings;
+    package->configSourceName = manifest.configSourceName;
     inputs->push_back(manifest.path);
     inputs->push_back(manifest.config);
-    return ReadConfigText(manifest, configText, error) && CheckInputs(manifest, error);
+    return ReadConfigText(manifest, &package->configText, error) && CheckInputs(manifest, error);
 }
 
 bool PackFiles(const Manifest& manifest, const PackOptions& options, const StagedFile& staged,
-               std::uint64_t base, PackageLayout* layout, std::uint64_t* checksum,
+               std::uint64_t base, Package* package, std::uint64_t* checksum,
                std::vector<std::string>* inputs, std::string* error, bool* outputFailed) {
     Output out;
     out.staged = &staged;
     out.base = base;
-    *layout = PackageLayout();
+    package->files.clear();
+    package->regionSize = 0;
     *outputFailed = false;
-    if (!WriteBlobRegion(manifest, options, &out, layout, inputs, error, outputFailed))
+    if (!WriteBlobRegion(manifest, options, &out, package, inputs, error, outputFailed))
         return false;
     *checksum = out.checksum;
     return true;

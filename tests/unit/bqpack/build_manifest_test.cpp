@@ -370,15 +370,14 @@ std::uint32_t Le16(const std::string& s, std::size_t at) {
 
 struct Built {
     Manifest manifest;
-    PackageLayout layout;
+    Package package;
     std::vector<std::string> inputs;
-    std::string configText;
 };
 
 // Packs the manifest's files as bqpack build does, but into a file of
 // their own: folder/region.bin holds the blob region alone.
 bool Pack(const PackOptions& options, const fs::path& folder, Built* b, std::string* error) {
-    if (!CheckPackageInputs(b->manifest, &b->configText, &b->inputs, error))
+    if (!CheckPackageInputs(b->manifest, &b->package, &b->inputs, error))
         return false;
     StagedFile staged;
     std::string why;
@@ -388,7 +387,7 @@ bool Pack(const PackOptions& options, const fs::path& folder, Built* b, std::str
     }
     std::uint64_t checksum = 0;
     bool outputFailed = false;
-    if (!PackFiles(b->manifest, options, staged, 0, &b->layout, &checksum, &b->inputs, error,
+    if (!PackFiles(b->manifest, options, staged, 0, &b->package, &checksum, &b->inputs, error,
                    &outputFailed)) {
         DiscardStaged(&staged);
         return false;
@@ -434,13 +433,13 @@ TEST(BqpackGenerate, BlobRegionLayout) {
     std::string error;
     ASSERT_TRUE(Generate(t, manifest, "out", &b, &error)) << error;
     const std::string region = t.Read("out/region.bin");
-    ASSERT_EQ(b.layout.files.size(), files.size());
-    EXPECT_EQ(region.size(), b.layout.regionSize);
+    ASSERT_EQ(b.package.files.size(), files.size());
+    EXPECT_EQ(region.size(), b.package.regionSize);
     EXPECT_EQ(region.size() % 4, 0u);
 
     std::size_t pos = 0;
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const PackedFile& p = b.layout.files[i];
+        const PackageFile& p = b.package.files[i];
         SCOPED_TRACE(p.name);
         const std::string marker = "XXX" + files[i].first + "XXX" + std::string(1, '\0');
         EXPECT_EQ(pos % 4, 0u);
@@ -452,6 +451,7 @@ TEST(BqpackGenerate, BlobRegionLayout) {
         std::uint8_t digest[16];
         Md5Digest(stream.data(), std::uint32_t(stream.size()), digest);
         EXPECT_EQ(region.compare(p.dataOffset, 16, std::string(digest, digest + 16)), 0);
+        EXPECT_EQ(std::string(p.digest, p.digest + 16), std::string(digest, digest + 16));
         // The chunks add up to the file; raw chunks hold its bytes.
         std::size_t at = 0, expanded = 0, compressed = 0;
         while (at < stream.size()) {
@@ -505,7 +505,7 @@ TEST(BqpackGenerate, ConfigTemplateRules) {
             EXPECT_TRUE(fs::is_empty(t.path / out));
             continue;
         }
-        EXPECT_EQ(b.configText, k.text);
+        EXPECT_EQ(b.package.configText, k.text);
         EXPECT_EQ(b.manifest.configSourceName, "Bkp1.inz");
     }
 }

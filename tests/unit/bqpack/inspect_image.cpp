@@ -5,8 +5,8 @@
 
 #include "digest/md5.h"
 #include "package/little_endian.h"
+#include "package/package_format.h"
 #include "package/package_layout.h"
-#include "package/package_table.h"
 #include "package/pe_image.h"
 #include "tests/unit/bqpack/damage.h"
 #include "tests/unit/bqpack/test_pe.h"

@@ -35,7 +35,7 @@ namespace {
 // A package of the files, with a blob region made as bqpack build makes it.
 struct TestPackage {
     std::vector<std::uint8_t> region;
-    StubPackage package;
+    Package package;
     std::vector<std::vector<std::uint8_t>> contents;
 };
 
@@ -45,9 +45,11 @@ MakePackage(const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>
     for (const auto& f : files) {
         const std::vector<std::uint8_t> stream = InspectChunkStream(f.second, 700);
         const std::size_t digestAt = AppendBlob(&t.region, f.first, stream);
-        StubFile file{f.first, static_cast<std::uint32_t>(f.second.size()),
-                      static_cast<std::uint32_t>(stream.size()),
-                      static_cast<std::uint32_t>(digestAt)};
+        PackageFile file;
+        file.name = f.first;
+        file.expandedSize = static_cast<std::uint32_t>(f.second.size());
+        file.storedSize = static_cast<std::uint32_t>(stream.size());
+        file.dataOffset = digestAt;
         t.package.files.push_back(file);
         t.contents.push_back(f.second);
     }
@@ -65,7 +67,7 @@ TestPackage TwoFiles() {
         {{"Bramblequist.exe", TextLikeContent(1500, 1)}, {"bqt.dlx", NoiseContent(300, 2)}});
 }
 
-std::vector<std::uint8_t> Write(const StubImage& stub, const StubPackage& package) {
+std::vector<std::uint8_t> Write(const StubImage& stub, const Package& package) {
     std::vector<std::uint8_t> image;
     std::string error;
     EXPECT_TRUE(WritePackageIntoStub(stub.bytes.data(), stub.bytes.size(), package, &image, &error))
@@ -186,7 +188,7 @@ TEST(StubWriter, WrittenInStepsIsTheSameInstaller) {
             std::memcpy(buffer, t.region.data() + at, n);
             return true;
         };
-        StubPackage package = t.package;
+        Package package = t.package;
         package.region = nullptr;
         std::vector<std::uint8_t> tail;
         ASSERT_TRUE(FinishInstaller(&head, package, sum, read, &tail, &error)) << error;

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "digest/md5.h"
+#include "package/package_format.h"
 #include "package/package_seal.h"
 #include "package/package_settings.h"
-#include "package/package_table.h"
 
 namespace {
 
