@@ -12,6 +12,7 @@
 
 #include "digest/md5.h"
 #include "package/file_names.h"
+#include "tests/unit/test_file.h"
 #include "tools/bqpack/manifest.h"
 #include "tools/bqpack/output_file.h"
 #include "tools/bqpack/pack.h"
@@ -340,8 +341,8 @@ struct TempFolder {
         return (path / name).generic_string();
     }
     std::string Read(const std::string& name) const {
-        std::ifstream in(path / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        const std::vector<std::uint8_t> bytes = ReadTestFile((path / name).string());
+        return std::string(bytes.begin(), bytes.end());
     }
     std::string Dir() const { return path.generic_string(); }
 };

@@ -18,6 +18,7 @@
 
 #include "run_command.h"
 #include "tests/unit/bqpack/inspect_image.h"
+#include "tests/unit/test_file.h"
 
 namespace fs = std::filesystem;
 
@@ -28,8 +29,8 @@ namespace {
 #ifndef _WIN32
 
 std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    const std::vector<std::uint8_t> bytes = ReadTestFile(path.string());
+    return std::string(bytes.begin(), bytes.end());
 }
 
 void WriteText(const fs::path& path, const std::string& text) {

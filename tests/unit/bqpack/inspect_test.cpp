@@ -18,6 +18,7 @@
 #include "run_command.h"
 #include "tests/unit/bqpack/damage.h"
 #include "tests/unit/bqpack/inspect_image.h"
+#include "tests/unit/test_file.h"
 #include "tools/bqpack/json_text.h"
 
 namespace fs = std::filesystem;
@@ -35,8 +36,7 @@ std::string Text(const std::vector<std::uint8_t>& bytes) {
 }
 
 std::vector<std::uint8_t> ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+    return ReadTestFile(path.string());
 }
 
 // Three files: one that compresses (DCL chunks; the first of them very
