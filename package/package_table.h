@@ -20,15 +20,28 @@ struct PackageTable {
 #undef BQ_TABLE_COUNT_MEMBER
 #undef BQ_TABLE_SETTING_MEMBER
 
-// An initialiser of PackageTable with every setting at the client
-// release's value; the file slots and the count are what the caller
-// defines as BQ_INIT_FileNames, BQ_INIT_ExpandedSizes, BQ_INIT_StoredSizes,
-// BQ_INIT_FileData and BQ_INIT_FileCount.
+// Initialisers of PackageTable with every setting at the client release's
+// value.  BQ_RELEASE_PACKAGE_TABLE takes the file slots and the count from
+// what the caller defines as BQ_INIT_FileNames, BQ_INIT_ExpandedSizes,
+// BQ_INIT_StoredSizes, BQ_INIT_FileData and BQ_INIT_FileCount;
+// BQ_EMPTY_PACKAGE_TABLE is a package without files, every text slot at
+// BQ_EMPTY_TEXT and every data slot at BQ_EMPTY_DATA, as the caller defines
+// them.
 #define BQ_RELEASE_TABLE_SLOTS(Name, Kind) BQ_INIT_##Name,
 #define BQ_RELEASE_TABLE_COUNT(Name) BQ_INIT_##Name,
 #define BQ_RELEASE_TABLE_SETTING(Name, Kind, member, key, label, release, shown, nullable) release,
 #define BQ_RELEASE_PACKAGE_TABLE                                                                   \
     { BQ_PACKAGE_TABLE(BQ_RELEASE_TABLE_SLOTS, BQ_RELEASE_TABLE_COUNT, BQ_RELEASE_TABLE_SETTING) }
+#define BQ_EMPTY_SLOT_Text BQ_EMPTY_TEXT
+#define BQ_EMPTY_SLOT_Data BQ_EMPTY_DATA
+#define BQ_EMPTY_SLOT_Size 0
+#define BQ_EMPTY_TABLE_SLOTS(Name, Kind)                                                           \
+    {BQ_EMPTY_SLOT_##Kind, BQ_EMPTY_SLOT_##Kind, BQ_EMPTY_SLOT_##Kind,                             \
+     BQ_EMPTY_SLOT_##Kind, BQ_EMPTY_SLOT_##Kind, BQ_EMPTY_SLOT_##Kind},
+#define BQ_EMPTY_TABLE_COUNT(Name) 0,
+#define BQ_EMPTY_PACKAGE_TABLE                                                                     \
+    { BQ_PACKAGE_TABLE(BQ_EMPTY_TABLE_SLOTS, BQ_EMPTY_TABLE_COUNT, BQ_RELEASE_TABLE_SETTING) }
+static_assert(kMaxPackageFiles == 6, "BQ_EMPTY_TABLE_SLOTS spells out every file slot");
 
 // Fixed-size region with no alignment between its fields.
 struct ConfigTemplate {

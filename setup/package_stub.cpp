@@ -19,19 +19,12 @@ const std::uint8_t kNoBlob[kBlobDigestBytes] = {};
 } // namespace
 
 // No files: every slot at the placeholder, the settings at the release's.
-#define BQ_INIT_FileNames                                                                          \
-    { kUnused, kUnused, kUnused, kUnused, kUnused, kUnused }
-#define BQ_INIT_ExpandedSizes                                                                      \
-    { 0, 0, 0, 0, 0, 0 }
-#define BQ_INIT_StoredSizes                                                                        \
-    { 0, 0, 0, 0, 0, 0 }
-#define BQ_INIT_FileData                                                                           \
-    { kNoBlob, kNoBlob, kNoBlob, kNoBlob, kNoBlob, kNoBlob }
-#define BQ_INIT_FileCount 0
+#define BQ_EMPTY_TEXT kUnused
+#define BQ_EMPTY_DATA kNoBlob
 
 // The ".bqpkg$x" parts are joined into one section ".bqpkg" in the order of
 // their suffixes: the anchor first.
-__attribute__((section(".bqpkg$b"))) PackageTable Package = BQ_RELEASE_PACKAGE_TABLE;
+__attribute__((section(".bqpkg$b"))) PackageTable Package = BQ_EMPTY_PACKAGE_TABLE;
 
 __attribute__((section(".bqpkg$c"))) extern const ConfigTemplate Configuration = {
     "YYYinzYYY",

@@ -46,15 +46,9 @@ BetaBlobData BetaBlob;
 #endif
 
 #ifdef BQ_TEST_EMPTY_PACKAGE
-#define BQ_INIT_FileNames                                                                          \
-    { nullptr, nullptr, nullptr, nullptr, nullptr, nullptr }
-#define BQ_INIT_ExpandedSizes                                                                      \
-    { 0, 0, 0, 0, 0, 0 }
-#define BQ_INIT_StoredSizes                                                                        \
-    { 0, 0, 0, 0, 0, 0 }
-#define BQ_INIT_FileData                                                                           \
-    { nullptr, nullptr, nullptr, nullptr, nullptr, nullptr }
-#define BQ_INIT_FileCount 0
+#define BQ_EMPTY_TEXT nullptr
+#define BQ_EMPTY_DATA nullptr
+PackageTable Package = BQ_EMPTY_PACKAGE_TABLE;
 #else
 #define BQ_INIT_FileNames                                                                          \
     { "alpha.txt", "beta.bin", nullptr, nullptr, nullptr, nullptr }
@@ -65,8 +59,8 @@ BetaBlobData BetaBlob;
 #define BQ_INIT_FileData                                                                           \
     { AlphaBlob, BetaBlob.bytes, nullptr, nullptr, nullptr, nullptr }
 #define BQ_INIT_FileCount 2
-#endif
 PackageTable Package = BQ_RELEASE_PACKAGE_TABLE;
+#endif
 
 extern const ConfigTemplate Configuration = {
     "YYYinzYYY",
