@@ -23,6 +23,7 @@
 #include "package/package_table.h"
 #include "tests/unit/bqpack/damage.h"
 #include "tests/unit/bqpack/run_command.h"
+#include "tests/unit/bqpack/setting_texts.h"
 #include "tests/unit/bqpack/test_installer.h"
 #include "tests/unit/test_file.h"
 #include "tools/bqpack/manifest.h"
@@ -146,35 +147,16 @@ TEST(BqpackImage, FilesAsTheInstallerReadsThem) {
 TEST(BqpackImage, Settings) {
     Built b;
     Build("full.bqm", 4, &b);
-    const PackageSettings& s = b.package.settings;
-    EXPECT_EQ(s.buildFolder, "d:\\build\\\"x\"\\");
-    EXPECT_EQ(s.engineProgram, "Eng.exe");
-    EXPECT_EQ(s.initVerb, "V1");
-    EXPECT_EQ(s.initVerbDR, "V2");
-    EXPECT_EQ(s.initVerbAutoUp, "V3");
-    EXPECT_EQ(s.schedulerClass, "SchedW");
-    EXPECT_EQ(s.schedulerCommand, 77u);
-    EXPECT_EQ(s.shellClass, "ShellW");
-    EXPECT_EQ(s.engineClass, "EngineW");
-    EXPECT_EQ(s.shellMessage, 0xFFFFFFFFu);
-    EXPECT_EQ(s.configFileName, "Client.inz");
-    EXPECT_EQ(s.passSetupPath, 0);
-    EXPECT_EQ(s.verifyDigests, 0);
-    EXPECT_EQ(s.defaultFolder, "C:\\Test Folder\\Sub");
-    EXPECT_EQ(s.askForFolder, 0);
+    EXPECT_EQ(SettingTexts(b.package.settings),
+              (std::vector<std::string>{"C:\\Test Folder\\Sub", "0", "0", "0", "Eng.exe", "V1",
+                                        "V2", "V3", "SchedW", "77", "ShellW", "4294967295",
+                                        "EngineW", "Client.inz", "d:\\build\\\"x\"\\"}));
 
     // Without settings in the manifest, the release's (which the manifest
     // tests spell out), in the 64-bit layout too.
     Built e;
     Build("empty.bqm", 8, &e);
-    const PackageSettings release;
-    for (const PackageSetting& setting : kPackageSettings) {
-        SCOPED_TRACE(setting.key);
-        if (setting.text)
-            EXPECT_EQ(e.package.settings.*setting.text, release.*setting.text);
-        else
-            EXPECT_EQ(SettingWord(e.package.settings, setting), SettingWord(release, setting));
-    }
+    EXPECT_EQ(SettingTexts(e.package.settings), SettingTexts(PackageSettings()));
 }
 
 TEST(BqpackImage, ConfigurationTemplate) {
@@ -263,27 +245,24 @@ TEST(BqpackImage, CommandsShowTheManifestAndGiveBackItsFiles) {
 TEST(BqpackImage, DamagedAfterTheBuildIsWhatVerifyFinds) {
     Built b;
     Build("full.bqm", 4, &b);
-    const struct {
-        const char* change;
-        const char* problem;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"digest=Mixed.bin", "Mixed.bin: DAMAGED: digest mismatch"},
         {"chunk=Mixed.bin", ") fails to expand: the decoder stops with an error"},
         {"config-length=4097", "configuration length 4097 is outside 1 to 4096"},
         {"file-count=1", "Client.inz: ok"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.change);
+    for (const auto& [change, problem] : cases) {
+        SCOPED_TRACE(change);
         std::vector<std::uint8_t> image = b.bytes;
         std::string error;
-        ASSERT_TRUE(DamageInstaller(&image, c.change, &error)) << error;
+        ASSERT_TRUE(DamageInstaller(&image, change, &error)) << error;
         const std::string damaged = b.setup + ".damaged.exe";
         std::ofstream(damaged, std::ios::binary | std::ios::trunc)
             .write(reinterpret_cast<const char*>(image.data()),
                    static_cast<std::streamsize>(image.size()));
         std::string out, err;
         RunCaptured(CmdVerify, {damaged}, &out, &err);
-        EXPECT_NE(out.find(c.problem), std::string::npos) << out;
+        EXPECT_NE(out.find(problem), std::string::npos) << out;
         EXPECT_NE(out.find("Seal: ok"), std::string::npos) << out;
         EXPECT_EQ(out.find("Checksum: DAMAGED"), std::string::npos) << out;
     }

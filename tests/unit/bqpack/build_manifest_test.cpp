@@ -12,6 +12,7 @@
 
 #include "digest/md5.h"
 #include "package/file_names.h"
+#include "tests/unit/bqpack/setting_texts.h"
 #include "tests/unit/test_file.h"
 #include "tools/bqpack/manifest.h"
 #include "tools/bqpack/output_file.h"
@@ -35,21 +36,12 @@ TEST(BqpackManifest, DefaultsAreTheShippedSettings) {
     EXPECT_TRUE(m.files.empty());
     EXPECT_EQ(m.config, "/pkg/c.inz");
     EXPECT_EQ(m.configSourceName, "c.inz");
-    EXPECT_EQ(m.settings.defaultFolder, "C:\\Program Files\\Bramblequist");
-    EXPECT_EQ(m.settings.engineProgram, "Bramblequist.exe");
-    EXPECT_EQ(m.settings.initVerb, "INITIALIZE");
-    EXPECT_EQ(m.settings.initVerbDR, "INITIALIZEDR");
-    EXPECT_EQ(m.settings.initVerbAutoUp, "INITIALIZEAUTOUP");
-    EXPECT_EQ(m.settings.schedulerClass, "ScheduleWClassV2");
-    EXPECT_EQ(m.settings.schedulerCommand, 13201u);
-    EXPECT_EQ(m.settings.shellClass, "ClientShellWClassV2");
-    EXPECT_EQ(m.settings.engineClass, "BackupRestoreEngineWClassV2");
-    EXPECT_EQ(m.settings.shellMessage, 13210u);
-    EXPECT_EQ(m.settings.configFileName, "Bramblequist.inz");
-    EXPECT_EQ(m.settings.passSetupPath, 1);
-    EXPECT_EQ(m.settings.verifyDigests, 1);
-    EXPECT_EQ(m.settings.askForFolder, 1);
-    EXPECT_EQ(m.settings.buildFolder, "c:\\ReleaseBuild\\");
+    EXPECT_EQ(
+        SettingTexts(m.settings),
+        (std::vector<std::string>{
+            "C:\\Program Files\\Bramblequist", "1", "1", "1", "Bramblequist.exe", "INITIALIZE",
+            "INITIALIZEDR", "INITIALIZEAUTOUP", "ScheduleWClassV2", "13201", "ClientShellWClassV2",
+            "13210", "BackupRestoreEngineWClassV2", "Bramblequist.inz", "c:\\ReleaseBuild\\"}));
 }
 
 TEST(BqpackManifest, EveryKey) {
@@ -88,21 +80,10 @@ TEST(BqpackManifest, EveryKey) {
     EXPECT_EQ(m.config, "/pkg/../conf/c.inz");
     EXPECT_EQ(m.configLine, 6);
     EXPECT_EQ(m.configSourceName, "Bkp1.inz");
-    EXPECT_EQ(m.settings.buildFolder, "d:\\b\\");
-    EXPECT_EQ(m.settings.engineProgram, "Eng.exe");
-    EXPECT_EQ(m.settings.initVerb, "A");
-    EXPECT_EQ(m.settings.initVerbDR, "B");
-    EXPECT_EQ(m.settings.initVerbAutoUp, "C");
-    EXPECT_EQ(m.settings.schedulerClass, "SchedClass");
-    EXPECT_EQ(m.settings.schedulerCommand, 0x1234u);
-    EXPECT_EQ(m.settings.shellClass, "ShellClass");
-    EXPECT_EQ(m.settings.engineClass, "EngineClass");
-    EXPECT_EQ(m.settings.shellMessage, 4294967295u);
-    EXPECT_EQ(m.settings.configFileName, "x.inz");
-    EXPECT_EQ(m.settings.passSetupPath, 0);
-    EXPECT_EQ(m.settings.verifyDigests, 0);
-    EXPECT_EQ(m.settings.defaultFolder, "D:\\Spaced  ");
-    EXPECT_EQ(m.settings.askForFolder, 0);
+    EXPECT_EQ(SettingTexts(m.settings),
+              (std::vector<std::string>{"D:\\Spaced  ", "0", "0", "0", "Eng.exe", "A", "B", "C",
+                                        "SchedClass", "4660", "ShellClass", "4294967295",
+                                        "EngineClass", "x.inz", "d:\\b\\"}));
 }
 
 // Damaged installers for tests are made after the build (the tests'
