@@ -212,8 +212,8 @@ void ShowWarnings(const Manifest& manifest, bool quiet) {
 int CmdBuild(const CommandArgs& args) {
     std::string manifestPath, output, depfile, stubPath, arch;
     ManifestOptions manifestOptions;
-    PackOptions generate;
-    generate.progress = true;
+    PackOptions packing;
+    packing.progress = true;
     bool json = false; // --json: what was built, or the failure, on standard output
     AnswerFailuresInJson(false);
     // The options that take a file or folder name, and what each needs.
@@ -254,13 +254,13 @@ int CmdBuild(const CommandArgs& args) {
         } else if (a == "--chunk-size") {
             if (!value(&v) || !ParseCount(v.c_str(), 65535, &n))
                 return Usage("--chunk-size needs a number from 1 to 65535");
-            generate.writer.chunkSize = std::uint32_t(n);
+            packing.writer.chunkSize = std::uint32_t(n);
         } else if (a == "--jobs") {
             if (!value(&v) || !ParseCount(v.c_str(), 256, &n))
                 return Usage("--jobs needs a number from 1 to 256");
-            generate.writer.threads = unsigned(n);
+            packing.writer.threads = unsigned(n);
         } else if (a == "--quiet" || a == "--verbose") {
-            generate.progress = a == "--verbose";
+            packing.progress = a == "--verbose";
         } else if (a == "--json") {
             json = true;
             AnswerFailuresInJson(true);
@@ -316,7 +316,7 @@ int CmdBuild(const CommandArgs& args) {
         return Usage(overInput);
     // Progress begins once nothing more can be found wrong without work, so
     // that a failure until here is one line.
-    if (generate.progress)
+    if (packing.progress)
         Note("stub %s (%s)", stubPath.c_str(), stubArch.c_str());
 
     std::vector<std::string> inputs;
@@ -336,7 +336,7 @@ int CmdBuild(const CommandArgs& args) {
         return Fail(kExitOutput, output + ": " + why);
     std::uint64_t checksum = 0;
     bool outputFailed = false;
-    if (!PackFiles(manifest, generate, staged, head.bytes.size(), &package, &checksum, &inputs,
+    if (!PackFiles(manifest, packing, staged, head.bytes.size(), &package, &checksum, &inputs,
                    &error, &outputFailed)) {
         DiscardStaged(&staged);
         return outputFailed ? Fail(kExitOutput, output + ": " + error) : Fail(kExitInput, error);
@@ -367,7 +367,7 @@ int CmdBuild(const CommandArgs& args) {
         return Fail(kExitOutput, output + ": " + why);
     if (!depfile.empty() && !WriteDepfile(depfile, output, inputs))
         return Fail(kExitOutput, depfile + ": cannot write");
-    ShowWarnings(manifest, !generate.progress);
+    ShowWarnings(manifest, !packing.progress);
     if (json)
         PrintBuilt(output, stubArch, package);
     return kExitOk;
