@@ -8,9 +8,7 @@
 #include <string>
 #include <vector>
 
-// Seals the image again and writes its header checksum; false (and the
-// image as it was) when it has no package section to hold the seal.
-bool SealImageAgain(std::vector<std::uint8_t>* image);
+#include "tests/unit/package/seal_again.h"
 
 // One change, as KEY=VALUE, then the seal made again:
 //   digest=NAME         the file's digest covers its expanded bytes, not its

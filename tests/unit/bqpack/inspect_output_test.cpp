@@ -17,7 +17,7 @@
 #endif
 
 #include "run_command.h"
-#include "tests/unit/bqpack/inspect_image.h"
+#include "tests/unit/package/inspect_image.h"
 #include "tests/unit/test_file.h"
 
 namespace fs = std::filesystem;

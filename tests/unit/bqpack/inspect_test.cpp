@@ -11,13 +11,11 @@
 #include <iterator>
 
 #include "digest/md5.h"
-#include "package/file_names.h"
-#include "package/image_reader.h"
 #include "package/message_text.h"
-#include "package/package_check.h"
+#include "package/pe_image.h"
 #include "run_command.h"
 #include "tests/unit/bqpack/damage.h"
-#include "tests/unit/bqpack/inspect_image.h"
+#include "tests/unit/package/inspect_image.h"
 #include "tests/unit/test_file.h"
 #include "tools/bqpack/json_text.h"
 
@@ -37,19 +35,6 @@ std::string Text(const std::vector<std::uint8_t>& bytes) {
 
 std::vector<std::uint8_t> ReadFile(const fs::path& path) {
     return ReadTestFile(path.string());
-}
-
-// Three files: one that compresses (DCL chunks; the first of them very
-// well), one that does not (raw chunks), one empty.
-InspectPackage StandardPackage() {
-    InspectPackage p;
-    std::vector<std::uint8_t> first(1000, 0);
-    const std::vector<std::uint8_t> text = TextLikeContent(4000, 1);
-    first.insert(first.end(), text.begin(), text.end());
-    p.files.push_back(PlainFile("Bramblequist.exe", first));
-    p.files.push_back(PlainFile("bqt.dlx", NoiseContent(2500, 2)));
-    p.files.push_back(PlainFile("empty.dat", {}));
-    return p;
 }
 
 struct Result {
@@ -76,27 +61,6 @@ struct Damage {
 
 std::size_t TableWord(const InspectImage& image, std::size_t index) {
     return image.tableOffset + 4 * index;
-}
-
-// Offset and header fields of chunk `index` of file 0.
-struct Chunk {
-    std::size_t at;       // file offset of the header
-    std::uint32_t offset; // from the stream's start
-    std::uint16_t expanded;
-    std::uint16_t stored;
-};
-
-Chunk ChunkOf(const InspectImage& image, std::size_t file, std::size_t index) {
-    const std::size_t stream = image.digestOffsets[file] + 16;
-    std::uint32_t offset = 0;
-    for (std::size_t i = 0;; ++i) {
-        const std::size_t at = stream + offset;
-        Chunk c{at, offset, static_cast<std::uint16_t>(image.bytes[at] | image.bytes[at + 1] << 8),
-                static_cast<std::uint16_t>(image.bytes[at + 2] | image.bytes[at + 3] << 8)};
-        if (i == index)
-            return c;
-        offset += 4 + c.stored;
-    }
 }
 
 // The verify line of the image's seal, once Save has sealed it.
@@ -131,52 +95,6 @@ class Inspect : public ::testing::Test {
 
     fs::path dir_;
 };
-
-TEST_F(Inspect, ReaderFindsWhatWasPackaged) {
-    const InspectPackage package = StandardPackage();
-    const InspectImage image = BuildInspectImage(package);
-    PackageImage p;
-    std::string error;
-    ASSERT_TRUE(ReadPackageImage(image.bytes.data(), image.bytes.size(), &p, &error)) << error;
-    EXPECT_EQ(p.tableVa, image.tableVa);
-    ASSERT_EQ(p.fileCount, 3);
-    ASSERT_EQ(p.files.size(), 3u);
-    for (std::size_t i = 0; i < 3; ++i) {
-        SCOPED_TRACE(package.files[i].name);
-        EXPECT_EQ(p.files[i].name, package.files[i].name);
-        EXPECT_EQ(p.files[i].expandedSize, package.files[i].content.size());
-        EXPECT_EQ(p.files[i].storedSize, image.storedSizes[i]);
-        EXPECT_EQ(p.files[i].dataVa, image.dataVas[i]);
-        EXPECT_EQ(p.files[i].digestOffset, image.digestOffsets[i]);
-        FileCheck check;
-        std::vector<std::uint8_t> expanded;
-        EXPECT_TRUE(CheckPackageFile(p, p.files[i], &check, &expanded)) << check.problem;
-        EXPECT_EQ(expanded, package.files[i].content);
-        EXPECT_EQ(check.chunkCount, (package.files[i].content.size() + 999) / 1000);
-    }
-    EXPECT_EQ(p.settings.defaultFolder, package.settings.defaultFolder);
-    EXPECT_EQ(p.settings.buildFolder, package.settings.buildFolder);
-    EXPECT_EQ(p.settings.engineClass, package.settings.engineClass);
-    EXPECT_EQ(p.settings.configFileName, "Bramblequist.inz");
-    EXPECT_EQ(p.configLength, package.configText.size());
-    EXPECT_EQ(p.configSourceName, "Bkp1.inz");
-    EXPECT_EQ(p.configOffset, image.configOffset);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(ConfigText(p)), p.configLength),
-              package.configText);
-}
-
-TEST_F(Inspect, CompressedChunksAreSmallerAndRawOnesEqual) {
-    // Guards the test data itself: file 0 must exercise the decoder.
-    const InspectImage image = BuildInspectImage(StandardPackage());
-    for (std::size_t i = 0; i < 5; ++i) {
-        const Chunk c = ChunkOf(image, 0, i);
-        EXPECT_EQ(c.expanded, 1000u);
-        EXPECT_LT(c.stored, 1000u);
-    }
-    EXPECT_LT(ChunkOf(image, 0, 0).stored, 50u);
-    EXPECT_EQ(image.storedSizes[1], 2500u + 3 * 4);
-    EXPECT_EQ(image.storedSizes[2], 0u);
-}
 
 TEST_F(Inspect, InfoShowsTheSettings) {
     InspectPackage package = StandardPackage();
@@ -587,49 +505,6 @@ TEST_F(Inspect, ExtractRefusesUnsafeNamesAndWritesNothing) {
     }
 }
 
-TEST(FileNameRule, RefusesWhatCouldLeaveTheFolderOrNameADevice) {
-    struct Case {
-        const char* name;
-        const char* why; // null: accepted
-    };
-    const Case cases[] = {
-        {"Bramblequist.exe", nullptr},
-        {"bqt.dlx", nullptr},
-        {"a..b", nullptr},
-        {"CONSOLE.txt", nullptr},
-        {"COM10", nullptr},
-        {"LPT0.txt", nullptr},
-        {"", "the name is empty"},
-        {".", "the name is \".\""},
-        {"..", "the name is \"..\""},
-        {"a/b", "the name holds a path separator"},
-        {"/etc", "the name holds a path separator"},
-        {"..\\x", "the name holds a path separator"},
-        {"C:x", "the name holds a drive or stream colon"},
-        {"a.txt:stream", "the name holds a drive or stream colon"},
-        {"a\tb", "the name holds a character that file names cannot hold"},
-        {"a?b", "the name holds a character that file names cannot hold"},
-        {"name.", "the name ends with a dot or blank, which Windows drops"},
-        {"name ", "the name ends with a dot or blank, which Windows drops"},
-        {"CON", "the name is a device name"},
-        {"con.txt", "the name is a device name"},
-        {"Nul.tar.gz", "the name is a device name"},
-        {"aux .dat", "the name is a device name"},
-        {"prn", "the name is a device name"},
-        {"com1", "the name is a device name"},
-        {"LPT9.log", "the name is a device name"},
-        {"COM\xb9", "the name is a device name"},
-        {"conin$", "the name is a device name"},
-    };
-    for (const Case& c : cases) {
-        std::string why;
-        EXPECT_EQ(CheckFileName(c.name, &why), c.why == nullptr) << c.name;
-        if (c.why) {
-            EXPECT_EQ(why, c.why) << c.name;
-        }
-    }
-}
-
 TEST_F(Inspect, CommandLineMistakesAreUsageErrors) {
     struct Case {
         Command command;
@@ -934,45 +809,6 @@ TEST_F(Inspect, ExpandFailureNamesTheChunkBeyondTheFirst) {
               "x.bin: DAMAGED: chunk 2 at stream offset " + std::to_string(c.offset) +
                   " (1000 bytes from " + std::to_string(c.stored) +
                   ") fails to expand: the decoder stops with an error");
-}
-
-TEST_F(Inspect, DamageAnywhereNeverCrashes) {
-    // Every truncation and many byte changes: each run ends with status 0
-    // or 2 and, on 2, one line naming the file.  Under the sanitizers this
-    // also shows no read out of bounds.
-    const InspectImage clean = BuildInspectImage(StandardPackage());
-    PackageImage p;
-    std::string error;
-    std::uint32_t x = 12345;
-    auto check = [&](const std::vector<std::uint8_t>& bytes) {
-        if (!ReadPackageImage(bytes.data(), bytes.size(), &p, &error)) {
-            EXPECT_FALSE(error.empty());
-            EXPECT_EQ(error.find('\n'), std::string::npos);
-            return;
-        }
-        for (const PackageFileEntry& f : p.files) {
-            FileCheck fc;
-            std::vector<std::uint8_t> out;
-            if (!CheckPackageFile(p, f, &fc, &out)) {
-                EXPECT_FALSE(fc.problem.empty());
-            } else {
-                EXPECT_EQ(out.size(), f.expandedSize);
-            }
-        }
-    };
-    for (std::size_t size = 0; size < clean.bytes.size(); size += 13)
-        check(std::vector<std::uint8_t>(clean.bytes.begin(),
-                                        clean.bytes.begin() + static_cast<std::ptrdiff_t>(size)));
-    for (int round = 0; round < 3000; ++round) {
-        std::vector<std::uint8_t> bytes = clean.bytes;
-        for (int n = 0; n < 1 + round % 4; ++n) {
-            x = x * 1103515245u + 12345u;
-            const std::size_t at = (x >> 8) % bytes.size();
-            x = x * 1103515245u + 12345u;
-            bytes[at] = static_cast<std::uint8_t>(x >> 16);
-        }
-        check(bytes);
-    }
 }
 
 } // namespace

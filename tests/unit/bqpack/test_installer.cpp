@@ -3,7 +3,7 @@
 
 #include <fstream>
 
-#include "tests/unit/bqpack/stub_image.h"
+#include "tests/unit/package/stub_image.h"
 #include "tools/bqpack/commands.h"
 
 int BuildTestInstaller(const std::string& manifest, const std::string& folder,

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tests/unit/bqpack/stub_image.h"
+#include "tests/unit/package/stub_image.h"
 
 int main(int argc, char** argv) {
     if (argc != 3 || (std::strcmp(argv[1], "x86") != 0 && std::strcmp(argv[1], "x64") != 0)) {

@@ -1,5 +1,5 @@
 // Test-only writer of small PE images; see test_pe.h.
-#include "tests/unit/bqpack/test_pe.h"
+#include "tests/unit/package/test_pe.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // Test-only builder of small setup images; see inspect_image.h.
-#include "tests/unit/bqpack/inspect_image.h"
+#include "tests/unit/package/inspect_image.h"
 
 #include <cstring>
 
@@ -8,9 +8,9 @@
 #include "package/package_format.h"
 #include "package/package_layout.h"
 #include "package/pe_image.h"
-#include "tests/unit/bqpack/damage.h"
-#include "tests/unit/bqpack/test_pe.h"
 #include "tests/unit/dcl/dcl_bit_writer.h"
+#include "tests/unit/package/seal_again.h"
+#include "tests/unit/package/test_pe.h"
 
 namespace {
 
@@ -50,6 +50,30 @@ InspectFile PlainFile(const std::string& name, const std::vector<std::uint8_t>& 
     file.name = name;
     file.content = content;
     return file;
+}
+
+InspectPackage StandardPackage() {
+    InspectPackage p;
+    std::vector<std::uint8_t> first(1000, 0);
+    const std::vector<std::uint8_t> text = TextLikeContent(4000, 1);
+    first.insert(first.end(), text.begin(), text.end());
+    p.files.push_back(PlainFile("Bramblequist.exe", first));
+    p.files.push_back(PlainFile("bqt.dlx", NoiseContent(2500, 2)));
+    p.files.push_back(PlainFile("empty.dat", {}));
+    return p;
+}
+
+Chunk ChunkOf(const InspectImage& image, std::size_t file, std::size_t index) {
+    const std::size_t stream = image.digestOffsets[file] + 16;
+    std::uint32_t offset = 0;
+    for (std::size_t i = 0;; ++i) {
+        const std::size_t at = stream + offset;
+        Chunk c{at, offset, static_cast<std::uint16_t>(image.bytes[at] | image.bytes[at + 1] << 8),
+                static_cast<std::uint16_t>(image.bytes[at + 2] | image.bytes[at + 3] << 8)};
+        if (i == index)
+            return c;
+        offset += 4 + c.stored;
+    }
 }
 
 std::vector<std::uint8_t> InspectDclStream(const std::uint8_t* data, std::size_t size) {

@@ -8,7 +8,11 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <utility>
 #include <vector>
+
+#include "package/package.h"
 
 struct StubImage {
     std::vector<std::uint8_t> bytes;
@@ -20,3 +24,14 @@ struct StubImage {
 };
 
 StubImage BuildStubImage(std::uint32_t pointerBytes);
+
+// A package of the files for a stub, with a blob region made as bqpack build
+// makes it (chunks of 700 bytes), the configuration template's text and
+// two settings changed from the release's.
+struct TestPackage {
+    std::vector<std::uint8_t> region;
+    Package package;
+    std::vector<std::vector<std::uint8_t>> contents;
+};
+TestPackage
+MakeTestPackage(const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& files);

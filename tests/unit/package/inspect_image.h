@@ -4,7 +4,7 @@
 // the blob region, and an empty .bss, with the package filled from plain
 // settings and the whole image sealed as bqpack build seals it.  The
 // offsets of every piece are returned, so tests can damage exactly what
-// they mean to, and seal the damaged image again (SealImageAgain, damage.h)
+// they mean to, and seal the damaged image again (SealImageAgain, seal_again.h)
 // so that what they damaged is what the reader finds.
 #pragma once
 #include "package/package_settings.h"
@@ -64,6 +64,19 @@ InspectImage BuildInspectImage(const InspectPackage& package);
 // digest's offset in *region.
 std::size_t AppendBlob(std::vector<std::uint8_t>* region, const std::string& name,
                        const std::vector<std::uint8_t>& stream);
+
+// Three files: one that compresses (DCL chunks; the first of them very
+// well), one that does not (raw chunks), one empty.
+InspectPackage StandardPackage();
+
+// Where chunk `index` of a file lies and what its header says.
+struct Chunk {
+    std::size_t at;       // file offset of the header
+    std::uint32_t offset; // from the stream's start
+    std::uint16_t expanded;
+    std::uint16_t stored;
+};
+Chunk ChunkOf(const InspectImage& image, std::size_t file, std::size_t index);
 
 // Little-endian access to the image's bytes.
 std::uint32_t Get32(const std::vector<std::uint8_t>& bytes, std::size_t offset);

@@ -9,7 +9,7 @@
 
 #include "package/little_endian.h"
 #include "package/pe_hardening.h"
-#include "tests/unit/bqpack/test_pe.h"
+#include "tests/unit/package/test_pe.h"
 
 namespace {
 

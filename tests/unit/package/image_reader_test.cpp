@@ -1,6 +1,7 @@
-// The image reader on the installers of both architectures: the same
-// package in a PE32 image for x86 (32-bit table fields) and in a PE32+ image
-// for x64 (8-byte pointer slots, a base above 4 GiB) reads back alike.
+// The image reader on setup images built by the test (inspect_image.h):
+// what was packaged comes back out, and the same package in a PE32 image
+// for x86 (32-bit table fields) and in a PE32+ image for x64 (8-byte
+// pointer slots, a base above 4 GiB) reads back alike.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,9 +10,56 @@
 
 #include "package/image_reader.h"
 #include "package/package_check.h"
-#include "tests/unit/bqpack/inspect_image.h"
+#include "package/package_layout.h"
+#include "tests/unit/package/inspect_image.h"
 
 namespace {
+
+TEST(Inspect, ReaderFindsWhatWasPackaged) {
+    const InspectPackage package = StandardPackage();
+    const InspectImage image = BuildInspectImage(package);
+    PackageImage p;
+    std::string error;
+    ASSERT_TRUE(ReadPackageImage(image.bytes.data(), image.bytes.size(), &p, &error)) << error;
+    EXPECT_EQ(p.tableVa, image.tableVa);
+    ASSERT_EQ(p.fileCount, 3);
+    ASSERT_EQ(p.files.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(package.files[i].name);
+        EXPECT_EQ(p.files[i].name, package.files[i].name);
+        EXPECT_EQ(p.files[i].expandedSize, package.files[i].content.size());
+        EXPECT_EQ(p.files[i].storedSize, image.storedSizes[i]);
+        EXPECT_EQ(p.files[i].dataVa, image.dataVas[i]);
+        EXPECT_EQ(p.files[i].digestOffset, image.digestOffsets[i]);
+        FileCheck check;
+        std::vector<std::uint8_t> expanded;
+        EXPECT_TRUE(CheckPackageFile(p, p.files[i], &check, &expanded)) << check.problem;
+        EXPECT_EQ(expanded, package.files[i].content);
+        EXPECT_EQ(check.chunkCount, (package.files[i].content.size() + 999) / 1000);
+    }
+    EXPECT_EQ(p.settings.defaultFolder, package.settings.defaultFolder);
+    EXPECT_EQ(p.settings.buildFolder, package.settings.buildFolder);
+    EXPECT_EQ(p.settings.engineClass, package.settings.engineClass);
+    EXPECT_EQ(p.settings.configFileName, "Bramblequist.inz");
+    EXPECT_EQ(p.configLength, package.configText.size());
+    EXPECT_EQ(p.configSourceName, "Bkp1.inz");
+    EXPECT_EQ(p.configOffset, image.configOffset);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(ConfigText(p)), p.configLength),
+              package.configText);
+}
+
+TEST(Inspect, CompressedChunksAreSmallerAndRawOnesEqual) {
+    // Guards the test data itself: file 0 must exercise the decoder.
+    const InspectImage image = BuildInspectImage(StandardPackage());
+    for (std::size_t i = 0; i < 5; ++i) {
+        const Chunk c = ChunkOf(image, 0, i);
+        EXPECT_EQ(c.expanded, 1000u);
+        EXPECT_LT(c.stored, 1000u);
+    }
+    EXPECT_LT(ChunkOf(image, 0, 0).stored, 50u);
+    EXPECT_EQ(image.storedSizes[1], 2500u + 3 * 4);
+    EXPECT_EQ(image.storedSizes[2], 0u);
+}
 
 InspectPackage TwoFiles(std::uint32_t pointerBytes) {
     InspectPackage package;

@@ -1,11 +1,12 @@
-#include "tests/unit/bqpack/stub_image.h"
+#include "tests/unit/package/stub_image.h"
 
 #include <cstring>
 
 #include "package/little_endian.h"
 #include "package/package_layout.h"
 #include "package/pe_image.h"
-#include "tests/unit/bqpack/test_pe.h"
+#include "tests/unit/package/inspect_image.h"
+#include "tests/unit/package/test_pe.h"
 
 namespace {
 
@@ -95,4 +96,27 @@ StubImage BuildStubImage(std::uint32_t pointerBytes) {
     stub.configOffset = package.rawOffset + configAt;
     stub.relocOffset = reloc.rawOffset;
     return stub;
+}
+
+TestPackage
+MakeTestPackage(const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& files) {
+    TestPackage t;
+    for (const auto& f : files) {
+        const std::vector<std::uint8_t> stream = InspectChunkStream(f.second, 700);
+        const std::size_t digestAt = AppendBlob(&t.region, f.first, stream);
+        PackageFile file;
+        file.name = f.first;
+        file.expandedSize = static_cast<std::uint32_t>(f.second.size());
+        file.storedSize = static_cast<std::uint32_t>(stream.size());
+        file.dataOffset = digestAt;
+        t.package.files.push_back(file);
+        t.contents.push_back(f.second);
+    }
+    t.package.region = t.region.data();
+    t.package.regionSize = t.region.size();
+    t.package.configText = "[Subdirectories]\r\nRestoreSets=.\r\n";
+    t.package.configSourceName = "Bkp1.inz";
+    t.package.settings.defaultFolder = "D:\\Client";
+    t.package.settings.schedulerCommand = 4242;
+    return t;
 }
