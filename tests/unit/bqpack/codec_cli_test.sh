@@ -8,14 +8,7 @@
 # Usage: codec_cli_test.sh PATH-TO-BQPACK
 set -u
 bqpack=$1
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/cli_test.sh"
 
 # expect STATUS PATTERN COMMAND...: the exit status, and stderr+stdout
 # matching the extended regular expression PATTERN.
@@ -198,8 +191,4 @@ done
 expect 0 "14 input ended before the end code" "$bqpack" explode --help
 [ ! -e "$dir/x" ] || fail "a usage error wrote OUT"
 
-if [ $failures -ne 0 ]; then
-    echo "$failures failure(s)"
-    exit 1
-fi
-echo "all passed"
+finish

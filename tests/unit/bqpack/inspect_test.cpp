@@ -70,6 +70,16 @@ std::string SealLine(const InspectImage& image) {
     return "Seal: ok (sealed " + DigestHex(&sealed.bytes[sealed.sealOffset]) + ")\n";
 }
 
+// Files of two bytes with the names given, and the configuration file's
+// name: what the tests of names that extract refuses package.
+InspectPackage NamedFiles(const std::vector<std::string>& names, const std::string& configName) {
+    InspectPackage package;
+    for (const std::string& name : names)
+        package.files.push_back(PlainFile(name, {'a', 'b'}));
+    package.settings.configFileName = configName;
+    return package;
+}
+
 class Inspect : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -398,10 +408,7 @@ TEST_F(Inspect, VerifyRefusesWhatExtractRefuses) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        InspectPackage package;
-        for (const std::string& name : c.names)
-            package.files.push_back(PlainFile(name, {'a', 'b'}));
-        package.settings.configFileName = c.configName;
+        const InspectPackage package = NamedFiles(c.names, c.configName);
         InspectImage image = BuildInspectImage(package);
         if (c.configLengthChange != 0)
             Put32(&image.bytes, image.configOffset + 10,
@@ -492,10 +499,7 @@ TEST_F(Inspect, ExtractRefusesUnsafeNamesAndWritesNothing) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        InspectPackage package;
-        for (const std::string& name : c.names)
-            package.files.push_back(PlainFile(name, {'a', 'b'}));
-        package.settings.configFileName = c.configName;
+        const InspectPackage package = NamedFiles(c.names, c.configName);
         const std::string setup = Save(BuildInspectImage(package));
         const fs::path out = dir_ / "out";
         const Result r = Invoke(CmdExtract, {setup, "--config", "-d", out.string()});
@@ -567,6 +571,15 @@ void SetChunkExpanded(InspectImage* image, std::size_t file, std::size_t index,
     const Chunk c = ChunkOf(*image, file, index);
     image->bytes[c.at] = static_cast<std::uint8_t>(value);
     image->bytes[c.at + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+// What verify says of chunk `index` of file 0, of 1000 bytes, that does
+// not expand.
+std::string ExpandFailure(const InspectImage& image, std::size_t index) {
+    const Chunk c = ChunkOf(image, 0, index);
+    return "chunk " + std::to_string(index) + " at stream offset " + std::to_string(c.offset) +
+           " (1000 bytes from " + std::to_string(c.stored) +
+           ") fails to expand: the decoder stops with an error";
 }
 
 TEST_F(Inspect, EveryDamageHasItsMessageAndStatusTwo) {
@@ -660,18 +673,11 @@ TEST_F(Inspect, EveryDamageHasItsMessageAndStatusTwo) {
              i->bytes[ChunkOf(*i, 0, 0).at + 4 + 1] = 7;
              RestoreDigest(i, 0);
          },
-         [](const InspectImage& i) {
-             return "damaged: Bramblequist.exe: chunk 0 at stream offset 0 (1000 bytes from " +
-                    std::to_string(ChunkOf(i, 0, 0).stored) +
-                    ") fails to expand: the decoder stops with an error";
-         }},
+         [](const InspectImage& i) { return "damaged: Bramblequist.exe: " + ExpandFailure(i, 0); }},
         {"chunk data damaged, digest left as it was",
          [](InspectImage* i) { i->bytes[ChunkOf(*i, 0, 2).at + 4 + 1] = 9; },
          [](const InspectImage& i) {
-             const Chunk c = ChunkOf(i, 0, 2);
-             return "damaged: Bramblequist.exe: " + Digests(i, 0) + "; chunk 2 at stream offset " +
-                    std::to_string(c.offset) + " (1000 bytes from " + std::to_string(c.stored) +
-                    ") fails to expand: the decoder stops with an error";
+             return "damaged: Bramblequist.exe: " + Digests(i, 0) + "; " + ExpandFailure(i, 2);
          }},
         {"chunk data: end code cut off",
          [](InspectImage* i) {
@@ -684,12 +690,7 @@ TEST_F(Inspect, EveryDamageHasItsMessageAndStatusTwo) {
              i->storedSizes[0] -= 2;
              RestoreDigest(i, 0);
          },
-         [](const InspectImage& i) {
-             const Chunk c = ChunkOf(i, 0, 4);
-             return "damaged: Bramblequist.exe: chunk 4 at stream offset " +
-                    std::to_string(c.offset) + " (1000 bytes from " + std::to_string(c.stored) +
-                    ") fails to expand: the decoder stops with an error";
-         }},
+         [](const InspectImage& i) { return "damaged: Bramblequist.exe: " + ExpandFailure(i, 4); }},
         {"table: stored size one more",
          [](InspectImage* i) { Put32(&i->bytes, TableWord(*i, 12 + 1), 2513); },
          [](const InspectImage& i) {
@@ -805,10 +806,7 @@ TEST_F(Inspect, ExpandFailureNamesTheChunkBeyondTheFirst) {
     const std::string setup = Save(image);
     const Result r = Invoke(CmdVerify, {setup});
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
-              "x.bin: DAMAGED: chunk 2 at stream offset " + std::to_string(c.offset) +
-                  " (1000 bytes from " + std::to_string(c.stored) +
-                  ") fails to expand: the decoder stops with an error");
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "x.bin: DAMAGED: " + ExpandFailure(image, 2));
 }
 
 } // namespace

@@ -10,14 +10,7 @@ set -u
 bqpack=$1
 write_stub=$2
 data=$3
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/cli_test.sh"
 
 # expect STATUS PATTERN COMMAND...: the exit status, and one line on stderr
 # matching the extended regular expression PATTERN.
@@ -225,8 +218,4 @@ status=$("$bqpack" list "$dir/setup.exe" >/dev/null 2>&-; echo $?)
 status=$("$bqpack" list "$dir/mixed.bin" >/dev/null 2>&-; echo $?)
 [ "$status" = 3 ] || fail "list with a message for a closed standard error exited $status, not 3"
 
-if [ "$failures" != 0 ]; then
-    echo "$failures failures"
-    exit 1
-fi
-echo "all checks passed"
+finish
