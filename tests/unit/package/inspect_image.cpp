@@ -17,11 +17,6 @@ namespace {
 const std::uint32_t kImageBase = 0x400000;
 const std::uint64_t kImageBase64 = 0x140000000;
 
-void Put16(std::vector<std::uint8_t>* bytes, std::size_t offset, std::uint16_t value) {
-    (*bytes)[offset] = static_cast<std::uint8_t>(value);
-    (*bytes)[offset + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
 std::uint32_t AddText(TestSection* s, const std::string& text) {
     const std::uint32_t va = s->rva + static_cast<std::uint32_t>(s->data.size());
     s->data.insert(s->data.end(), text.begin(), text.end());
@@ -108,8 +103,8 @@ std::vector<std::uint8_t> InspectChunkStream(const std::vector<std::uint8_t>& co
         const std::size_t stored = raw ? n : packed.size();
         const std::size_t header = stream.size();
         stream.resize(header + 4);
-        Put16(&stream, header, static_cast<std::uint16_t>(n));
-        Put16(&stream, header + 2, static_cast<std::uint16_t>(stored));
+        Write16(&stream[header], static_cast<std::uint16_t>(n));
+        Write16(&stream[header + 2], static_cast<std::uint16_t>(stored));
         stream.insert(stream.end(), body, body + stored);
     }
     return stream;
@@ -176,10 +171,7 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
         Put32(&data.data, tableAt + layout.At(field, i), value);
     };
     auto pointer = [&](TableField field, std::uint64_t va, std::uint32_t i = 0) {
-        Put32(&data.data, tableAt + layout.At(field, i), static_cast<std::uint32_t>(va));
-        if (package.pointerBytes == 8)
-            Put32(&data.data, tableAt + layout.At(field, i) + 4,
-                  static_cast<std::uint32_t>(va >> 32));
+        WriteTestPointer(&data.data.at(tableAt + layout.At(field, i)), va, package.pointerBytes);
     };
     for (std::uint32_t i = 0; i < package.files.size() && i < 6; ++i) {
         pointer(kFieldFileNames, base + nameVas[i], i);
@@ -205,14 +197,8 @@ InspectImage BuildInspectImage(const InspectPackage& package) {
     headers.entryRva = text.rva;
     headers.fileCharacteristics = wide ? 0x0022 : 0x0107;
     headers.sizeOfImage = bss.rva + kTestSectionAlign;
-    auto anchorPointer = [&](std::uint32_t at, std::uint64_t va) {
-        if (wide)
-            Write64(data.data.data() + at, va);
-        else
-            Write32(data.data.data() + at, static_cast<std::uint32_t>(va));
-    };
-    anchorPointer(anchor.table, base + data.rva + tableAt);
-    anchorPointer(anchor.config, base + rdata.rva + configAt);
+    WriteTestPointer(&data.data[anchor.table], base + data.rva + tableAt, package.pointerBytes);
+    WriteTestPointer(&data.data[anchor.config], base + rdata.rva + configAt, package.pointerBytes);
     headers.checksum = true;
     image.bytes = WriteTestPe(headers, {&text, &data, &rdata, &bss});
     image.sealOffset = data.rawOffset + anchor.seal;

@@ -17,14 +17,6 @@ enum : std::uint32_t {
     kRelocRva = 0x5000, // the package section takes two pages
 };
 
-void PutPointer(std::vector<std::uint8_t>* b, std::size_t at, std::uint64_t v,
-                std::uint32_t width) {
-    if (width == 8)
-        Write64(b->data() + at, v);
-    else
-        Write32(b->data() + at, static_cast<std::uint32_t>(v));
-}
-
 } // namespace
 
 StubImage BuildStubImage(std::uint32_t pointerBytes) {
@@ -48,8 +40,10 @@ StubImage BuildStubImage(std::uint32_t pointerBytes) {
     std::memcpy(package.data.data(), kAnchorMagic, kAnchorMagicBytes);
     Write32(package.data.data() + anchor.version, kLayoutVersion);
     std::vector<std::uint32_t> pointerRvas;
-    PutPointer(&package.data, anchor.table, base + kPackageRva + tableAt, pointerBytes);
-    PutPointer(&package.data, anchor.config, base + kPackageRva + configAt, pointerBytes);
+    WriteTestPointer(package.data.data() + anchor.table, base + kPackageRva + tableAt,
+                     pointerBytes);
+    WriteTestPointer(package.data.data() + anchor.config, base + kPackageRva + configAt,
+                     pointerBytes);
     pointerRvas.push_back(kPackageRva + anchor.table);
     pointerRvas.push_back(kPackageRva + anchor.config);
     for (std::uint32_t f = 0; f < kTableFieldCount; ++f) {
@@ -57,7 +51,7 @@ StubImage BuildStubImage(std::uint32_t pointerBytes) {
             continue;
         for (std::uint32_t i = 0; i < kTableFields[f].count; ++i) {
             const std::uint32_t at = tableAt + table.At(static_cast<TableField>(f), i);
-            PutPointer(&package.data, at, base + kDataRva, pointerBytes);
+            WriteTestPointer(package.data.data() + at, base + kDataRva, pointerBytes);
             pointerRvas.push_back(kPackageRva + at);
         }
     }

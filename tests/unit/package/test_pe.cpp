@@ -10,6 +10,13 @@ std::uint32_t TestAlignUp(std::uint32_t value, std::uint32_t align) {
     return (value + align - 1) / align * align;
 }
 
+void WriteTestPointer(std::uint8_t* at, std::uint64_t va, std::uint32_t pointerBytes) {
+    if (pointerBytes == 8)
+        Write64(at, va);
+    else
+        Write32(at, static_cast<std::uint32_t>(va));
+}
+
 std::vector<std::uint8_t> WriteTestPe(const TestPeHeaders& h,
                                       const std::vector<TestSection*>& sections) {
     const bool wide = h.pointerBytes == 8;
@@ -33,10 +40,7 @@ std::vector<std::uint8_t> WriteTestPe(const TestPeHeaders& h,
     const std::size_t opt = coff + 20;
     Write16(&b[opt], wide ? 0x20B : 0x10B);
     Write32(&b[opt + 16], h.entryRva);
-    if (wide)
-        Write64(&b[opt + 24], h.imageBase);
-    else
-        Write32(&b[opt + 28], static_cast<std::uint32_t>(h.imageBase));
+    WriteTestPointer(&b[opt + (wide ? 24 : 28)], h.imageBase, h.pointerBytes);
     Write32(&b[opt + 32], kTestSectionAlign);
     Write32(&b[opt + 36], kTestFileAlign);
     Write32(&b[opt + 56], h.sizeOfImage);

@@ -14,6 +14,8 @@ enum : std::uint32_t {
 };
 
 std::uint32_t TestAlignUp(std::uint32_t value, std::uint32_t align);
+// An address in a pointer field of the image's width (4 or 8 bytes).
+void WriteTestPointer(std::uint8_t* at, std::uint64_t va, std::uint32_t pointerBytes);
 
 struct TestSection {
     const char* name;
