@@ -1,7 +1,6 @@
-// bqpack info, list, verify and extract, and the image reader under them,
-// on setup images built by the test (inspect_image.h): what was packaged
-// comes back out, and every kind of damage gives its own message and
-// status 2.
+// bqpack info, list, verify and extract on setup images built by the test
+// (inspect_image.h): what was packaged comes back out, and every kind of
+// damage gives its own message and status 2.
 #include <gtest/gtest.h>
 
 #include <cstdio>
