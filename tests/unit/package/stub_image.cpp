@@ -1,3 +1,4 @@
+// Test-only installer stubs and packages for them; see stub_image.h.
 #include "tests/unit/package/stub_image.h"
 
 #include <cstring>
