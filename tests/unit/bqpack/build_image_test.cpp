@@ -228,9 +228,7 @@ TEST(BqpackImage, DamagedAfterTheBuildIsWhatVerifyFinds) {
         std::string error;
         ASSERT_TRUE(DamageInstaller(&image, change, &error)) << error;
         const std::string damaged = b.setup + ".damaged.exe";
-        std::ofstream(damaged, std::ios::binary | std::ios::trunc)
-            .write(reinterpret_cast<const char*>(image.data()),
-                   static_cast<std::streamsize>(image.size()));
+        WriteTestFile(damaged, image);
         std::string out, err;
         RunCaptured(CmdVerify, {damaged}, &out, &err);
         EXPECT_NE(out.find(problem), std::string::npos) << out;

@@ -20,6 +20,7 @@
 #include "run_command.h"
 #include "tests/unit/package/inspect_image.h"
 #include "tests/unit/package/stub_image.h"
+#include "tests/unit/test_file.h"
 
 namespace fs = std::filesystem;
 
@@ -64,9 +65,7 @@ void FlipEveryByte(const std::vector<std::uint8_t>& image, const char* what,
     const fs::path path =
         fs::path(::testing::TempDir()) / ("bqpack_flip_setup-" + std::to_string(getpid()) + ".exe");
     auto save = [&path](const std::vector<std::uint8_t>& bytes) {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
+        WriteTestFile(path.string(), bytes);
     };
     save(image);
     const std::string baseline = Observable(path.string(), image);

@@ -65,9 +65,7 @@ class ExtractOutput : public ::testing::Test {
         package_ = ThreePackage();
         const InspectImage image = BuildInspectImage(package_);
         setup_ = (dir_ / "setup.exe").string();
-        std::ofstream out(setup_, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(image.bytes.data()),
-                  static_cast<std::streamsize>(image.bytes.size()));
+        WriteTestFile(setup_, image.bytes);
     }
     void TearDown() override { fs::remove_all(dir_); }
 

@@ -96,9 +96,7 @@ class Inspect : public ::testing::Test {
         InspectImage sealed = image;
         SealImageAgain(&sealed.bytes);
         const fs::path path = dir_ / name;
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(sealed.bytes.data()),
-                  static_cast<std::streamsize>(sealed.bytes.size()));
+        WriteTestFile(path.string(), sealed.bytes);
         return path.string();
     }
 

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "tests/unit/package/stub_image.h"
+#include "tests/unit/test_file.h"
 #include "tools/bqpack/commands.h"
 
 int BuildTestInstaller(const std::string& manifest, const std::string& folder,
@@ -11,9 +12,7 @@ int BuildTestInstaller(const std::string& manifest, const std::string& folder,
                        std::string* setup, const std::string& name) {
     const std::string stub = folder + (pointerBytes == 8 ? "/stub-x64.exe" : "/stub-x86.exe");
     const StubImage image = BuildStubImage(pointerBytes);
-    std::ofstream(stub, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(image.bytes.data()),
-               static_cast<std::streamsize>(image.bytes.size()));
+    WriteTestFile(stub, image.bytes);
     *setup = folder + "/" + name;
     CommandArgs args = {manifest, "--stub", stub, "-o", *setup, "--quiet"};
     args.insert(args.end(), options.begin(), options.end());
