@@ -12,6 +12,8 @@
 
 namespace {
 
+enum class InputRead { Ok, CannotOpen, NotAFile, TooLarge, CannotRead };
+
 // What stat says of path: NotAFile, TooLarge, CannotOpen (with *error) or Ok.
 InputRead CheckEntry(const char* path, std::uint64_t limit, int* error) {
 #ifdef _WIN32
@@ -31,8 +33,7 @@ InputRead CheckEntry(const char* path, std::uint64_t limit, int* error) {
     return InputRead::Ok;
 }
 
-} // namespace
-
+// Reads the file whole; *error gets errno when opening or reading fails.
 InputRead ReadInputFile(const char* path, std::uint64_t limit, std::vector<std::uint8_t>* bytes,
                         int* error) {
     bytes->clear();
@@ -73,6 +74,8 @@ InputRead ReadInputFile(const char* path, std::uint64_t limit, std::vector<std::
         std::fclose(file);
     return outcome;
 }
+
+} // namespace
 
 bool ReadInput(const std::string& path, std::uint64_t limit, const char* what,
                std::vector<std::uint8_t>* bytes, std::string* problem) {

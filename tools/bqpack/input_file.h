@@ -8,22 +8,16 @@
 #include <string>
 #include <vector>
 
-enum class InputRead { Ok, CannotOpen, NotAFile, TooLarge, CannotRead };
-
 // The largest file a command reads whole (an installer, a stub, the codec's
 // input): what the 32-bit sizes of an image and of a stream can count.
 enum : std::uint64_t { kMaxInputFile = 0x7FFFFFFF };
 
-// Reads the file at path into *bytes; "-" is standard input, read to its
-// end or to the limit.  Refuses what its stat shows is no
-// regular file or larger than limit bytes, and stops with TooLarge as soon
-// as it holds more than limit bytes (a file that grows while it is read);
-// *error gets errno when opening or reading fails.
-InputRead ReadInputFile(const char* path, std::uint64_t limit, std::vector<std::uint8_t>* bytes,
-                        int* error);
-
-// The one reader of a command's whole inputs: ReadInputFile, and on failure
-// *problem in the words every command uses: "cannot open: ...", "not a
+// The one reader of a command's whole inputs: reads the file at path into
+// *bytes ("-" is standard input, read to its end or to the limit), refusing
+// what its stat shows is no regular file or larger than limit bytes, and
+// stopping as soon as it holds more than limit bytes (a file that grows
+// while it is read).  On failure *problem says why in the words every
+// command uses: "cannot open: ...", "not a
 // regular file ...", "too large to be WHAT (more than N bytes)" (what: "an
 // installer", "a manifest", ...), "cannot read: ...".
 bool ReadInput(const std::string& path, std::uint64_t limit, const char* what,

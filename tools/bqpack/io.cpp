@@ -28,10 +28,6 @@ std::string Formatted(const char* format, va_list args) {
     return text;
 }
 
-void NoteLine(const std::string& message) {
-    Tell("bqpack: " + ShownInputText(message) + "\n");
-}
-
 void ComplainLine(const std::string& line, const std::string& json) {
     Tell(line);
     if (ComplainInJson && !SaidSomething)
@@ -71,7 +67,7 @@ void Note(const char* format, ...) {
     va_start(args, format);
     const std::string message = Formatted(format, args);
     va_end(args);
-    NoteLine(message);
+    Tell("bqpack: " + ShownInputText(message) + "\n");
 }
 
 void AnswerFailuresInJson(bool json) {
