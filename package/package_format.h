@@ -6,8 +6,9 @@
 // (package_settings.h), the installer stub's empty package
 // (setup/package_stub.cpp) and the compile-time checks that tie the
 // record the installer reads to the layout the tools read and write
-// (package_layout.cpp).  A new setting is one row here (and its
-// documentation).  Portable: no platform headers; the installer compiles it.
+// (package_layout.cpp).  A new setting is one row here, naming the next
+// layout version (and its documentation).  Portable: no platform headers;
+// the installer compiles it.
 #pragma once
 #include <cstdint>
 
@@ -20,12 +21,12 @@ enum : std::uint32_t {
 };
 
 // The layout a stub's anchor names by its version: the anchor, the table as
-// BQ_PACKAGE_TABLE lays it out and the template.  A later layout takes the
-// next number and keeps this one's description beside it, so that the tools
-// still read every installer built before it.
+// the rows of BQ_PACKAGE_TABLE that the version holds lay it out, and the
+// template.  Each row names the version that first holds it; the latest is
+// the one this tree writes (kLayoutVersion, package_layout.h), and the tools
+// still read every installer built with an earlier one.
 enum : std::uint32_t {
-    kLayoutVersion1 = 1,
-    kLayoutVersion = kLayoutVersion1, // the one this tree writes
+    kLayoutVersion1 = 1, // the first installers' layout
 };
 
 // The markers the tools find the package's pieces by: the template begins
@@ -42,53 +43,60 @@ inline constexpr char kClientShellClass[] = "ClientShellWClassV2";
 inline constexpr char kClientEngineClass[] = "BackupRestoreEngineWClassV2";
 
 // The package table, field by field in the order the image holds them:
-//   SLOTS(Name, Kind)  an array of kMaxPackageFiles, one element per file;
-//   COUNT(Name)        the number of files (a signed 32-bit word);
-//   SETTING(Name, Kind, member, key, label, release, shown, nullable)
-//                      an install setting: its member of PackageSettings,
-//                      its manifest key, its `bqpack info` label, the client
-//                      release's value (a manifest's default and the stub's),
-//                      its place in `bqpack info` (from 0), and whether an
-//                      image may leave it null (a text setup never reads).
+//   SLOTS(Name, Kind, layout)  an array of kMaxPackageFiles, one element per
+//                              file;
+//   COUNT(Name, layout)        the number of files (a signed 32-bit word);
+//   SETTING(Name, Kind, member, key, label, release, shown, nullable, layout)
+//                              an install setting: its member of
+//                              PackageSettings, its manifest key, its `bqpack
+//                              info` label, the client release's value (a
+//                              manifest's default and the stub's), its place
+//                              in `bqpack info` (from 0), and whether an image
+//                              may leave it null (a text setup never reads).
+// layout is the first layout version that holds the field.  An image of an
+// earlier version has no such field: the reader gives its release value.
 // Kinds: Text (pointer to a NUL-terminated text of at most kTableTextMax
 // bytes), Data (pointer to a blob's digest), Size (unsigned 32-bit byte
 // count), Number (unsigned 32-bit identifier), Flag (signed 32-bit, zero or
 // not).  Pointers are as wide as the image's; every field is naturally
-// aligned.  Rows are never reordered: that is a new layout version.
+// aligned.  Rows are never reordered or removed; a new row, anywhere, names
+// the next layout version, which thereby becomes the one this tree writes,
+// and every earlier version's layout stays as it was (package_layout.h).
 // clang-format off
 #define BQ_PACKAGE_TABLE(SLOTS, COUNT, SETTING)                                                   \
-    SLOTS(FileNames, Text)                                                                        \
-    SLOTS(ExpandedSizes, Size)                                                                    \
-    SLOTS(StoredSizes, Size)                                                                      \
+    SLOTS(FileNames, Text, 1)                                                                     \
+    SLOTS(ExpandedSizes, Size, 1)                                                                 \
+    SLOTS(StoredSizes, Size, 1)                                                                   \
     SETTING(BuildFolder, Text, buildFolder, "build-folder", "Build folder:",                      \
-            "c:\\ReleaseBuild\\", 14, true)                                                       \
-    SLOTS(FileData, Data)                                                                         \
-    COUNT(FileCount)                                                                              \
+            "c:\\ReleaseBuild\\", 14, true, 1)                                                    \
+    SLOTS(FileData, Data, 1)                                                                      \
+    COUNT(FileCount, 1)                                                                           \
     SETTING(EngineProgram, Text, engineProgram, "engine-program", "Engine program:",              \
-            "Bramblequist.exe", 4, false)                                                         \
-    SETTING(InitVerb, Text, initVerb, "init-verb", "Init verb:", "INITIALIZE", 5, false)          \
+            "Bramblequist.exe", 4, false, 1)                                                      \
+    SETTING(InitVerb, Text, initVerb, "init-verb", "Init verb:", "INITIALIZE", 5, false, 1)       \
     SETTING(InitVerbDR, Text, initVerbDR, "init-verb-dr", "Init verb (/R):", "INITIALIZEDR", 6,   \
-            false)                                                                                \
+            false, 1)                                                                             \
     SETTING(InitVerbAutoUp, Text, initVerbAutoUp, "init-verb-autoup", "Init verb (/G):",          \
-            "INITIALIZEAUTOUP", 7, false)                                                         \
+            "INITIALIZEAUTOUP", 7, false, 1)                                                      \
     SETTING(SchedulerClass, Text, schedulerClass, "scheduler-class", "Scheduler class:",          \
-            kClientSchedulerClass, 8, false)                                                      \
+            kClientSchedulerClass, 8, false, 1)                                                   \
     SETTING(SchedulerCommand, Number, schedulerCommand, "scheduler-command",                      \
-            "Scheduler command:", 13201, 9, false)                                                \
+            "Scheduler command:", 13201, 9, false, 1)                                             \
     SETTING(ShellClass, Text, shellClass, "shell-class", "Shell class:", kClientShellClass, 10,   \
-            false)                                                                                \
+            false, 1)                                                                             \
     SETTING(EngineClass, Text, engineClass, "engine-class", "Engine class:", kClientEngineClass,  \
-            12, false)                                                                            \
+            12, false, 1)                                                                         \
     SETTING(ShellMessage, Number, shellMessage, "shell-message", "Shell message:", 13210, 11,     \
-            false)                                                                                \
+            false, 1)                                                                             \
     SETTING(ConfigFileName, Text, configFileName, "config-file-name", "Configuration file:",      \
-            "Bramblequist.inz", 13, false)                                                        \
+            "Bramblequist.inz", 13, false, 1)                                                     \
     SETTING(PassSetupPath, Flag, passSetupPath, "pass-setup-path", "Pass setup path:", 1, 2,      \
-            false)                                                                                \
-    SETTING(VerifyDigests, Flag, verifyDigests, "verify-digests", "Verify digests:", 1, 3, false) \
+            false, 1)                                                                             \
+    SETTING(VerifyDigests, Flag, verifyDigests, "verify-digests", "Verify digests:", 1, 3,        \
+            false, 1)                                                                             \
     SETTING(DefaultFolder, Text, defaultFolder, "default-folder", "Default folder:",              \
-            "C:\\Program Files\\Bramblequist", 0, false)                                          \
-    SETTING(AskForFolder, Flag, askForFolder, "ask-for-folder", "Ask for folder:", 1, 1, false)
+            "C:\\Program Files\\Bramblequist", 0, false, 1)                                       \
+    SETTING(AskForFolder, Flag, askForFolder, "ask-for-folder", "Ask for folder:", 1, 1, false, 1)
 // clang-format on
 
 // The C type of a field of each kind in PackageTable.

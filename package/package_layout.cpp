@@ -25,9 +25,9 @@ constexpr bool SameText(const char* a, const char* b) {
     static_assert(offsetof(PackageTable, member) == kLayout.offset[kField##member] &&              \
                       SameText(kTableFields[kField##member].name, #member),                        \
                   #member)
-#define BQ_SLOTS_AT(Name, Kind) BQ_TABLE_FIELD_AT(Name);
-#define BQ_COUNT_AT(Name) BQ_TABLE_FIELD_AT(Name);
-#define BQ_SETTING_AT(Name, Kind, member, key, label, release, shown, nullable)                    \
+#define BQ_SLOTS_AT(Name, Kind, layout) BQ_TABLE_FIELD_AT(Name);
+#define BQ_COUNT_AT(Name, layout) BQ_TABLE_FIELD_AT(Name);
+#define BQ_SETTING_AT(Name, Kind, member, key, label, release, shown, nullable, layout)            \
     BQ_TABLE_FIELD_AT(Name);
 BQ_PACKAGE_TABLE(BQ_SLOTS_AT, BQ_COUNT_AT, BQ_SETTING_AT)
 #undef BQ_SLOTS_AT

@@ -20,9 +20,9 @@ enum class TableFieldKind : std::uint8_t {
     Count,  // signed 32-bit file count
 };
 
-#define BQ_FIELD_ENUM_SLOTS(Name, Kind) kField##Name,
-#define BQ_FIELD_ENUM_COUNT(Name) kField##Name,
-#define BQ_FIELD_ENUM_SETTING(Name, Kind, member, key, label, release, shown, nullable)            \
+#define BQ_FIELD_ENUM_SLOTS(Name, Kind, layout) kField##Name,
+#define BQ_FIELD_ENUM_COUNT(Name, layout) kField##Name,
+#define BQ_FIELD_ENUM_SETTING(Name, Kind, member, key, label, release, shown, nullable, layout)    \
     kField##Name,
 enum TableField : std::uint32_t {
     BQ_PACKAGE_TABLE(BQ_FIELD_ENUM_SLOTS, BQ_FIELD_ENUM_COUNT, BQ_FIELD_ENUM_SETTING)
@@ -35,37 +35,56 @@ enum TableField : std::uint32_t {
 struct TableFieldInfo {
     const char* name;
     TableFieldKind kind;
-    std::uint32_t count; // kMaxPackageFiles for the per-file arrays, else 1
+    std::uint32_t count;  // kMaxPackageFiles for the per-file arrays, else 1
+    std::uint32_t layout; // the first layout version that holds it
 };
 
-#define BQ_FIELD_INFO_SLOTS(Name, Kind) {#Name, TableFieldKind::Kind, kMaxPackageFiles},
-#define BQ_FIELD_INFO_COUNT(Name) {#Name, TableFieldKind::Count, 1},
-#define BQ_FIELD_INFO_SETTING(Name, Kind, member, key, label, release, shown, nullable)            \
-    {#Name, TableFieldKind::Kind, 1},
+#define BQ_FIELD_INFO_SLOTS(Name, Kind, layout)                                                    \
+    {#Name, TableFieldKind::Kind, kMaxPackageFiles, layout},
+#define BQ_FIELD_INFO_COUNT(Name, layout) {#Name, TableFieldKind::Count, 1, layout},
+#define BQ_FIELD_INFO_SETTING(Name, Kind, member, key, label, release, shown, nullable, layout)    \
+    {#Name, TableFieldKind::Kind, 1, layout},
 inline constexpr TableFieldInfo kTableFields[kTableFieldCount] = {
     BQ_PACKAGE_TABLE(BQ_FIELD_INFO_SLOTS, BQ_FIELD_INFO_COUNT, BQ_FIELD_INFO_SETTING)};
 #undef BQ_FIELD_INFO_SLOTS
 #undef BQ_FIELD_INFO_COUNT
 #undef BQ_FIELD_INFO_SETTING
 
+// The layout version this tree writes: the latest that a row names.
+constexpr std::uint32_t LatestLayoutVersion() {
+    std::uint32_t latest = kLayoutVersion1;
+    for (const TableFieldInfo& field : kTableFields)
+        latest = field.layout > latest ? field.layout : latest;
+    return latest;
+}
+inline constexpr std::uint32_t kLayoutVersion = LatestLayoutVersion();
+
 constexpr bool IsPointerField(TableFieldKind kind) {
     return kind == TableFieldKind::Text || kind == TableFieldKind::Data;
 }
 
 struct TableLayout {
+    std::uint32_t version;
     std::uint32_t pointerBytes;
-    std::uint32_t offset[kTableFieldCount]; // of the field's first element
+    std::uint32_t offset[kTableFieldCount]; // of the field's first element; 0 where not held
     std::uint32_t size;                     // of the whole record, padding included
+    // Whether the version's table has the field at all.
+    constexpr bool Holds(TableField field) const { return kTableFields[field].layout <= version; }
     // Byte offset of element i of a field.
     constexpr std::uint32_t At(TableField field, std::uint32_t i = 0) const {
         return offset[field] + i * (IsPointerField(kTableFields[field].kind) ? pointerBytes : 4);
     }
 };
 
-constexpr TableLayout MakeTableLayout(std::uint32_t pointerBytes) {
-    TableLayout layout{pointerBytes, {}, 0};
+// The table of a layout version (by default the one this tree writes): the
+// rows it holds, each on its natural alignment, in the rows' order.
+constexpr TableLayout MakeTableLayout(std::uint32_t pointerBytes,
+                                      std::uint32_t version = kLayoutVersion) {
+    TableLayout layout{version, pointerBytes, {}, 0};
     std::uint32_t at = 0;
     for (std::uint32_t f = 0; f < kTableFieldCount; ++f) {
+        if (kTableFields[f].layout > version)
+            continue;
         const std::uint32_t width = IsPointerField(kTableFields[f].kind) ? pointerBytes : 4;
         at = (at + width - 1) / width * width;
         layout.offset[f] = at;
@@ -78,13 +97,28 @@ constexpr TableLayout MakeTableLayout(std::uint32_t pointerBytes) {
 inline constexpr TableLayout kTableLayout32 = MakeTableLayout(4);
 inline constexpr TableLayout kTableLayout64 = MakeTableLayout(8);
 
+// Every version's table for both pointer widths, [version - 1][0 for 4
+// bytes, 1 for 8].
+struct TableLayouts {
+    TableLayout of[kLayoutVersion][2];
+};
+constexpr TableLayouts MakeTableLayouts() {
+    TableLayouts all{};
+    for (std::uint32_t v = kLayoutVersion1; v <= kLayoutVersion; ++v) {
+        all.of[v - 1][0] = MakeTableLayout(4, v);
+        all.of[v - 1][1] = MakeTableLayout(8, v);
+    }
+    return all;
+}
+inline constexpr TableLayouts kTableLayouts = MakeTableLayouts();
+
 // The table's layout of an anchor's layout version in an image whose
 // pointers are pointerBytes wide (4 or 8); null for a version this tree
 // does not know.
 constexpr const TableLayout* TableLayoutFor(std::uint32_t version, std::uint32_t pointerBytes) {
-    if (version != kLayoutVersion1)
+    if (version < kLayoutVersion1 || version > kLayoutVersion)
         return nullptr;
-    return pointerBytes == 8 ? &kTableLayout64 : &kTableLayout32;
+    return &kTableLayouts.of[version - 1][pointerBytes == 8 ? 1 : 0];
 }
 
 // The installer stub carries its package in a section of its own,

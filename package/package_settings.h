@@ -19,9 +19,9 @@
 #define BQ_SETTING_TYPE_Text std::string
 #define BQ_SETTING_TYPE_Number std::uint32_t
 #define BQ_SETTING_TYPE_Flag std::int32_t
-#define BQ_SETTINGS_NONE_SLOTS(Name, Kind)
-#define BQ_SETTINGS_NONE_COUNT(Name)
-#define BQ_SETTINGS_MEMBER(Name, Kind, member, key, label, release, shown, nullable)               \
+#define BQ_SETTINGS_NONE_SLOTS(Name, Kind, layout)
+#define BQ_SETTINGS_NONE_COUNT(Name, layout)
+#define BQ_SETTINGS_MEMBER(Name, Kind, member, key, label, release, shown, nullable, layout)       \
     BQ_SETTING_TYPE_##Kind member = release;
 struct PackageSettings {
     BQ_PACKAGE_TABLE(BQ_SETTINGS_NONE_SLOTS, BQ_SETTINGS_NONE_COUNT, BQ_SETTINGS_MEMBER)
@@ -58,7 +58,7 @@ constexpr PackageSetting MakeSetting(const char* key, const char* label, TableFi
 
 // In the table's order, the order the installer lays them out and the seal
 // covers them.
-#define BQ_SETTINGS_ROW(Name, Kind, member, key, label, release, shown, nullable)                  \
+#define BQ_SETTINGS_ROW(Name, Kind, member, key, label, release, shown, nullable, layout)          \
     MakeSetting(key, label, kField##Name, &PackageSettings::member, shown, nullable),
 inline constexpr PackageSetting kSettingsInTableOrder[] = {
     BQ_PACKAGE_TABLE(BQ_SETTINGS_NONE_SLOTS, BQ_SETTINGS_NONE_COUNT, BQ_SETTINGS_ROW)};

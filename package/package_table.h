@@ -9,9 +9,9 @@
 
 #include "package/package_format.h"
 
-#define BQ_TABLE_SLOTS_MEMBER(Name, Kind) BQ_TABLE_TYPE_##Kind Name[kMaxPackageFiles];
-#define BQ_TABLE_COUNT_MEMBER(Name) std::int32_t Name;
-#define BQ_TABLE_SETTING_MEMBER(Name, Kind, member, key, label, release, shown, nullable)          \
+#define BQ_TABLE_SLOTS_MEMBER(Name, Kind, layout) BQ_TABLE_TYPE_##Kind Name[kMaxPackageFiles];
+#define BQ_TABLE_COUNT_MEMBER(Name, layout) std::int32_t Name;
+#define BQ_TABLE_SETTING_MEMBER(Name, Kind, member, key, label, release, shown, nullable, layout)  \
     BQ_TABLE_TYPE_##Kind Name;
 struct PackageTable {
     BQ_PACKAGE_TABLE(BQ_TABLE_SLOTS_MEMBER, BQ_TABLE_COUNT_MEMBER, BQ_TABLE_SETTING_MEMBER)
@@ -27,18 +27,19 @@ struct PackageTable {
 // BQ_EMPTY_PACKAGE_TABLE is a package without files, every text slot at
 // BQ_EMPTY_TEXT and every data slot at BQ_EMPTY_DATA, as the caller defines
 // them.
-#define BQ_RELEASE_TABLE_SLOTS(Name, Kind) BQ_INIT_##Name,
-#define BQ_RELEASE_TABLE_COUNT(Name) BQ_INIT_##Name,
-#define BQ_RELEASE_TABLE_SETTING(Name, Kind, member, key, label, release, shown, nullable) release,
+#define BQ_RELEASE_TABLE_SLOTS(Name, Kind, layout) BQ_INIT_##Name,
+#define BQ_RELEASE_TABLE_COUNT(Name, layout) BQ_INIT_##Name,
+#define BQ_RELEASE_TABLE_SETTING(Name, Kind, member, key, label, release, shown, nullable, layout) \
+    release,
 #define BQ_RELEASE_PACKAGE_TABLE                                                                   \
     { BQ_PACKAGE_TABLE(BQ_RELEASE_TABLE_SLOTS, BQ_RELEASE_TABLE_COUNT, BQ_RELEASE_TABLE_SETTING) }
 #define BQ_EMPTY_SLOT_Text BQ_EMPTY_TEXT
 #define BQ_EMPTY_SLOT_Data BQ_EMPTY_DATA
 #define BQ_EMPTY_SLOT_Size 0
-#define BQ_EMPTY_TABLE_SLOTS(Name, Kind)                                                           \
+#define BQ_EMPTY_TABLE_SLOTS(Name, Kind, layout)                                                   \
     {BQ_EMPTY_SLOT_##Kind, BQ_EMPTY_SLOT_##Kind, BQ_EMPTY_SLOT_##Kind,                             \
      BQ_EMPTY_SLOT_##Kind, BQ_EMPTY_SLOT_##Kind, BQ_EMPTY_SLOT_##Kind},
-#define BQ_EMPTY_TABLE_COUNT(Name) 0,
+#define BQ_EMPTY_TABLE_COUNT(Name, layout) 0,
 #define BQ_EMPTY_PACKAGE_TABLE                                                                     \
     { BQ_PACKAGE_TABLE(BQ_EMPTY_TABLE_SLOTS, BQ_EMPTY_TABLE_COUNT, BQ_RELEASE_TABLE_SETTING) }
 static_assert(kMaxPackageFiles == 6, "BQ_EMPTY_TABLE_SLOTS spells out every file slot");
