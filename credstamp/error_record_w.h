@@ -14,12 +14,6 @@ enum : std::uint32_t {
     kLiteralTextSizeW = 500,
 };
 
-// Codes that the web page launcher records.
-enum : std::uint32_t {
-    ERR_REGISTRY_KEY_MISSING = 0x2000006A, // %1 = key path \ value name
-    ERR_UNABLE_TO_VIEW = 0x200008E8,       // %1 = shell result, %2 = address
-};
-
 struct TrailEntryW {
     const char* name; // reporting function; not copied
     std::uint32_t line;

@@ -1,6 +1,7 @@
 #include "credstamp/web_launch.h"
 
 #include "credstamp/text_wide.h"
+#include "errors/error_places.h"
 #include "hardening/system_dlls.h"
 #include "registry/client_keys.h"
 #include "registry/registry.h"
@@ -9,18 +10,6 @@
 namespace {
 
 const char kWebLaunch[] = "WebLaunch";
-
-// Place numbers recorded by WebLaunch, one per reporting place: fixed, never
-// the lines of this file (as errors/error_record.h says of the installer's).
-enum : std::uint32_t {
-    kLineGivenQuery = 58,
-    kLineGivenOpen = 64,
-    kLineConfiguredQuery = 76,
-    kLineVendorQuery = 87,
-    kLineConfiguredOpen = 94,
-    kLineMissingValue = 101,
-    kLineExit = 105,
-};
 
 // Appends the formatted query to the address.  A query that does not fit is
 // recorded, with "0" for the shell result; the cut address is still opened.
@@ -98,6 +87,6 @@ std::uint32_t WebLaunch(ErrorRecordW* record, HWND owner, const char* valueName,
     }
 
     if (record->code != 0)
-        PushTrail(record, kWebLaunch, kLineExit);
+        PushTrail(record, kWebLaunch, kLineWebLaunchExit);
     return record->code;
 }

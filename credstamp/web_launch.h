@@ -4,6 +4,7 @@
 // can be added too.  Failures go into the caller's error record.
 #pragma once
 #include "credstamp/error_record_w.h"
+#include "errors/error_codes.h" // the codes it records
 
 #include <windows.h>
 

@@ -38,10 +38,10 @@ struct ErrorRecord {
 };
 
 // module and line name the place that reports: the module number of the
-// module table and a place number fixed for that place.  Each reporting file
-// names its places kLine... (kLineExpand = 48): numbers that the records,
-// their texts and the people reading them know a place by, not lines of the
-// source, so they never follow the lines of the file they stand in.
+// module table and a place number fixed for that place, one of the kLine...
+// numbers that errors/error_places.h lists by module (kLineExpand = 48):
+// numbers that the records, their texts and the people reading them know a
+// place by, not lines of the source.
 void SetError(ErrorRecord* record, std::uint32_t module, std::uint32_t line, std::uint32_t code);
 void PushTrail(ErrorRecord* record, std::uint32_t module, std::uint32_t line);
 void SetParamText(ErrorRecord* record, int index, const char* text); // index 1 or 2

@@ -7,16 +7,13 @@
 
 #include "dcl/dcl_decode.h"
 #include "errors/error_codes.h"
+#include "errors/error_places.h"
 #include "errors/error_record.h"
 
 namespace {
 
 enum : std::uint32_t {
     kChunkAreaSize = 65536, // one expanded chunk; a 16-bit length always fits
-    // Place numbers of the error record (errors/error_record.h): fixed, never
-    // the lines of this file.
-    kLineExpand = 48, // a chunk that cannot be expanded into its place
-    kLineTrail = 63,  // ExpandStream's exit on failure
 };
 
 // Static rather than on the stack: together about 150 KiB, far beyond the
@@ -126,7 +123,7 @@ std::uint32_t ExpandStreamThrough(ErrorRecord* record, const std::uint8_t* strea
     }
 
     if (record->code != 0 && !stopped) {
-        PushTrail(record, MODULE_FILE_UNPACK, kLineTrail);
+        PushTrail(record, MODULE_FILE_UNPACK, kLineExpandExit);
     }
     return record->code;
 }

@@ -1,19 +1,12 @@
 // Creating the install folder with every missing parent level.
 #include "errors/error_codes.h"
+#include "errors/error_places.h"
 #include "errors/error_record.h"
 #include "setup/setup.h"
 #include "text/bounded_text.h"
 #include "text/code_page_text.h"
 
 namespace {
-
-// Place numbers of the error record (errors/error_record.h): fixed, never
-// the lines of this file.
-enum : std::uint32_t {
-    kLineCreateLevel = 744,
-    kLineChainExit = 752,
-    kLineTreeExit = 772,
-};
 
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';

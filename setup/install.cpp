@@ -7,6 +7,7 @@
 
 #include "digest/md5.h"
 #include "errors/error_codes.h"
+#include "errors/error_places.h"
 #include "errors/error_record.h"
 #include "errors/format.h"
 #include "package/chunk_stream.h"
@@ -18,19 +19,7 @@
 
 namespace {
 
-// Place numbers of the error record (errors/error_record.h): fixed, never
-// the lines of this file.
 enum : std::uint32_t {
-    kLineCreateFolder = 159,
-    kLineCreateFile = 181,
-    kLineDigest = 196,
-    kLineNoMemory = 205,
-    kLineWriteFile = 222,
-    kLineConfigLength = 250,
-    kLineCreateConfig = 262,
-    kLineWriteConfig = 268,
-    kLineStartEngine = 301,
-    kLineExit = 311,
     kDigestSize = 16,
     kMessageSize = 500,
 };
@@ -287,7 +276,7 @@ std::uint32_t InstallPackage(ErrorRecord* record, const char* folder, int filesO
         if (held.file != INVALID_HANDLE_VALUE) {
             CloseHandle(held.file);
         }
-        PushTrail(record, MODULE_FILE_UNPACK, kLineExit);
+        PushTrail(record, MODULE_FILE_UNPACK, kLineAttemptExit);
     }
     return record->code;
 }

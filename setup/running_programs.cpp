@@ -6,18 +6,14 @@
 #include <ddeml.h>
 
 #include "errors/error_codes.h"
+#include "errors/error_places.h"
 #include "errors/error_record.h"
 #include "package/package_table.h"
 #include "setup/setup.h"
 
 namespace {
 
-// Place numbers of the error record (errors/error_record.h): fixed, never
-// the lines of this file.
 enum : std::uint32_t {
-    kLineEngineWait = 105,
-    kLineShellWait = 125,
-    kLineSchedulerWait = 145,
     kComponentWaitMs = 20000,
     kDdeTimeoutMs = 30000,
     kMaxBrowserRequests = 16, // a server that accepts but never exits

@@ -3,6 +3,7 @@
 #include "credstamp/credentials.h"
 #include "credstamp/error_record_w.h"
 #include "credstamp/text_wide.h"
+#include "errors/error_codes.h"
 
 #include <gtest/gtest.h>
 
