@@ -57,6 +57,17 @@ void PutHex(Writer& w, std::uint32_t value) {
     }
 }
 
+// Starts a text of the code h in out: false when there is nothing to write,
+// out untouched when it has no room at all and emptied for code 0, which
+// has no text.
+bool StartCodeText(char* out, std::size_t capacity, std::uint32_t h) {
+    if (out == nullptr || capacity == 0) {
+        return false;
+    }
+    out[0] = '\0';
+    return h != 0;
+}
+
 // ReplaceAll with a value of known length.
 char* ReplaceAllN(char* text, std::size_t capacity, const char* value, std::size_t valueLength,
                   const char* placeholder) {
@@ -111,11 +122,7 @@ char* ReplaceAll(char* text, std::size_t capacity, const char* value, const char
 }
 
 char* FormatCode(char* out, std::size_t capacity, std::uint32_t h) {
-    if (out == nullptr || capacity == 0) {
-        return out;
-    }
-    out[0] = '\0';
-    if (h == 0) {
+    if (!StartCodeText(out, capacity, h)) {
         return out;
     }
     const std::uint32_t number = h & kCodeMask;
@@ -169,11 +176,7 @@ char* FormatCodeShort(char* out, std::size_t capacity, std::uint32_t h) {
 }
 
 char* GetHelpText(char* out, std::size_t capacity, std::uint32_t h) {
-    if (out == nullptr || capacity == 0) {
-        return out;
-    }
-    out[0] = '\0';
-    if (h == 0) {
+    if (!StartCodeText(out, capacity, h)) {
         return out;
     }
     const char* help =
