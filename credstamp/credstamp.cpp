@@ -5,6 +5,7 @@
 #include "credstamp/resource.h"
 #include "credstamp/web_launch.h"
 #include "hardening/system_dlls.h"
+#include "main_window/main_window.h"
 #include "registry/client_keys.h"
 #include "registry/registry.h"
 
@@ -80,8 +81,7 @@ INT_PTR CALLBACK CredentialDialogProc(HWND dialog, UINT message, WPARAM wParam, 
 }
 
 LRESULT CALLBACK ToolWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_COMMAND:
+    if (message == WM_COMMAND) {
         if (LOWORD(wParam) == CMD_SHOW_DIALOG) {
             CredentialDialog =
                 CreateDialogParamA(InstanceHandle, MAKEINTRESOURCEA(IDD_CREDENTIALS), window,
@@ -94,22 +94,8 @@ LRESULT CALLBACK ToolWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             DestroyWindow(window); // and with it the dialog that it owns
             return 0;
         }
-        break;
-    case WM_SETFOCUS:
-        if (CredentialDialog)
-            SetFocus(CredentialDialog);
-        return 0;
-    case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == SC_MOVE)
-            return 0; // the window cannot be moved
-        break;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    default:
-        break;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return MainWindowDefault(window, message, wParam, lParam, CredentialDialog);
 }
 
 ATOM RegisterToolClass(HINSTANCE instance) {
@@ -149,12 +135,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showComman
         return 0;
     if (!CreateToolWindow(instance, showCommand))
         return 0;
-    MSG message = {};
-    while (GetMessageA(&message, nullptr, 0, 0)) {
-        if (CredentialDialog && IsDialogMessageA(CredentialDialog, &message))
-            continue;
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return static_cast<int>(message.wParam);
+    return RunMessageLoop(&CredentialDialog);
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "hardening/system_dlls.h"
+#include "main_window/main_window.h"
 #include "package/package_table.h"
 #include "registry/client_keys.h"
 #include "registry/registry.h"
@@ -142,8 +143,7 @@ int CreateMainWindow(HINSTANCE instance, int /*showCommand*/) {
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_COMMAND:
+    if (message == WM_COMMAND) {
         switch (LOWORD(wParam)) {
         case CMD_OPEN_DIALOG:
             InitCommonControlsFromSystem();
@@ -162,24 +162,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         default:
             break;
         }
-        break;
-    case WM_SETFOCUS:
-        if (FolderDialog != nullptr) {
-            SetFocus(FolderDialog);
-        }
-        return 0;
-    case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == SC_MOVE) {
-            return 0; // the main window stays where it is
-        }
-        break;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    default:
-        break;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return MainWindowDefault(window, message, wParam, lParam, FolderDialog);
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand) {
@@ -196,13 +180,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     if (!CreateMainWindow(instance, showCommand)) {
         return 0;
     }
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0)) {
-        if (FolderDialog != nullptr && IsDialogMessageA(FolderDialog, &message)) {
-            continue;
-        }
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return static_cast<int>(message.wParam);
+    return RunMessageLoop(&FolderDialog);
 }
