@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -24,27 +25,49 @@ struct Fnv {
     }
 };
 
-TEST(Catalogue, ApplicationRows) {
-    int rows = 0;
+struct KeyText {
+    std::uint32_t key;
+    const char* text;
+};
+
+// Expects lookup to give each key its text.
+template <std::size_t N>
+void ExpectTexts(const char* (*lookup)(std::uint32_t), const KeyText (&cases)[N]) {
+    for (const KeyText& c : cases) {
+        EXPECT_STREQ(lookup(c.key), c.text) << c.key << " (0x" << std::hex << c.key << ")";
+    }
+}
+
+// The rows of a catalogue with the keys 0..0xFFFF (looked up as base + key):
+// how many have a text, the distinct texts and the hash of them all.
+struct Rows {
+    int count = 0;
+    std::set<std::string> texts;
     Fnv fnv;
+};
+
+Rows RowsOf(const char* (*lookup)(std::uint32_t), std::uint32_t base) {
+    Rows rows;
     for (std::uint32_t n = 0; n <= 0xFFFF; ++n) {
-        const char* text = ApplicationMessage(0x20000000u + n);
-        ASSERT_NE(text, nullptr);
-        if (text[0] != '\0') {
-            ++rows;
-            fnv.AddRow(n, text);
+        const char* text = lookup(base + n);
+        EXPECT_NE(text, nullptr) << n;
+        if (text != nullptr && text[0] != '\0') {
+            ++rows.count;
+            rows.texts.insert(text);
+            rows.fnv.AddRow(n, text);
         }
     }
-    EXPECT_EQ(rows, 133);
-    EXPECT_EQ(fnv.h, 0xBAFEFB943AFE1ECCull);
+    return rows;
+}
+
+TEST(Catalogue, ApplicationRows) {
+    const Rows rows = RowsOf(ApplicationMessage, 0x20000000u);
+    EXPECT_EQ(rows.count, 133);
+    EXPECT_EQ(rows.fnv.h, 0xBAFEFB943AFE1ECCull);
 }
 
 TEST(Catalogue, ApplicationTexts) {
-    struct Case {
-        std::uint32_t code;
-        const char* text;
-    };
-    const Case cases[] = {
+    const KeyText cases[] = {
         {0x20000002u, "User canceled the operation"},
         {0x200008B5u, "User canceled the operation"},
         {0x200007DCu, "Invalid Machine ID"},
@@ -64,9 +87,7 @@ TEST(Catalogue, ApplicationTexts) {
         {0x00000002u, ""},
         {0xA0070002u, ""},
     };
-    for (const Case& c : cases) {
-        EXPECT_STREQ(ApplicationMessage(c.code), c.text) << std::hex << c.code;
-    }
+    ExpectTexts(ApplicationMessage, cases);
     // The installer's own codes have no texts.
     for (std::uint32_t n = 4150; n <= 4161; ++n) {
         EXPECT_STREQ(ApplicationMessage(0x20000000u + n), "") << n;
@@ -80,11 +101,7 @@ TEST(Catalogue, ApplicationTexts) {
 }
 
 TEST(Catalogue, Win32Texts) {
-    struct Case {
-        std::uint32_t number;
-        const char* text;
-    };
-    const Case cases[] = {
+    const KeyText cases[] = {
         {2, "Cannot find file (%1)"},
         {3, "Cannot find path (%1)"},
         {5, "Access is denied (%1)"},
@@ -109,24 +126,12 @@ TEST(Catalogue, Win32Texts) {
         {183, ""},
         {0x10000u + 5, ""},
     };
-    for (const Case& c : cases) {
-        EXPECT_STREQ(Win32Message(c.number), c.text) << c.number;
-    }
-    int numbers = 0;
-    std::set<std::string> texts;
-    Fnv fnv;
-    for (std::uint32_t n = 0; n <= 0xFFFF; ++n) {
-        const char* text = Win32Message(n);
-        if (text[0] != '\0') {
-            ++numbers;
-            texts.insert(text);
-            fnv.AddRow(n, text);
-        }
-    }
+    ExpectTexts(Win32Message, cases);
+    const Rows rows = RowsOf(Win32Message, 0);
     // 7 numbers below 600 and the whole range 600..798.
-    EXPECT_EQ(numbers, 7 + 199);
-    EXPECT_EQ(texts.size(), 18u);
-    EXPECT_EQ(fnv.h, 0x03F61C5D4FB1E44Aull);
+    EXPECT_EQ(rows.count, 7 + 199);
+    EXPECT_EQ(rows.texts.size(), 18u);
+    EXPECT_EQ(rows.fnv.h, 0x03F61C5D4FB1E44Aull);
 }
 
 TEST(Catalogue, HResultAndHelpTexts) {
@@ -165,11 +170,7 @@ TEST(ModuleTable, RowsAscendingAndTerminated) {
 }
 
 TEST(ModuleTable, Names) {
-    struct Case {
-        std::uint32_t number;
-        const char* name;
-    };
-    const Case cases[] = {
+    const KeyText cases[] = {
         {1, "CommRPC"},
         {10, "TCriticalSection"},
         {200, "FileIo32"},
@@ -183,9 +184,7 @@ TEST(ModuleTable, Names) {
         {11, ""},
         {0xFFFFFFFFu, ""},
     };
-    for (const Case& c : cases) {
-        EXPECT_STREQ(ModuleName(c.number), c.name) << c.number;
-    }
+    ExpectTexts(ModuleName, cases);
 }
 
 } // namespace

@@ -10,20 +10,34 @@
 
 namespace {
 
-TEST(ErrorRecord, ConstructionReportsNoError) {
-    ErrorRecord r;
-    EXPECT_EQ(r.mode, 2u);
-    EXPECT_EQ(r.code, 0u);
-    EXPECT_EQ(r.hresult, 0u);
-    EXPECT_EQ(r.line, 0u);
-    EXPECT_EQ(r.module, 0u);
+// What construction and SetError decide in a record.
+struct Expected {
+    std::uint32_t mode, code, hresult, module, line, reserved3;
+    const char* literalText;
+};
+
+// Expects the record to hold `want`, no trail, reserved1 and reserved2 zero
+// and four empty parameters.
+void ExpectRecord(const ErrorRecord& r, const Expected& want) {
+    EXPECT_EQ(r.mode, want.mode);
+    EXPECT_EQ(r.code, want.code);
+    EXPECT_EQ(r.hresult, want.hresult);
+    EXPECT_EQ(r.module, want.module);
+    EXPECT_EQ(r.line, want.line);
+    EXPECT_EQ(r.trailCount, 0);
     EXPECT_EQ(r.reserved1, 0);
     EXPECT_EQ(r.reserved2, 0);
-    EXPECT_EQ(r.reserved3, 0u);
-    EXPECT_EQ(r.trailCount, 0);
+    EXPECT_EQ(r.reserved3, want.reserved3);
     EXPECT_STREQ(r.param1, "");
+    EXPECT_STREQ(r.param2, "");
+    EXPECT_STREQ(r.param3, "");
     EXPECT_STREQ(r.param4, "");
-    EXPECT_STREQ(r.literalText, "");
+    EXPECT_STREQ(r.literalText, want.literalText);
+}
+
+TEST(ErrorRecord, ConstructionReportsNoError) {
+    ErrorRecord r;
+    ExpectRecord(r, {2, 0, 0, 0, 0, 0, ""});
 }
 
 TEST(ErrorRecord, SetErrorRecordsAndResets) {
@@ -38,22 +52,11 @@ TEST(ErrorRecord, SetErrorRecordsAndResets) {
     PushTrail(&r, 16002, 63);
 
     SetError(&r, MODULE_FILE_UNPACK, 181, ERR_CREATE_FILE);
-    EXPECT_EQ(r.hresult, 0xA0071036u);
+    // Parameters, trail, reserved1 and reserved2 emptied; the literal text
+    // and reserved3 kept.
+    ExpectRecord(r, {0, 0x20001036u, 0xA0071036u, 16002, 181, 7, "kept"});
     EXPECT_EQ(ClassifyHResult(r.hresult), ErrorKind::Application);
     EXPECT_EQ(r.hresult & 0xFFFFu, 4150u);
-    EXPECT_EQ(r.code, 0x20001036u);
-    EXPECT_EQ(r.module, 16002u);
-    EXPECT_EQ(r.line, 181u);
-    EXPECT_EQ(r.mode, 0u);
-    EXPECT_EQ(r.trailCount, 0);
-    EXPECT_EQ(r.reserved1, 0);
-    EXPECT_EQ(r.reserved2, 0);
-    EXPECT_STREQ(r.param1, "");
-    EXPECT_STREQ(r.param2, "");
-    EXPECT_STREQ(r.param3, "");
-    EXPECT_STREQ(r.param4, "");
-    EXPECT_STREQ(r.literalText, "kept");
-    EXPECT_EQ(r.reserved3, 7u);
 }
 
 TEST(ErrorRecord, HResultDerivation) {
