@@ -82,11 +82,20 @@ struct Installer {
         DWORD code = 99;
         return process.WaitExit(driver::kWaitMs, &code) && code == 0;
     }
+    // Waits for setup's next message box, expects its text and answers it
+    // with `button`; false when no box came or it stayed.
+    bool AnswerBox(const std::string& text, int button) {
+        HWND box = ErrorBox(Pid());
+        if (box == nullptr) {
+            return false;
+        }
+        EXPECT_EQ(text, driver::MessageBoxText(box));
+        return Dismiss(box, button);
+    }
     // Ends setup as a user does: the close box, then Yes to the question.
     bool EndByCloseBox() {
         driver::Close(dialog);
-        HWND box = ErrorBox(Pid());
-        return box != nullptr && Dismiss(box, IDYES) && Ended();
+        return AnswerBox("Are you sure you wish to end setup?", IDYES) && Ended();
     }
     std::string File(const char* name) const { return folder + "\\" + name; }
     // The engine's command line as it received it.
@@ -178,10 +187,7 @@ TEST(SetupE2e, CloseAsksFirstAndEscapeDoesNothing) {
     ASSERT_TRUE(setup.WaitDialog());
     driver::Command(setup.dialog, IDCANCEL); // what Escape produces
     driver::Close(setup.dialog);
-    HWND box = ErrorBox(setup.Pid());
-    ASSERT_NE(nullptr, box);
-    EXPECT_EQ("Are you sure you wish to end setup?", driver::MessageBoxText(box));
-    EXPECT_TRUE(Dismiss(box, IDNO));
+    ASSERT_TRUE(setup.AnswerBox("Are you sure you wish to end setup?", IDNO));
     ASSERT_TRUE(driver::WaitNoWindow("#32770", "Bramblequist Setup Error", setup.Pid()));
     EXPECT_TRUE(setup.process.Running());
     EXPECT_TRUE(IsWindowVisible(setup.dialog));
@@ -230,10 +236,7 @@ TEST(SetupE2e, FolderThatCannotBeCreatedThenAnotherAttempt) {
     ASSERT_TRUE(setup.Start(target.path));
     ASSERT_TRUE(setup.WaitDialog());
     ASSERT_TRUE(driver::Click(setup.dialog, kNext));
-    HWND box = ErrorBox(setup.Pid());
-    ASSERT_NE(nullptr, box);
-    EXPECT_EQ(kFolderMessage, driver::MessageBoxText(box));
-    EXPECT_TRUE(Dismiss(box, IDOK));
+    ASSERT_TRUE(setup.AnswerBox(kFolderMessage, IDOK));
     EXPECT_TRUE(target.AskedToExit());
     EXPECT_TRUE(target.browser.WaitExit(driver::kWaitMs));
 
@@ -254,10 +257,7 @@ TEST(SetupE2e, TooLongFolderArgumentIsShownAndRefused) {
     EXPECT_TRUE(driver::ControlEnabled(setup.dialog, kFolderEdit));
     EXPECT_EQ(longFolder.substr(0, 259), driver::ControlText(setup.dialog, kFolderEdit));
     ASSERT_TRUE(driver::Click(setup.dialog, kNext));
-    HWND box = ErrorBox(setup.Pid());
-    ASSERT_NE(nullptr, box);
-    EXPECT_EQ(kFolderMessage, driver::MessageBoxText(box));
-    EXPECT_TRUE(Dismiss(box, IDOK));
+    ASSERT_TRUE(setup.AnswerBox(kFolderMessage, IDOK));
     driver::TypeText(setup.dialog, kFolderEdit, setup.folder);
     ASSERT_TRUE(driver::Click(setup.dialog, kNext));
     ASSERT_TRUE(setup.Ended());
@@ -269,19 +269,13 @@ TEST(SetupE2e, DigestMismatchAndMissingEngineAreShownByCode) {
         Installer setup("tests\\e2e\\setup\\setup_e2e_broken.exe");
         ASSERT_TRUE(setup.Start("/S " + setup.folder));
         ASSERT_TRUE(setup.WaitDialog());
-        HWND box = ErrorBox(setup.Pid());
-        ASSERT_NE(nullptr, box);
-        EXPECT_EQ("LA4153 (" + setup.File("notes.txt") + ")", driver::MessageBoxText(box));
-        EXPECT_TRUE(Dismiss(box, IDOK));
+        ASSERT_TRUE(setup.AnswerBox("LA4153 (" + setup.File("notes.txt") + ")", IDOK));
         EXPECT_EQ(Bytes(Data("client.inz")), Bytes(setup.File("first.txt")));
         // The folder stays fixed; Next retries it.
         EXPECT_FALSE(driver::ControlEnabled(setup.dialog, kFolderEdit));
         EXPECT_FALSE(driver::ControlEnabled(setup.dialog, kBrowse));
         ASSERT_TRUE(driver::Click(setup.dialog, kNext));
-        box = ErrorBox(setup.Pid());
-        ASSERT_NE(nullptr, box);
-        EXPECT_EQ("LA4153 (" + setup.File("notes.txt") + ")", driver::MessageBoxText(box));
-        EXPECT_TRUE(Dismiss(box, IDOK));
+        ASSERT_TRUE(setup.AnswerBox("LA4153 (" + setup.File("notes.txt") + ")", IDOK));
         EXPECT_TRUE(setup.EndByCloseBox());
     }
     {
@@ -325,14 +319,11 @@ TEST(SetupE2e, FailuresAreShownByCodeAndTheDialogStays) {
         }
         ASSERT_TRUE(setup.Start("/S " + setup.folder));
         ASSERT_TRUE(setup.WaitDialog());
-        HWND box = ErrorBox(setup.Pid());
-        ASSERT_NE(nullptr, box);
         std::string expected = c.text;
         if (c.path != nullptr) {
             expected += " (" + setup.File(c.path) + ")";
         }
-        EXPECT_EQ(expected, driver::MessageBoxText(box));
-        EXPECT_TRUE(Dismiss(box, IDOK));
+        ASSERT_TRUE(setup.AnswerBox(expected, IDOK));
         EXPECT_TRUE(setup.process.Running());
         EXPECT_TRUE(driver::ControlEnabled(setup.dialog, kNext));
         EXPECT_TRUE(setup.EndByCloseBox());
@@ -386,11 +377,7 @@ TEST(SetupE2e, RegistryFolderWhenTheSchedulerRuns) {
             ASSERT_TRUE(run.WaitDialog());
             EXPECT_EQ(run.folder + "-other", driver::ControlText(run.dialog, kFolderEdit));
             EXPECT_TRUE(driver::ControlEnabled(run.dialog, kFolderEdit));
-            driver::Close(run.dialog);
-            HWND box = ErrorBox(run.Pid());
-            ASSERT_NE(nullptr, box);
-            EXPECT_TRUE(Dismiss(box, IDYES));
-            EXPECT_TRUE(run.Ended());
+            EXPECT_TRUE(run.EndByCloseBox());
             scheduler.Stop();
         } else {
             ASSERT_TRUE(run.Ended());

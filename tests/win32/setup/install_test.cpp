@@ -28,6 +28,17 @@ std::string BetaBytes() {
     return bytes;
 }
 
+// Runs an attempt into `folder` that must fail with `code` at the FileUnpack
+// place `line`, naming `shown`, with the attempt's exit as its one trail entry.
+void ExpectAttemptFails(ErrorRecord* record, const std::string& folder, int filesOnly,
+                        std::uint32_t code, std::uint32_t line, const std::string& shown) {
+    EXPECT_EQ(code, InstallPackage(record, folder.c_str(), filesOnly));
+    EXPECT_EQ(MODULE_FILE_UNPACK, record->module);
+    EXPECT_EQ(line, record->line);
+    EXPECT_EQ(shown, std::string(record->param1));
+    ExpectTrail(*record, {{16002, 311}});
+}
+
 class InstallTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -85,11 +96,7 @@ TEST_F(InstallTest, DigestMismatchStopsBeforeExpanding) {
     UseStream(stream, 11);
     blob_[0] ^= 1; // the stored digest no longer matches
     ErrorRecord record;
-    EXPECT_EQ(ERR_DIGEST_MISMATCH, InstallPackage(&record, folder_.c_str(), 1));
-    EXPECT_EQ(MODULE_FILE_UNPACK, record.module);
-    EXPECT_EQ(196u, record.line);
-    EXPECT_EQ(File("alpha.txt"), std::string(record.param1));
-    ExpectTrail(record, {{16002, 311}});
+    ExpectAttemptFails(&record, folder_, 1, ERR_DIGEST_MISMATCH, 196, File("alpha.txt"));
     bool exists = false;
     EXPECT_EQ("", setup_test::ReadFileBytes(File("alpha.txt"), &exists));
     EXPECT_TRUE(exists); // created empty before the check
@@ -139,19 +146,13 @@ TEST_F(InstallTest, ExpansionFailureKeepsItsTrail) {
 TEST_F(InstallTest, FileThatCannotBeCreated) {
     ErrorRecord record;
     ASSERT_EQ(0u, CreateFolderTree(&record, (File("alpha.txt") + "\\").c_str()));
-    EXPECT_EQ(ERR_CREATE_FILE, InstallPackage(&record, folder_.c_str(), 1));
-    EXPECT_EQ(181u, record.line);
-    EXPECT_EQ(File("alpha.txt"), std::string(record.param1));
-    ExpectTrail(record, {{16002, 311}});
+    ExpectAttemptFails(&record, folder_, 1, ERR_CREATE_FILE, 181, File("alpha.txt"));
 }
 
 TEST_F(InstallTest, ConfigurationWrittenThenEngineStarted) {
     ErrorRecord record;
     // No engine program in the folder: everything before it is done.
-    EXPECT_EQ(ERR_START_ENGINE, InstallPackage(&record, folder_.c_str(), 0));
-    EXPECT_EQ(301u, record.line);
-    EXPECT_EQ(File("Bramblequist.exe"), std::string(record.param1));
-    ExpectTrail(record, {{16002, 311}});
+    ExpectAttemptFails(&record, folder_, 0, ERR_START_ENGINE, 301, File("Bramblequist.exe"));
     const std::string config = setup_test::ReadFileBytes(File("Bramblequist.inz"));
     ASSERT_EQ(4096u, config.size());
     EXPECT_EQ(std::string(Configuration.text, 4096), config);
@@ -168,19 +169,13 @@ TEST_F(InstallTest, ConfigurationWrittenThenEngineStarted) {
 TEST_F(InstallTest, BufferThatCannotBeHad) {
     Package.ExpandedSizes[0] = 0x80000000u; // 2 GiB: more than the expansion can take
     ErrorRecord record;
-    EXPECT_EQ(ERR_NO_MEMORY, InstallPackage(&record, folder_.c_str(), 1));
-    EXPECT_EQ(205u, record.line);
-    EXPECT_EQ(File("alpha.txt"), std::string(record.param1));
-    ExpectTrail(record, {{16002, 311}});
+    ExpectAttemptFails(&record, folder_, 1, ERR_NO_MEMORY, 205, File("alpha.txt"));
 }
 
 TEST_F(InstallTest, ConfigurationFileThatCannotBeCreated) {
     ErrorRecord record;
     ASSERT_EQ(0u, CreateFolderTree(&record, File("Bramblequist.inz").c_str()));
-    EXPECT_EQ(ERR_CREATE_FILE, InstallPackage(&record, folder_.c_str(), 0));
-    EXPECT_EQ(262u, record.line);
-    EXPECT_EQ(File("Bramblequist.inz"), std::string(record.param1));
-    ExpectTrail(record, {{16002, 311}});
+    ExpectAttemptFails(&record, folder_, 0, ERR_CREATE_FILE, 262, File("Bramblequist.inz"));
     EXPECT_EQ("hello world", setup_test::ReadFileBytes(File("alpha.txt")));
 }
 
@@ -204,11 +199,7 @@ TEST_F(InstallTest, UnusableFoldersAreRefused) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.folder.size());
         ErrorRecord record;
-        EXPECT_EQ(ERR_CREATE_FOLDER, InstallPackage(&record, c.folder.c_str(), c.filesOnly));
-        EXPECT_EQ(MODULE_FILE_UNPACK, record.module);
-        EXPECT_EQ(159u, record.line);
-        EXPECT_EQ(c.shown, std::string(record.param1));
-        ExpectTrail(record, {{16002, 311}});
+        ExpectAttemptFails(&record, c.folder, c.filesOnly, ERR_CREATE_FOLDER, 159, c.shown);
         if (!c.folder.empty()) {
             EXPECT_FALSE(setup_test::FolderExists(c.folder));
         }

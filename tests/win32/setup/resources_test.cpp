@@ -9,6 +9,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -24,14 +25,28 @@ struct StoredControl {
     std::string text; // "#101" for a resource ordinal
 };
 
-struct StoredDialog {
+// A template's own fields.
+struct DialogHead {
     DWORD style = 0;
     short x = 0, y = 0, cx = 0, cy = 0;
     std::string caption;
     WORD fontSize = 0;
     std::string font;
+};
+
+struct StoredDialog : DialogHead {
     std::vector<StoredControl> controls;
 };
+
+// The fields of a template's head in one line, so that they compare as one
+// and a difference shows beside the rest.
+std::string Describe(const DialogHead& head) {
+    char numbers[96];
+    std::snprintf(numbers, sizeof numbers, "style 0x%08lX at %d,%d size %dx%d font %u ",
+                  static_cast<unsigned long>(head.style), head.x, head.y, head.cx, head.cy,
+                  static_cast<unsigned>(head.fontSize));
+    return numbers + ("\"" + head.font + "\" caption \"" + head.caption + "\"");
+}
 
 // Reads a name-or-ordinal field of a template and moves past it.
 std::string NameOrOrdinal(const WORD** at) {
@@ -101,7 +116,13 @@ bool ReadDialog(const char* name, StoredDialog* dialog) {
     return true;
 }
 
-void ExpectControls(const StoredDialog& dialog, const std::vector<StoredControl>& expected) {
+// Reads the template `name` and expects its own fields and its controls, in
+// order, as given.
+void ExpectDialog(const char* name, const DialogHead& head,
+                  const std::vector<StoredControl>& expected) {
+    StoredDialog dialog;
+    ASSERT_TRUE(ReadDialog(name, &dialog));
+    EXPECT_EQ(Describe(head), Describe(dialog));
     ASSERT_EQ(dialog.controls.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         const StoredControl& got = dialog.controls[i];
@@ -123,72 +144,56 @@ const char kButton[] = "BUTTON", kEdit[] = "EDIT", kStatic[] = "STATIC", kListBo
 const DWORD kVisible = WS_VISIBLE;
 
 TEST(SetupResources, FolderDialogTemplateAsStored) {
-    StoredDialog d;
-    ASSERT_TRUE(ReadDialog(MAKEINTRESOURCEA(IDD_FOLDER), &d));
-    EXPECT_EQ(d.style, 0x80C800C0u);
-    EXPECT_EQ(d.x, 0);
-    EXPECT_EQ(d.y, 0);
-    EXPECT_EQ(d.cx, 376);
-    EXPECT_EQ(d.cy, 234);
-    EXPECT_EQ(d.caption, "Bramblequist Setup");
-    EXPECT_EQ(d.fontSize, 8);
-    EXPECT_EQ(d.font, "MS Sans Serif");
-    ExpectControls(
-        d, {
-               {-1, kStatic, kVisible | SS_ICON, 112, 19, 21, 20, "#101"},
-               {-1, kStatic, kVisible | SS_CENTER | WS_GROUP, 143, 22, 110, 20,
-                "Bramblequist Setup Utility\nPowered by Quintar"},
-               // The resource compiler stores class names in upper case; Windows
-               // matches them without regard to case.
-               {IDC_PROGRESS, "MSCTLS_PROGRESS32", kVisible | WS_BORDER, 32, 144, 312, 14, ""},
-               {IDC_STATUS, kStatic, kVisible | SS_CENTER | WS_GROUP, 32, 130, 312, 8, ""},
-               {IDC_DETAIL, kStatic, kVisible | SS_CENTER | WS_GROUP, 32, 164, 312, 8, ""},
-               {-1, kStatic, kVisible | WS_GROUP, 23, 61, 161, 19,
-                "Please enter the name of the folder you wish to use for your Bramblequist files:"},
-               {-1, kButton, kVisible | BS_GROUPBOX, 20, 119, 335, 61, "Installation Status"},
-               {IDC_FOLDER, kEdit, kVisible | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 20, 82, 274,
-                14, ""},
-               {IDC_BROWSE, kButton, kVisible | BS_PUSHBUTTON | WS_TABSTOP, 305, 82, 50, 14,
-                "&Browse"},
-               {IDC_NEXT, kButton, kVisible | BS_DEFPUSHBUTTON | WS_TABSTOP, 305, 199, 50, 14,
-                "&Next"},
-           });
+    ExpectDialog(
+        MAKEINTRESOURCEA(IDD_FOLDER),
+        {0x80C800C0u, 0, 0, 376, 234, "Bramblequist Setup", 8, "MS Sans Serif"},
+        {
+            {-1, kStatic, kVisible | SS_ICON, 112, 19, 21, 20, "#101"},
+            {-1, kStatic, kVisible | SS_CENTER | WS_GROUP, 143, 22, 110, 20,
+             "Bramblequist Setup Utility\nPowered by Quintar"},
+            // The resource compiler stores class names in upper case; Windows
+            // matches them without regard to case.
+            {IDC_PROGRESS, "MSCTLS_PROGRESS32", kVisible | WS_BORDER, 32, 144, 312, 14, ""},
+            {IDC_STATUS, kStatic, kVisible | SS_CENTER | WS_GROUP, 32, 130, 312, 8, ""},
+            {IDC_DETAIL, kStatic, kVisible | SS_CENTER | WS_GROUP, 32, 164, 312, 8, ""},
+            {-1, kStatic, kVisible | WS_GROUP, 23, 61, 161, 19,
+             "Please enter the name of the folder you wish to use for your Bramblequist files:"},
+            {-1, kButton, kVisible | BS_GROUPBOX, 20, 119, 335, 61, "Installation Status"},
+            {IDC_FOLDER, kEdit, kVisible | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 20, 82, 274, 14,
+             ""},
+            {IDC_BROWSE, kButton, kVisible | BS_PUSHBUTTON | WS_TABSTOP, 305, 82, 50, 14,
+             "&Browse"},
+            {IDC_NEXT, kButton, kVisible | BS_DEFPUSHBUTTON | WS_TABSTOP, 305, 199, 50, 14,
+             "&Next"},
+        });
 }
 
 TEST(SetupResources, PickerTemplateAsStored) {
-    StoredDialog d;
-    ASSERT_TRUE(ReadDialog("FILEOPENORD2", &d));
-    EXPECT_EQ(d.style, 0x80C820C4u);
-    EXPECT_EQ(d.x, 36);
-    EXPECT_EQ(d.y, 24);
-    EXPECT_EQ(d.cx, 272);
-    EXPECT_EQ(d.cy, 215);
-    EXPECT_EQ(d.caption, "Installation Folder Selection");
-    EXPECT_EQ(d.fontSize, 8);
-    EXPECT_EQ(d.font, "MS Shell Dlg");
     const DWORD list = LBS_NOTIFY | LBS_SORT | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS |
                        LBS_DISABLENOSCROLL | WS_VSCROLL | WS_BORDER;
-    ExpectControls(
-        d, {
-               {1090, kStatic, kVisible, 21, 7, 157, 19,
-                "Please enter the name of the folder you wish to use for your Bramblequist files."},
-               {1152, kEdit, kVisible | WS_BORDER | WS_TABSTOP | ES_OEMCONVERT | ES_AUTOHSCROLL, 21,
-                30, 159, 12, ""},
-               {1120, kListBox, list, 2, 7, 8, 10, ""},
-               {-1, kStatic, kVisible, 33, 60, 102, 9, "Current &Folders:"},
-               {1088, kStatic, kVisible | SS_NOPREFIX, 93, 193, 175, 9, ""},
-               {1121, kListBox, kVisible | list, 33, 73, 203, 68, ""},
-               {1136, kComboBox, CBS_DROPDOWNLIST | CBS_AUTOHSCROLL, 0, 28, 16, 12, ""},
-               {1091, kStatic, kVisible, 33, 150, 96, 9, "Dri&ves:"},
-               {1137, kComboBox,
-                kVisible | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_AUTOHSCROLL | CBS_SORT |
-                    CBS_HASSTRINGS | WS_VSCROLL,
-                33, 162, 203, 68, ""},
-               {IDOK, kButton, kVisible | BS_DEFPUSHBUTTON, 199, 8, 50, 14, "OK"},
-               {IDCANCEL, kButton, kVisible | BS_PUSHBUTTON, 199, 28, 50, 14, "Cancel"},
-               {-1, kStatic, kVisible, 22, 194, 68, 8, "Selected Install Path:"},
-               {-1, kButton, kVisible | BS_GROUPBOX, 21, 49, 229, 137, ""},
-           });
+    ExpectDialog(
+        "FILEOPENORD2",
+        {0x80C820C4u, 36, 24, 272, 215, "Installation Folder Selection", 8, "MS Shell Dlg"},
+        {
+            {1090, kStatic, kVisible, 21, 7, 157, 19,
+             "Please enter the name of the folder you wish to use for your Bramblequist files."},
+            {1152, kEdit, kVisible | WS_BORDER | WS_TABSTOP | ES_OEMCONVERT | ES_AUTOHSCROLL, 21,
+             30, 159, 12, ""},
+            {1120, kListBox, list, 2, 7, 8, 10, ""},
+            {-1, kStatic, kVisible, 33, 60, 102, 9, "Current &Folders:"},
+            {1088, kStatic, kVisible | SS_NOPREFIX, 93, 193, 175, 9, ""},
+            {1121, kListBox, kVisible | list, 33, 73, 203, 68, ""},
+            {1136, kComboBox, CBS_DROPDOWNLIST | CBS_AUTOHSCROLL, 0, 28, 16, 12, ""},
+            {1091, kStatic, kVisible, 33, 150, 96, 9, "Dri&ves:"},
+            {1137, kComboBox,
+             kVisible | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_AUTOHSCROLL | CBS_SORT |
+                 CBS_HASSTRINGS | WS_VSCROLL,
+             33, 162, 203, 68, ""},
+            {IDOK, kButton, kVisible | BS_DEFPUSHBUTTON, 199, 8, 50, 14, "OK"},
+            {IDCANCEL, kButton, kVisible | BS_PUSHBUTTON, 199, 28, 50, 14, "Cancel"},
+            {-1, kStatic, kVisible, 22, 194, 68, 8, "Selected Install Path:"},
+            {-1, kButton, kVisible | BS_GROUPBOX, 21, 49, 229, 137, ""},
+        });
 }
 
 } // namespace

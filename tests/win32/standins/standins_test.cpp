@@ -12,31 +12,44 @@ std::string Standin(const char* name) {
     return driver::Built(std::string("standins\\") + name);
 }
 
+// A stand-in run with --log naming a log in a fresh folder.
+struct LoggedRun {
+    driver::Process process;
+    std::string log;
+
+    bool Start(const char* name, const std::string& flags = "") {
+        log = driver::FreshFolder(name) + "\\log.txt";
+        return driver::Start(&process, Standin(name), flags + "--log " + log);
+    }
+    // Its window of the class given, once it has made it; null when it does not.
+    HWND Window(const char* windowClass) {
+        return driver::WaitWindow(windowClass, nullptr, process.info.dwProcessId);
+    }
+};
+
 TEST(Standins, SchedulerRecordsCommandsAndEndsOnItsExitCommand) {
-    std::string log = driver::FreshFolder("sched") + "\\log.txt";
-    driver::Process p;
-    ASSERT_TRUE(driver::Start(&p, Standin("scheduler.exe"), "--log " + log));
-    HWND w = driver::WaitWindow("ScheduleWClassV2", nullptr, p.info.dwProcessId);
+    LoggedRun scheduler;
+    ASSERT_TRUE(scheduler.Start("scheduler.exe"));
+    HWND w = scheduler.Window("ScheduleWClassV2");
     ASSERT_TRUE(w);
     PostMessageA(w, WM_COMMAND, 13200, 0);
     PostMessageA(w, WM_COMMAND, 13201, 0);
     DWORD code = 1;
-    ASSERT_TRUE(p.WaitExit(driver::kWaitMs, &code));
+    ASSERT_TRUE(scheduler.process.WaitExit(driver::kWaitMs, &code));
     EXPECT_EQ(code, 0u);
-    EXPECT_EQ(driver::ReadLines(log),
+    EXPECT_EQ(driver::ReadLines(scheduler.log),
               (std::vector<std::string>{"ready", "command 13200", "command 13201"}));
 }
 
 TEST(Standins, HangingShellKeepsRunning) {
-    std::string log = driver::FreshFolder("shell") + "\\log.txt";
-    driver::Process p;
-    ASSERT_TRUE(driver::Start(&p, Standin("shell.exe"), "--hang --log " + log));
-    HWND w = driver::WaitWindow("ClientShellWClassV2", nullptr, p.info.dwProcessId);
+    LoggedRun shell;
+    ASSERT_TRUE(shell.Start("shell.exe", "--hang "));
+    HWND w = shell.Window("ClientShellWClassV2");
     ASSERT_TRUE(w);
     PostMessageA(w, 13210, 0, 0);
-    ASSERT_TRUE(driver::WaitFileLines(log, 2));
-    EXPECT_TRUE(p.Running());
-    EXPECT_EQ(driver::ReadLines(log)[1], "message 13210");
+    ASSERT_TRUE(driver::WaitFileLines(shell.log, 2));
+    EXPECT_TRUE(shell.process.Running());
+    EXPECT_EQ(driver::ReadLines(shell.log)[1], "message 13210");
 }
 
 TEST(Standins, EngineRecordsItsCommandLine) {
@@ -56,10 +69,9 @@ HDDEDATA CALLBACK IgnoreDde(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, UL
 }
 
 TEST(Standins, BrowserTakesTheExitCommandOverDde) {
-    std::string log = driver::FreshFolder("browser") + "\\log.txt";
-    driver::Process p;
-    ASSERT_TRUE(driver::Start(&p, Standin("browser.exe"), "--log " + log));
-    ASSERT_TRUE(driver::WaitFileLines(log, 1));
+    LoggedRun browser;
+    ASSERT_TRUE(browser.Start("browser.exe"));
+    ASSERT_TRUE(driver::WaitFileLines(browser.log, 1));
     DWORD instance = 0;
     ASSERT_EQ(DdeInitializeA(&instance, IgnoreDde, APPCMD_CLIENTONLY, 0), 0u);
     HSZ service = DdeCreateStringHandleA(instance, "iexplore", CP_WINANSI);
@@ -74,8 +86,9 @@ TEST(Standins, BrowserTakesTheExitCommandOverDde) {
     DdeFreeStringHandle(instance, topic);
     DdeFreeStringHandle(instance, service);
     DdeUninitialize(instance);
-    ASSERT_TRUE(p.WaitExit(driver::kWaitMs));
-    EXPECT_EQ(driver::ReadLines(log), (std::vector<std::string>{"ready", "execute WWW_Exit"}));
+    ASSERT_TRUE(browser.process.WaitExit(driver::kWaitMs));
+    EXPECT_EQ(driver::ReadLines(browser.log),
+              (std::vector<std::string>{"ready", "execute WWW_Exit"}));
 }
 
 } // namespace
