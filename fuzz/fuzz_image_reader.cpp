@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "package/file_names.h"
+#include "package/package_rules.h"
 #include "package/image_reader.h"
 #include "package/package_check.h"
 

@@ -7,6 +7,7 @@
 
 #include "package/little_endian.h"
 #include "package/message_text.h"
+#include "package/package_rules.h"
 
 namespace {
 
@@ -103,7 +104,7 @@ bool ReadTable(PackageImage* package, std::string* error) {
     };
 
     const std::int32_t count = static_cast<std::int32_t>(word(kFieldFileCount));
-    if (count < 0 || count > static_cast<std::int32_t>(kMaxPackageFiles)) {
+    if (!FileCountFits(count)) {
         *error = where + "FileCount " + std::to_string(count) + " is outside 0 to " +
                  Num(kMaxPackageFiles);
         return false;

@@ -9,6 +9,7 @@
 #include "package/chunk_stream.h"
 #include "package/little_endian.h"
 #include "package/message_text.h"
+#include "package/package_rules.h"
 #include "package/package_seal.h"
 
 namespace {
@@ -108,7 +109,7 @@ bool CheckPackageFile(const PackageImage& package, const PackageFileEntry& file,
     } else if (total != file.expandedSize) {
         problems.push_back("sizes disagree: the table says " + Num(file.expandedSize) +
                            " bytes, the chunks give " + Num(total));
-    } else if (file.storedSize > kMaxStreamLength || file.expandedSize > kMaxStreamLength) {
+    } else if (!StreamLengthFits(file.storedSize) || !StreamLengthFits(file.expandedSize)) {
         problems.push_back("too large for the installer (" + Num(file.expandedSize) +
                            " bytes from " + Num(file.storedSize) + ")");
     } else {
@@ -137,7 +138,7 @@ bool CheckPackageFile(const PackageImage& package, const PackageFileEntry& file,
 }
 
 bool CheckConfigLength(const PackageImage& package, std::string* problem) {
-    if (package.configLength >= 1 && package.configLength <= kConfigTextSize)
+    if (ConfigLengthFits(package.configLength))
         return true;
     *problem = "configuration length " + Num(package.configLength) + " is outside 1 to " +
                Num(kConfigTextSize);

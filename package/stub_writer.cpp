@@ -9,6 +9,7 @@
 #include "package/little_endian.h"
 #include "package/package_format.h"
 #include "package/package_layout.h"
+#include "package/package_rules.h"
 #include "package/package_seal.h"
 #include "package/pe_image.h"
 
@@ -148,18 +149,18 @@ bool ReadStub(const std::uint8_t* data, std::size_t size, Stub* stub, std::strin
 }
 
 bool CheckPackage(const Package& p, std::string* error) {
-    auto tooLong = [error](const std::string& what, const std::string& text, std::size_t most) {
-        if (text.size() <= most && text.find('\0') == std::string::npos)
+    auto tooLong = [error](const std::string& what, bool fits, std::size_t most) {
+        if (fits)
             return false;
         *error = what + " is longer than " + std::to_string(most) + " bytes or holds a NUL";
         return true;
     };
-    if (p.files.size() > kMaxPackageFiles) {
+    if (!FileCountFits(p.files.size())) {
         *error = "more than " + std::to_string(kMaxPackageFiles) + " files";
         return false;
     }
     for (const PackageFile& f : p.files) {
-        if (tooLong("file name \"" + f.name + "\"", f.name, kTableTextMax))
+        if (tooLong("file name \"" + f.name + "\"", TableTextFits(f.name), kTableTextMax))
             return false;
         const std::uint64_t end = f.dataOffset + kBlobDigestBytes + f.storedSize;
         if (end > p.regionSize) {
@@ -169,14 +170,16 @@ bool CheckPackage(const Package& p, std::string* error) {
     }
     const PackageSettings& s = p.settings;
     for (const PackageSetting& setting : kPackageSettings)
-        if (setting.text && tooLong("a setting", s.*setting.text, kTableTextMax))
+        if (setting.text && tooLong("a setting", TableTextFits(s.*setting.text), kTableTextMax))
             return false;
-    if (p.configText.size() > kConfigTextSize) {
-        *error =
-            "the configuration text is longer than " + std::to_string(kConfigTextSize) + " bytes";
+    if (!ConfigLengthFits(p.configText.size())) {
+        *error = p.configText.empty() ? std::string("the configuration text is empty")
+                                      : "the configuration text is longer than " +
+                                            std::to_string(kConfigTextSize) + " bytes";
         return false;
     }
-    return !tooLong("the template's source name", p.configSourceName, kConfigSourceNameMax);
+    return !tooLong("the template's source name", ConfigSourceNameFits(p.configSourceName),
+                    kConfigSourceNameMax);
 }
 
 } // namespace

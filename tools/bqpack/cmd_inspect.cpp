@@ -17,11 +17,11 @@
 #endif
 
 #include "digest/md5.h"
-#include "package/file_names.h"
 #include "package/image_reader.h"
 #include "package/little_endian.h"
 #include "package/message_text.h"
 #include "package/package_check.h"
+#include "package/package_rules.h"
 #include "package/pe_hardening.h"
 #include "package/stub_writer.h"
 #include "tools/bqpack/file_identity.h"

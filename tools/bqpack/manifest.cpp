@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "package/file_names.h"
+#include "package/package_rules.h"
 #include "tools/bqpack/input_file.h"
 #include "tools/bqpack/text_encoding.h"
 
@@ -151,13 +151,13 @@ bool ToInstallerText(Parser& p, int line, const std::string& what, const std::st
 }
 
 // A file name the installer can append to its folder, by the rule that
-// extract and verify apply to what they read (file_names.h).
+// extract and verify apply to what they read (package_rules.h).
 bool CheckName(Parser& p, int line, const std::string& name, const char* what) {
     std::string why;
     if (!CheckFileName(name, &why))
         return p.Fail(line,
                       std::string(what) + " \"" + ShownImageText(name) + "\" is refused: " + why);
-    if (name.size() > kTableTextMax)
+    if (!TableTextFits(name))
         return p.Fail(line, std::string(what) + " is " + std::to_string(name.size()) +
                                 " bytes long; the installer takes at most " +
                                 std::to_string(kTableTextMax));
@@ -166,7 +166,7 @@ bool CheckName(Parser& p, int line, const std::string& name, const char* what) {
 
 bool SetText(Parser& p, int line, const std::string& key, const std::string& value,
              std::string* field) {
-    if (value.size() > kTableTextMax)
+    if (!TableTextFits(value))
         return p.Fail(line, key + " is " + std::to_string(value.size()) +
                                 " bytes long; the installer takes at most " +
                                 std::to_string(kTableTextMax));
@@ -194,7 +194,7 @@ bool SetFlag(Parser& p, int line, const std::string& key, const std::string& val
 // `file = NAME SOURCEPATH`; NAME may be in double quotes when it holds blanks.
 bool AddFile(Parser& p, int line, const std::string& value) {
     Manifest& m = *p.manifest;
-    if (m.files.size() >= kMaxPackageFiles)
+    if (!FileCountFits(m.files.size() + 1))
         return p.Fail(line, "more than " + std::to_string(kMaxPackageFiles) +
                                 " files; a package holds at most " +
                                 std::to_string(kMaxPackageFiles));
@@ -252,7 +252,7 @@ bool SetKey(Parser& p, int line, const std::string& key, const std::string& raw)
     if (key == "config-source-name") {
         if (!ToInstallerText(p, line, key, Unquote(raw), &value))
             return false;
-        if (value.size() > kConfigSourceNameMax)
+        if (!ConfigSourceNameFits(value))
             return p.Fail(line, "config-source-name is " + std::to_string(value.size()) +
                                     " bytes long; the template holds at most " +
                                     std::to_string(kConfigSourceNameMax));
@@ -290,7 +290,7 @@ bool Finish(Parser& p) {
         return p.Fail(0, "no configuration template (add \"config = PATH\")");
     if (m.configSourceName.empty()) {
         m.configSourceName = BaseName(m.config);
-        if (m.configSourceName.size() > kConfigSourceNameMax)
+        if (!ConfigSourceNameFits(m.configSourceName))
             return p.Fail(m.configLine, "the template's file name is longer than " +
                                             std::to_string(kConfigSourceNameMax) +
                                             " bytes; set config-source-name");
@@ -308,7 +308,7 @@ bool Finish(Parser& p) {
             longest = f.name.size();
             line = f.line;
         }
-    if (m.settings.defaultFolder.size() + 1 + longest > kTableTextMax) {
+    if (!InstallPathFits(m.settings.defaultFolder.size(), longest)) {
         auto it = p.seen.find("default-folder");
         return p.Fail(line ? line : (it != p.seen.end() ? it->second : 0),
                       "default-folder with a file name appended is longer than " +

@@ -11,6 +11,7 @@
 
 #include "digest/md5.h"
 #include "package/chunk_stream.h"
+#include "package/package_rules.h"
 #include "package/pe_image.h"
 #include "tools/bqpack/input_file.h"
 #include "tools/bqpack/progress.h"
@@ -19,8 +20,7 @@
 namespace {
 
 enum : std::uint64_t {
-    kMaxFileSize = kMaxStreamLength, // the most the installer expands
-    kSlicesPerReport = 128,          // chunks compressed between two progress reports
+    kSlicesPerReport = 128, // chunks compressed between two progress reports
 };
 
 // The blob region as it is written into the installer being written, from
@@ -69,9 +69,9 @@ bool CheckInputs(const Manifest& manifest, std::string* error) {
             *error = At(manifest, file.line) + file.source + ": not a file";
             return false;
         }
-        if (std::uint64_t(st.st_size) > kMaxFileSize) {
+        if (!StreamLengthFits(std::uint64_t(st.st_size))) {
             *error = At(manifest, file.line) + file.source + ": larger than " +
-                     std::to_string(std::uint64_t{kMaxFileSize}) +
+                     std::to_string(std::uint64_t{kMaxStreamLength}) +
                      " bytes, the most a package takes";
             return false;
         }
@@ -122,16 +122,16 @@ bool PackFile(const Manifest& manifest, std::size_t slot, const PackOptions& opt
             break;
         }
         expanded += n;
-        if (expanded > kMaxFileSize) {
+        if (!StreamLengthFits(expanded)) {
             *error = At(manifest, file.line) + file.source + ": larger than " +
-                     std::to_string(std::uint64_t{kMaxFileSize}) +
+                     std::to_string(std::uint64_t{kMaxStreamLength}) +
                      " bytes, the most a package takes";
             ok = false;
             break;
         }
         const std::vector<std::uint8_t> stream = WriteChunkStream(slice.data(), n, options.writer);
         stored += stream.size();
-        if (stored > kMaxFileSize) {
+        if (!StreamLengthFits(stored)) {
             *error = At(manifest, file.line) + file.source + ": stored stream too large";
             ok = false;
             break;

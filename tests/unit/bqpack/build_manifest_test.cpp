@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "digest/md5.h"
-#include "package/file_names.h"
+#include "package/package_rules.h"
 #include "tests/unit/bqpack/setting_texts.h"
 #include "tests/unit/test_file.h"
 #include "tools/bqpack/manifest.h"

@@ -1,10 +1,11 @@
-// The rule for the names of packaged files, which the manifest reader,
-// verify and extract apply.
+// What makes a package valid, which the manifest reader, the stub writer
+// and the checks of what is read apply: the rule for file names, and each
+// limit at its boundary (the numbers are the installer's, written out).
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "package/file_names.h"
+#include "package/package_rules.h"
 
 namespace {
 
@@ -49,6 +50,35 @@ TEST(FileNameRule, RefusesWhatCouldLeaveTheFolderOrNameADevice) {
             EXPECT_EQ(why, c.why) << c.name;
         }
     }
+}
+
+TEST(PackageLimits, EachHoldsUpToItsBoundary) {
+    EXPECT_FALSE(FileCountFits(-1));
+    EXPECT_TRUE(FileCountFits(0));
+    EXPECT_TRUE(FileCountFits(6));
+    EXPECT_FALSE(FileCountFits(7));
+
+    EXPECT_TRUE(TableTextFits(""));
+    EXPECT_TRUE(TableTextFits(std::string(259, 'a')));
+    EXPECT_FALSE(TableTextFits(std::string(260, 'a')));
+    EXPECT_FALSE(TableTextFits(std::string("a\0b", 3)));
+
+    EXPECT_TRUE(ConfigSourceNameFits(std::string(259, 'a')));
+    EXPECT_FALSE(ConfigSourceNameFits(std::string(260, 'a')));
+    EXPECT_FALSE(ConfigSourceNameFits(std::string("a\0", 2)));
+
+    EXPECT_FALSE(ConfigLengthFits(0));
+    EXPECT_TRUE(ConfigLengthFits(1));
+    EXPECT_TRUE(ConfigLengthFits(4096));
+    EXPECT_FALSE(ConfigLengthFits(4097));
+
+    EXPECT_TRUE(StreamLengthFits(0x7FFFFFFF));
+    EXPECT_FALSE(StreamLengthFits(0x80000000u));
+
+    // Folder, '\', name: 259 bytes in all at most.
+    EXPECT_TRUE(InstallPathFits(200, 58));
+    EXPECT_FALSE(InstallPathFits(200, 59));
+    EXPECT_FALSE(InstallPathFits(0, 259));
 }
 
 } // namespace

@@ -1,7 +1,11 @@
-// The file name rule; see file_names.h.
-#include "package/file_names.h"
+// What makes a package valid; see package_rules.h.
+#include "package/package_rules.h"
 
 #include <cstring>
+
+#include "package/chunk_stream.h"
+#include "package/package_format.h"
+#include "package/package_layout.h"
 
 namespace {
 
@@ -97,4 +101,36 @@ bool CheckInstallFolder(const std::string& folder, std::string* why) {
         }
     }
     return true;
+}
+
+bool FileCountFits(std::int64_t count) {
+    return count >= 0 && count <= std::int64_t{kMaxPackageFiles};
+}
+
+namespace {
+
+bool TextFits(const std::string& text, std::size_t most) {
+    return text.size() <= most && text.find('\0') == std::string::npos;
+}
+
+} // namespace
+
+bool TableTextFits(const std::string& text) {
+    return TextFits(text, kTableTextMax);
+}
+
+bool ConfigSourceNameFits(const std::string& name) {
+    return TextFits(name, kConfigSourceNameMax);
+}
+
+bool ConfigLengthFits(std::uint64_t length) {
+    return length >= 1 && length <= kConfigTextSize;
+}
+
+bool StreamLengthFits(std::uint64_t size) {
+    return size <= kMaxStreamLength;
+}
+
+bool InstallPathFits(std::size_t folderBytes, std::size_t nameBytes) {
+    return std::uint64_t{folderBytes} + 1 + nameBytes <= kTableTextMax;
 }
