@@ -13,8 +13,8 @@ namespace {
 
 // The package table's layout of the anchor's version, in an image of its
 // pointer width.
-const TableLayout& LayoutOf(const PackageImage& package) {
-    return *TableLayoutFor(package.layoutVersion, package.pe.pointerBytes);
+const TableLayout& LayoutOf(const InstallerImage& installer) {
+    return *TableLayoutFor(installer.layoutVersion, installer.pe.pointerBytes);
 }
 
 enum class TextResult { Ok, Null, Outside, Unterminated };
@@ -52,8 +52,8 @@ std::string TextProblem(TextResult result) {
 // The anchor at the start of the package section of an image built from the
 // installer stub: it says where the table and the template are, and holds
 // the seal.
-bool ReadAnchor(PackageImage* package, std::string* error) {
-    const PeImage& image = package->pe;
+bool ReadAnchor(InstallerImage* installer, std::string* error) {
+    const PeImage& image = installer->pe;
     const ImageSection* section = FindSectionNamed(image, kPackageSection);
     if (!section) {
         *error = std::string("no package: the image has no package section ") + kPackageSection;
@@ -74,28 +74,28 @@ bool ReadAnchor(PackageImage* package, std::string* error) {
             "package anchor of format version " + Num(version) + ", not " + Num(kLayoutVersion);
         return false;
     }
-    package->layoutVersion = version;
-    package->tableVa = ReadPointer(image, a + layout.table);
-    package->configVa = ReadPointer(image, a + layout.config);
+    installer->layoutVersion = version;
+    installer->tableVa = ReadPointer(image, a + layout.table);
+    installer->configVa = ReadPointer(image, a + layout.config);
     std::size_t at = 0;
-    if (!MapVirtualRange(image, package->tableVa, LayoutOf(*package).size, &at)) {
-        *error = "package anchor: the table at " + HexVa(package->tableVa) +
+    if (!MapVirtualRange(image, installer->tableVa, LayoutOf(*installer).size, &at)) {
+        *error = "package anchor: the table at " + HexVa(installer->tableVa) +
                  " lies outside the image's data";
         return false;
     }
-    package->sealState = Read32(a + layout.sealState);
-    std::memcpy(package->seal, a + layout.seal, kSealDigestBytes);
-    package->sealOffset = section->rawOffset + layout.seal;
+    installer->sealState = Read32(a + layout.sealState);
+    std::memcpy(installer->seal, a + layout.seal, kSealDigestBytes);
+    installer->sealOffset = section->rawOffset + layout.seal;
     return true;
 }
 
-bool ReadTable(PackageImage* package, std::string* error) {
-    const PeImage& image = package->pe;
-    const TableLayout& layout = LayoutOf(*package);
+bool ReadTable(InstallerImage* installer, std::string* error) {
+    const PeImage& image = installer->pe;
+    const TableLayout& layout = LayoutOf(*installer);
     std::size_t at = 0;
-    MapVirtualRange(image, package->tableVa, layout.size, &at);
+    MapVirtualRange(image, installer->tableVa, layout.size, &at);
     const std::uint8_t* p = image.data + at;
-    const std::string where = "package table at " + HexVa(package->tableVa) + ": ";
+    const std::string where = "package table at " + HexVa(installer->tableVa) + ": ";
     auto word = [p, &layout](TableField field, std::uint32_t i = 0) {
         return Read32(p + layout.At(field, i));
     };
@@ -109,10 +109,11 @@ bool ReadTable(PackageImage* package, std::string* error) {
                  Num(kMaxPackageFiles);
         return false;
     }
-    package->fileCount = count;
+    installer->fileCount = count;
+    Package& package = installer->package;
     // The settings; the first text that does not hold, in the table's order,
     // is the one named.
-    PackageSettings& settings = package->settings;
+    PackageSettings& settings = package.settings;
     bool textsHold = true;
     ForEachSettingInTableOrder([&](const PackageSetting& setting) {
         if (!textsHold)
@@ -138,9 +139,8 @@ bool ReadTable(PackageImage* package, std::string* error) {
     if (!textsHold)
         return false;
 
-    package->files.clear();
     for (std::int32_t i = 0; i < count; ++i) {
-        PackageFileEntry file;
+        PackageFile file;
         const std::string slot = "file slot " + std::to_string(i) + ": ";
         const std::uint64_t nameVa = pointer(kFieldFileNames, i);
         const TextResult result = ReadText(image, nameVa, &file.name);
@@ -151,7 +151,7 @@ bool ReadTable(PackageImage* package, std::string* error) {
         }
         file.expandedSize = word(kFieldExpandedSizes, i);
         file.storedSize = word(kFieldStoredSizes, i);
-        file.dataVa = pointer(kFieldFileData, i);
+        const std::uint64_t dataVa = pointer(kFieldFileData, i);
         const std::string named =
             "file \"" + Printable(file.name) + "\" (slot " + std::to_string(i) + "): ";
 
@@ -159,67 +159,67 @@ bool ReadTable(PackageImage* package, std::string* error) {
         const std::string marker = BlobMarker(file.name);
         const std::uint32_t markerBytes = static_cast<std::uint32_t>(marker.size());
         std::size_t markerAt = 0;
-        if (file.dataVa < markerBytes ||
-            !MapVirtualRange(image, file.dataVa - markerBytes, markerBytes, &markerAt) ||
+        if (dataVa < markerBytes ||
+            !MapVirtualRange(image, dataVa - markerBytes, markerBytes, &markerAt) ||
             std::memcmp(image.data + markerAt, marker.data(), markerBytes) != 0) {
-            *error = named + "FileData " + HexVa(file.dataVa) + " does not follow its marker \"" +
+            *error = named + "FileData " + HexVa(dataVa) + " does not follow its marker \"" +
                      kBlobMarkerEnds + Printable(file.name) + kBlobMarkerEnds + "\"";
             return false;
         }
         const std::uint64_t blobBytes = std::uint64_t{kBlobDigestBytes} + file.storedSize;
+        std::size_t digestOffset = 0;
         if (blobBytes > 0xFFFFFFFFu ||
-            !MapVirtualRange(image, file.dataVa, static_cast<std::uint32_t>(blobBytes),
-                             &file.digestOffset)) {
+            !MapVirtualRange(image, dataVa, static_cast<std::uint32_t>(blobBytes), &digestOffset)) {
             *error = named + "digest and stored stream (" + Num(blobBytes) + " bytes at " +
-                     HexVa(file.dataVa) + ") run past the image's data";
+                     HexVa(dataVa) + ") run past the image's data";
             return false;
         }
-        package->files.push_back(file);
+        file.dataOffset = digestOffset;
+        std::memcpy(file.digest, image.data + digestOffset, kBlobDigestBytes);
+        package.files.push_back(file);
+        installer->dataVas.push_back(dataVa);
     }
+    return true;
+}
+
+// The template: its marker, length, source name and text.
+bool ReadTemplate(InstallerImage* installer, std::string* error) {
+    const PeImage& image = installer->pe;
+    if (!MapVirtualRange(image, installer->configVa, kConfigTemplateBytes,
+                         &installer->configOffset)) {
+        *error = "configuration template at " + HexVa(installer->configVa) +
+                 " runs past the image's data";
+        return false;
+    }
+    const std::uint8_t* config = image.data + installer->configOffset;
+    if (std::memcmp(config, kConfigMarker, kConfigMarkerBytes) != 0) {
+        *error = "configuration template at " + HexVa(installer->configVa) + " has no marker";
+        return false;
+    }
+    installer->configLength = Read32(config + kConfigLengthOffset);
+    Package& package = installer->package;
+    const char* source = reinterpret_cast<const char*>(config + kConfigSourceOffset);
+    package.configSourceName.assign(source, strnlen(source, kConfigSourceNameSize));
+    // The text's length, and whatever is not zero beyond it.
+    const char* text = reinterpret_cast<const char*>(config + kConfigTextOffset);
+    std::size_t used = std::min<std::size_t>(installer->configLength, kConfigTextSize);
+    for (std::size_t i = used; i < kConfigTextSize; ++i)
+        if (text[i] != 0)
+            used = i + 1;
+    package.configText.assign(text, used);
     return true;
 }
 
 } // namespace
 
-bool ReadImageText(const PeImage& image, std::uint64_t va, std::string* text) {
-    return ReadText(image, va, text) == TextResult::Ok;
-}
-
-bool ReadPackageImage(const std::uint8_t* data, std::size_t size, PackageImage* package,
-                      std::string* error) {
-    *package = PackageImage();
-    if (!ParsePeImage(data, size, &package->pe, error))
+bool ReadInstallerImage(const std::uint8_t* data, std::size_t size, InstallerImage* installer,
+                        std::string* error) {
+    *installer = InstallerImage();
+    if (!ParsePeImage(data, size, &installer->pe, error))
         return false;
-    package->signature = package->pe.certSize != 0;
-    if (!ReadAnchor(package, error))
-        return false;
-    if (!ReadTable(package, error))
-        return false;
-    if (!MapVirtualRange(package->pe, package->configVa, kConfigTemplateBytes,
-                         &package->configOffset)) {
-        *error =
-            "configuration template at " + HexVa(package->configVa) + " runs past the image's data";
-        return false;
-    }
-    const std::uint8_t* config = data + package->configOffset;
-    if (std::memcmp(config, kConfigMarker, kConfigMarkerBytes) != 0) {
-        *error = "configuration template at " + HexVa(package->configVa) + " has no marker";
-        return false;
-    }
-    package->configLength = Read32(config + kConfigLengthOffset);
-    const char* source = reinterpret_cast<const char*>(config + kConfigSourceOffset);
-    package->configSourceName.assign(source, strnlen(source, kConfigSourceNameSize));
-    return true;
-}
-
-const std::uint8_t* StoredDigest(const PackageImage& package, const PackageFileEntry& file) {
-    return package.pe.data + file.digestOffset;
-}
-
-const std::uint8_t* StoredStream(const PackageImage& package, const PackageFileEntry& file) {
-    return package.pe.data + file.digestOffset + kBlobDigestBytes;
-}
-
-const std::uint8_t* ConfigText(const PackageImage& package) {
-    return package.pe.data + package.configOffset + kConfigTextOffset;
+    installer->signature = installer->pe.certSize != 0;
+    installer->package.region = data;
+    installer->package.regionSize = size;
+    return ReadAnchor(installer, error) && ReadTable(installer, error) &&
+           ReadTemplate(installer, error);
 }

@@ -87,11 +87,11 @@ std::string FailingChunk(const std::uint8_t* stream, std::uint32_t length) {
 
 } // namespace
 
-bool CheckPackageFile(const PackageImage& package, const PackageFileEntry& file, FileCheck* check,
+bool CheckPackageFile(const Package& package, const PackageFile& file, FileCheck* check,
                       std::vector<std::uint8_t>* expanded) {
     *check = FileCheck();
     std::vector<std::string> problems;
-    const std::uint8_t* digest = StoredDigest(package, file);
+    const std::uint8_t* digest = file.digest;
     const std::uint8_t* stream = StoredStream(package, file);
     Md5Digest(stream, file.storedSize, check->computedDigest);
     check->digestOk = DigestsEqual(digest, check->computedDigest) == 1;
@@ -137,54 +137,57 @@ bool CheckPackageFile(const PackageImage& package, const PackageFileEntry& file,
     return problems.empty();
 }
 
-bool CheckConfigLength(const PackageImage& package, std::string* problem) {
-    if (ConfigLengthFits(package.configLength))
-        return true;
-    *problem = "configuration length " + Num(package.configLength) + " is outside 1 to " +
-               Num(kConfigTextSize);
-    return false;
-}
-
-SealCheck CheckSeal(const PackageImage& package, std::uint8_t computed[kSealDigestBytes]) {
-    if (package.sealState == kSealImage) {
-        ImageSealPlaces places;
-        places.checksum = package.pe.checksumOffset;
-        places.certEntry = package.pe.certEntryOffset;
-        places.seal = package.sealOffset;
-        places.end = EndOfSectionData(package.pe);
-        ComputeImageSeal(package.pe.data, places, computed);
-    } else {
-        SealInput input;
-        input.settings = &package.settings;
-        input.fileCount = package.fileCount;
-        for (const PackageFileEntry& f : package.files)
-            input.files.push_back(
-                {&f.name, f.expandedSize, f.storedSize, StoredDigest(package, f)});
-        input.configLength = package.configLength;
-        input.configSourceName = &package.configSourceName;
-        input.configText = ConfigText(package);
-        ComputeSeal(input, computed);
+bool CheckConfigTemplate(const InstallerImage& installer, std::string* problem) {
+    const std::uint32_t length = installer.configLength;
+    if (!ConfigLengthFits(length)) {
+        *problem =
+            "configuration length " + Num(length) + " is outside 1 to " + Num(kConfigTextSize);
+        return false;
     }
-    if (package.sealState == kSealAbsent)
-        return SealCheck::Absent;
-    const bool known = package.sealState == kSealPresent || package.sealState == kSealImage;
-    return known && std::memcmp(computed, package.seal, kSealDigestBytes) == 0 ? SealCheck::Intact
-                                                                               : SealCheck::Broken;
+    // The reader keeps the text up to its last byte that is not zero.
+    const std::string& text = installer.package.configText;
+    for (std::size_t i = length; i < text.size(); ++i) {
+        if (text[i] != 0) {
+            *problem = "configuration text: byte " + Num(i) + ", beyond the length " + Num(length) +
+                       ", is not zero (the length does not match the text)";
+            return false;
+        }
+    }
+    return true;
 }
 
-bool CheckHeaderChecksum(const PackageImage& package, std::string* problem) {
-    const std::uint32_t stored = Read32(package.pe.data + package.pe.checksumOffset);
-    const std::uint32_t computed =
-        PeChecksum(package.pe.data, package.pe.size, package.pe.checksumOffset);
+SealCheck CheckSeal(const InstallerImage& installer, std::uint8_t computed[kSealDigestBytes]) {
+    if (installer.sealState == kSealImage) {
+        ImageSealPlaces places;
+        places.checksum = installer.pe.checksumOffset;
+        places.certEntry = installer.pe.certEntryOffset;
+        places.seal = installer.sealOffset;
+        places.end = EndOfSectionData(installer.pe);
+        ComputeImageSeal(installer.pe.data, places, computed);
+    } else {
+        ComputeSeal(installer.package, installer.fileCount, installer.configLength, computed);
+    }
+    if (installer.sealState == kSealAbsent)
+        return SealCheck::Absent;
+    const bool known = installer.sealState == kSealPresent || installer.sealState == kSealImage;
+    return known && std::memcmp(computed, installer.seal, kSealDigestBytes) == 0
+               ? SealCheck::Intact
+               : SealCheck::Broken;
+}
+
+bool CheckHeaderChecksum(const InstallerImage& installer, std::string* problem) {
+    const PeImage& pe = installer.pe;
+    const std::uint32_t stored = Read32(pe.data + pe.checksumOffset);
+    const std::uint32_t computed = PeChecksum(pe.data, pe.size, pe.checksumOffset);
     // A linker leaves 0 (no checksum); bqpack build always writes one.
-    if (stored == computed || (stored == 0 && package.sealState != kSealImage))
+    if (stored == computed || (stored == 0 && installer.sealState != kSealImage))
         return true;
     *problem = "the header checksum " + HexVa(stored) + " is not the image's " + HexVa(computed);
     return false;
 }
 
-bool CheckAfterSections(const PackageImage& package, std::string* problem) {
-    const PeImage& pe = package.pe;
+bool CheckAfterSections(const InstallerImage& installer, std::string* problem) {
+    const PeImage& pe = installer.pe;
     const std::size_t end = EndOfSectionData(pe);
     if (pe.certSize == 0) {
         if (pe.certOffset != 0) {

@@ -1,7 +1,8 @@
 // Checks the package of a built setup image, as read by image_reader.h,
 // without running the installer: the chunk headers of each stored stream,
 // each file's digest and its expansion through ExpandStream as the
-// installer does it, the configuration length, and the seal computed again.
+// installer does it, the configuration template, the seal computed again,
+// and the image around the package (its checksum, what follows it).
 // Each failure is a one-line reason that names what is wrong and where.
 // Portable: no platform headers.
 #pragma once
@@ -50,7 +51,7 @@ struct FileCheck {
 // what is wrong (the digest, the chunk that fails and where, sizes that
 // disagree).  A bad digest does not stop the check: the stream is still
 // walked and expanded, so that damage in it can be named.
-bool CheckPackageFile(const PackageImage& package, const PackageFileEntry& file, FileCheck* check,
+bool CheckPackageFile(const Package& package, const PackageFile& file, FileCheck* check,
                       std::vector<std::uint8_t>* expanded);
 
 // The seal computed again (into computed) and compared with the one the
@@ -58,17 +59,19 @@ bool CheckPackageFile(const PackageImage& package, const PackageFileEntry& file,
 // earlier build; Absent for an image without one (a stub, or built the old
 // way), Broken for a seal state this reader does not know.
 enum class SealCheck { Absent, Intact, Broken };
-SealCheck CheckSeal(const PackageImage& package, std::uint8_t computed[kSealDigestBytes]);
+SealCheck CheckSeal(const InstallerImage& installer, std::uint8_t computed[kSealDigestBytes]);
 
 // The header checksum is the image's (or 0, in an image a linker wrote
 // without one; never in one bqpack build sealed).
-bool CheckHeaderChecksum(const PackageImage& package, std::string* problem);
+bool CheckHeaderChecksum(const InstallerImage& installer, std::string* problem);
 
 // What follows the sections' data is nothing, or exactly a signature's
 // certificate table: on an 8-byte boundary, to the end of the file, as the
 // directory entry says, each entry with a sound header.  Anything else
 // there is damage (the installer never reads it).
-bool CheckAfterSections(const PackageImage& package, std::string* problem);
+bool CheckAfterSections(const InstallerImage& installer, std::string* problem);
 
-// Checks the configuration length (1 to kConfigTextSize).
-bool CheckConfigLength(const PackageImage& package, std::string* problem);
+// The configuration template as the installer writes it: a length of 1 to
+// kConfigTextSize and, beyond it, the zeros that the build leaves (so that
+// a length changed after the build shows as text beyond it).
+bool CheckConfigTemplate(const InstallerImage& installer, std::string* problem);

@@ -1,6 +1,8 @@
 // The package seal; see package_seal.h.
 #include "package/package_seal.h"
 
+#include <algorithm>
+
 #include "package/little_endian.h"
 #include "package/package_format.h"
 #include "package/package_layout.h"
@@ -30,29 +32,35 @@ void Bytes(Md5Context* md5, const std::uint8_t* bytes, std::uint64_t count) {
 
 } // namespace
 
-void ComputeSeal(const SealInput& in, std::uint8_t seal[kSealDigestBytes]) {
+void ComputeSeal(const Package& package, std::int32_t fileCount, std::uint32_t configLength,
+                 std::uint8_t seal[kSealDigestBytes]) {
     Md5Context md5;
     Md5Init(&md5);
     Md5Update(&md5, "bqpack seal 1", 14);
-    Number(&md5, static_cast<std::uint32_t>(in.fileCount));
-    for (const SealFile& f : in.files) {
-        Text(&md5, *f.name);
+    Number(&md5, static_cast<std::uint32_t>(fileCount));
+    for (const PackageFile& f : package.files) {
+        Text(&md5, f.name);
         Number(&md5, f.expandedSize);
         Number(&md5, f.storedSize);
-        Bytes(&md5, f.blob, std::uint64_t{16} + f.storedSize);
+        Bytes(&md5, f.digest, kBlobDigestBytes);
+        Bytes(&md5, StoredStream(package, f), f.storedSize);
     }
     // Every setting in the table's order: a text with its NUL, a number or
     // flag as its 32-bit word.
-    const PackageSettings& s = *in.settings;
+    const PackageSettings& s = package.settings;
     ForEachSettingInTableOrder([&](const PackageSetting& setting) {
         if (setting.text)
             Text(&md5, s.*setting.text);
         else
             Number(&md5, SettingWord(s, setting));
     });
-    Number(&md5, in.configLength);
-    Text(&md5, *in.configSourceName);
-    Bytes(&md5, in.configText, kConfigTextSize);
+    Number(&md5, configLength);
+    Text(&md5, package.configSourceName);
+    const std::string& text = package.configText;
+    static const std::uint8_t zeros[kConfigTextSize] = {};
+    const std::size_t used = std::min<std::size_t>(text.size(), kConfigTextSize);
+    Bytes(&md5, reinterpret_cast<const std::uint8_t*>(text.data()), used);
+    Bytes(&md5, zeros, kConfigTextSize - used);
     Md5Final(seal, &md5);
 }
 

@@ -18,29 +18,17 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <vector>
 
 #include "digest/md5.h"
-#include "package/package_settings.h"
+#include "package/package.h"
 
-struct SealFile {
-    const std::string* name;
-    std::uint32_t expandedSize;
-    std::uint32_t storedSize;
-    const std::uint8_t* blob; // the digest, then storedSize bytes of stream
-};
-
-struct SealInput {
-    const PackageSettings* settings = nullptr;
-    std::int32_t fileCount = 0;
-    std::vector<SealFile> files; // the used slots, min(fileCount, 6) of them when all are there
-    std::uint32_t configLength = 0;
-    const std::string* configSourceName = nullptr;
-    const std::uint8_t* configText = nullptr; // the whole region, kConfigTextSize bytes
-};
-
-void ComputeSeal(const SealInput& input, std::uint8_t seal[kSealDigestBytes]);
+// The package seal of a package whose region is held: fileCount and
+// configLength as the table and template hold them (a written package's
+// are files.size() and configText.size()), each file's digest and stored
+// stream, and the template's text region, its kConfigTextSize bytes the
+// configText and zeros after it.
+void ComputeSeal(const Package& package, std::int32_t fileCount, std::uint32_t configLength,
+                 std::uint8_t seal[kSealDigestBytes]);
 
 // The places of an image that the image seal takes as zero, as file
 // offsets (certEntry 0: the image has none), and where it ends.

@@ -149,31 +149,28 @@ int ParseArgs(const CommandArgs& args, const char* command, unsigned options, Ar
     return kExitOk;
 }
 
-// Loads and reads the installer named by args; on failure reports it.
-int OpenPackage(const Args& args, std::vector<std::uint8_t>* bytes, PackageImage* package) {
-    std::string error;
-    if (!ReadInput(args.image, kMaxInputFile, "an installer", bytes, &error) ||
-        !ReadPackageImage(bytes->data(), bytes->size(), package, &error))
-        return Fail(kExitInput, args.image + ": " + error);
-    return kExitOk;
-}
+// What a command does with the installer it was given, once read.
+typedef int (*InspectBody)(const Args& args, const InstallerImage& installer);
 
-// The start every command shares: parse its arguments, answer --help, load
-// and read the installer.  Returns the status to end with, or kGoOn when the
-// command goes on with args, bytes and package.
-const int kGoOn = -1;
-int Begin(const CommandArgs& arguments, const char* command, unsigned options, const char* usage,
-          Args* args, std::vector<std::uint8_t>* bytes, PackageImage* package) {
+// What every command shares: parse its arguments, answer --help, load and
+// read the installer (on failure report it), and hand it to body.
+int RunInspect(const CommandArgs& arguments, const char* command, unsigned options,
+               const char* usage, InspectBody body) {
     AnswerInJsonWhenAsked(arguments);
-    if (int status = ParseArgs(arguments, command, options, args))
+    Args args;
+    if (int status = ParseArgs(arguments, command, options, &args))
         return status;
-    if (args->help) {
+    if (args.help) {
         Say(usage);
         return kExitOk;
     }
-    if (int status = OpenPackage(*args, bytes, package))
-        return status;
-    return kGoOn;
+    std::vector<std::uint8_t> bytes;
+    InstallerImage installer;
+    std::string error;
+    if (!ReadInput(args.image, kMaxInputFile, "an installer", &bytes, &error) ||
+        !ReadInstallerImage(bytes.data(), bytes.size(), &installer, &error))
+        return Fail(kExitInput, args.image + ": " + error);
+    return body(args, installer);
 }
 
 std::string Bytes(std::uint64_t count) {
@@ -262,23 +259,6 @@ std::string NameProblem(const std::vector<std::string>& names, std::size_t i, bo
     return "";
 }
 
-// The configuration template as the installer writes it: a length of 1 to
-// 4096 and, beyond it, the zeros that the build leaves (so that a length
-// changed after the build shows as text beyond it).
-bool CheckConfigTemplate(const PackageImage& p, std::string* problem) {
-    if (!CheckConfigLength(p, problem))
-        return false;
-    const std::uint8_t* text = ConfigText(p);
-    for (std::uint32_t i = p.configLength; i < kConfigTextSize; ++i) {
-        if (text[i] != 0) {
-            *problem = "configuration text: byte " + Num(i) + ", beyond the length " +
-                       Num(p.configLength) + ", is not zero (the length does not match the text)";
-            return false;
-        }
-    }
-    return true;
-}
-
 // A name from the installer as this system's file names spell it: on
 // Linux its characters in UTF-8, on Windows the system code page's bytes,
 // as setup writes them.  False when a byte has no character.
@@ -298,9 +278,9 @@ std::string CommandLineName(const std::string& name) {
 }
 
 // The names extract writes: the packaged files, then the configuration file.
-std::vector<std::string> OutputNames(const PackageImage& p, bool withConfig) {
+std::vector<std::string> OutputNames(const Package& p, bool withConfig) {
     std::vector<std::string> names;
-    for (const PackageFileEntry& f : p.files)
+    for (const PackageFile& f : p.files)
         names.push_back(f.name);
     if (withConfig)
         names.push_back(p.settings.configFileName);
@@ -314,9 +294,9 @@ std::string FileMd5(const std::vector<std::uint8_t>& data) {
 }
 
 // The header checksum as stored, and whether it is the image's.
-std::string ChecksumText(const PackageImage& p) {
-    const std::uint32_t stored = Read32(p.pe.data + p.pe.checksumOffset);
-    const std::uint32_t computed = PeChecksum(p.pe.data, p.pe.size, p.pe.checksumOffset);
+std::string ChecksumText(const PeImage& pe) {
+    const std::uint32_t stored = Read32(pe.data + pe.checksumOffset);
+    const std::uint32_t computed = PeChecksum(pe.data, pe.size, pe.checksumOffset);
     char text[64];
     if (stored == 0)
         std::snprintf(text, sizeof text, "none (the image's is 0x%08x)", unsigned(computed));
@@ -330,35 +310,27 @@ std::string ChecksumText(const PackageImage& p) {
 
 // The header checksum for --json: as stored, as computed, and whether the
 // stored one is correct.
-std::string JsonChecksum(const PackageImage& p) {
-    const std::uint32_t stored = Read32(p.pe.data + p.pe.checksumOffset);
-    const std::uint32_t computed = PeChecksum(p.pe.data, p.pe.size, p.pe.checksumOffset);
+std::string JsonChecksum(const PeImage& pe) {
+    const std::uint32_t stored = Read32(pe.data + pe.checksumOffset);
+    const std::uint32_t computed = PeChecksum(pe.data, pe.size, pe.checksumOffset);
     return "{\"stored\": " + Num(stored) + ", \"computed\": " + Num(computed) +
            ", \"correct\": " + (stored == computed ? "true" : "false") + "}";
 }
 
 // The seal's state as --json names it: "intact", "broken" or "absent".
 const char* SealName(SealCheck seal) {
-    switch (seal) {
-    case SealCheck::Intact:
-        return "intact";
-    case SealCheck::Broken:
-        return "broken";
-    case SealCheck::Absent:
-        break;
-    }
-    return "absent";
+    return seal == SealCheck::Intact ? "intact" : seal == SealCheck::Broken ? "broken" : "absent";
 }
 
 // An installer stub as it is shipped: its anchor, but no package written
 // into it (no blob section, no seal).
-bool HoldsNoPackage(const PackageImage& p) {
-    return p.sealState == kSealAbsent && !FindSectionNamed(p.pe, kBlobSection);
+bool HoldsNoPackage(const InstallerImage& installer) {
+    return installer.sealState == kSealAbsent && !FindSectionNamed(installer.pe, kBlobSection);
 }
 
 // The installer's architecture, as its image says.
-std::string Architecture(const PackageImage& p) {
-    return p.pe.pointerBytes == 8 ? "x64" : "x86";
+std::string Architecture(const PeImage& pe) {
+    return pe.pointerBytes == 8 ? "x64" : "x86";
 }
 
 // A setting as `info` shows it: a text made printable, a flag as yes or no,
@@ -409,32 +381,26 @@ std::string HardeningJson(const PeImage& pe, const ImageHardening& h) {
            (h.executionLevel.empty() ? "null" : JsonString(Printable(h.executionLevel))) + "}";
 }
 
-} // namespace
-
-int CmdInfo(const CommandArgs& arguments) {
-    Args args;
-    std::vector<std::uint8_t> bytes;
-    PackageImage p;
-    const int status = Begin(arguments, "info", kOptJson, kInfoUsage, &args, &bytes, &p);
-    if (status != kGoOn)
-        return status;
+int InfoPackage(const Args& args, const InstallerImage& installer) {
+    const Package& p = installer.package;
     const PackageSettings& s = p.settings;
-    const ImageHardening hardening = ReadImageHardening(p.pe);
+    const ImageHardening hardening = ReadImageHardening(installer.pe);
     std::uint8_t computed[16];
-    const SealCheck seal = CheckSeal(p, computed);
+    const SealCheck seal = CheckSeal(installer, computed);
     if (args.json) {
         std::string json;
         for (const PackageSetting& setting : kPackageSettings) {
             json += (json.empty() ? "{" : ",\n ") + JsonString(JsonName(setting)) + ": " +
                     JsonValue(s, setting);
             if (setting.field == kFieldConfigFileName)
-                json += ",\n \"configLength\": " + Num(p.configLength);
+                json += ",\n \"configLength\": " + Num(installer.configLength);
         }
-        Say(json + ",\n \"fileCount\": " + std::to_string(p.fileCount) +
-            ",\n \"architecture\": " + JsonString(Architecture(p)) +
+        Say(json + ",\n \"fileCount\": " + std::to_string(installer.fileCount) +
+            ",\n \"architecture\": " + JsonString(Architecture(installer.pe)) +
             ",\n \"foundBy\": \"anchor\",\n \"seal\": " + JsonString(SealName(seal)) +
-            ",\n \"signed\": " + (p.signature ? "true" : "false") + ",\n \"checksum\": " +
-            JsonChecksum(p) + ",\n \"hardening\": " + HardeningJson(p.pe, hardening) + "}\n");
+            ",\n \"signed\": " + (installer.signature ? "true" : "false") +
+            ",\n \"checksum\": " + JsonChecksum(installer.pe) +
+            ",\n \"hardening\": " + HardeningJson(installer.pe, hardening) + "}\n");
         return kExitOk;
     }
     auto line = [](const char* label, const std::string& value) {
@@ -443,32 +409,28 @@ int CmdInfo(const CommandArgs& arguments) {
     for (const PackageSetting& setting : kPackageSettings) {
         std::string value = ShownValue(s, setting);
         if (setting.field == kFieldConfigFileName)
-            value += " (" + Num(p.configLength) + " bytes)";
+            value += " (" + Num(installer.configLength) + " bytes)";
         line(setting.label, value);
     }
-    line("File count:", Num(static_cast<std::uint32_t>(p.fileCount)));
-    line("Architecture:", Architecture(p) + (p.pe.pointerBytes == 8 ? " (PE32+)" : " (PE32)"));
+    line("File count:", Num(static_cast<std::uint32_t>(installer.fileCount)));
+    line("Architecture:",
+         Architecture(installer.pe) + (installer.pe.pointerBytes == 8 ? " (PE32+)" : " (PE32)"));
     line("Package found by:", "the stub's anchor");
     line("Seal:", seal == SealCheck::Intact   ? "sealed"
                   : seal == SealCheck::Broken ? "sealed, but the seal is broken (see bqpack verify)"
                                               : "not sealed");
-    line("Signature:", p.signature ? "present" : "none");
-    line("Checksum:", ChecksumText(p));
-    line("Hardening:", HardeningText(p.pe, hardening));
+    line("Signature:", installer.signature ? "present" : "none");
+    line("Checksum:", ChecksumText(installer.pe));
+    line("Hardening:", HardeningText(installer.pe, hardening));
     return kExitOk;
 }
 
-int CmdList(const CommandArgs& arguments) {
-    Args args;
-    std::vector<std::uint8_t> bytes;
-    PackageImage p;
-    const int status = Begin(arguments, "list", kOptJson, kListUsage, &args, &bytes, &p);
-    if (status != kGoOn)
-        return status;
+int ListPackage(const Args& args, const InstallerImage& installer) {
+    const Package& p = installer.package;
     // The file's own MD5 is that of its expanded bytes, what a checksum of
     // the installed file gives; a file that does not expand has none.
     std::vector<std::string> fileMd5s;
-    for (const PackageFileEntry& f : p.files) {
+    for (const PackageFile& f : p.files) {
         FileCheck check;
         std::vector<std::uint8_t> data;
         CheckPackageFile(p, f, &check, &data);
@@ -480,46 +442,41 @@ int CmdList(const CommandArgs& arguments) {
     if (args.json) {
         Say("{\"files\": [");
         for (std::size_t i = 0; i < p.files.size(); ++i) {
-            const PackageFileEntry& f = p.files[i];
+            const PackageFile& f = p.files[i];
             Say(std::string(i ? ",\n  " : "\n  ") + "{\"name\": " + JsonImageText(f.name) +
                 ", \"expandedSize\": " + Num(f.expandedSize) +
                 ", \"storedSize\": " + Num(f.storedSize) + ", \"fileMd5\": " +
                 (fileMd5s[i].empty() ? std::string("null") : JsonString(fileMd5s[i])) +
-                ", \"storedStreamMd5\": " + JsonString(DigestHex(StoredDigest(p, f))) + "}");
+                ", \"storedStreamMd5\": " + JsonString(DigestHex(f.digest)) + "}");
         }
         Say(std::string(p.files.empty() ? "" : "\n") +
             "],\n \"configFileName\": " + JsonImageText(p.settings.configFileName) +
-            ",\n \"configLength\": " + Num(p.configLength) + "}\n");
+            ",\n \"configLength\": " + Num(installer.configLength) + "}\n");
         return kExitOk;
     }
     std::size_t width = 16;
-    for (const PackageFileEntry& f : p.files)
+    for (const PackageFile& f : p.files)
         width = std::max(width, ShownWidth(ShownImageText(f.name)));
     Say(Padded("Name", width, false) + "  " + Padded("Expanded", 10, true) + "  " +
         Padded("Stored", 10, true) + "  " + Padded("Ratio", 6, true) + "  " +
         Padded("File MD5", 32, false) + "  Stored stream MD5\n");
     for (std::size_t i = 0; i < p.files.size(); ++i) {
-        const PackageFileEntry& f = p.files[i];
+        const PackageFile& f = p.files[i];
         Say(Padded(ShownImageText(f.name), width, false) + "  " +
             Padded(Num(f.expandedSize), 10, true) + "  " + Padded(Num(f.storedSize), 10, true) +
             "  " + Padded(Ratio(f.storedSize, f.expandedSize), 6, true) + "  " +
             Padded(fileMd5s[i].empty() ? "-" : fileMd5s[i], 32, false) + "  " +
-            DigestHex(StoredDigest(p, f)) + "\n");
+            DigestHex(f.digest) + "\n");
     }
     Say("Configuration file " + ShownImageText(p.settings.configFileName) + ": " +
-        Num(p.configLength) + " bytes\n");
+        Num(installer.configLength) + " bytes\n");
     return kExitOk;
 }
 
-int CmdVerify(const CommandArgs& arguments) {
-    Args args;
-    std::vector<std::uint8_t> bytes;
-    PackageImage p;
-    const int status = Begin(arguments, "verify", kOptJson, kVerifyUsage, &args, &bytes, &p);
-    if (status != kGoOn)
-        return status;
+int VerifyPackage(const Args& args, const InstallerImage& installer) {
+    const Package& p = installer.package;
 
-    if (HoldsNoPackage(p))
+    if (HoldsNoPackage(installer))
         return Fail(
             kExitInput,
             args.image + ": " +
@@ -543,7 +500,7 @@ int CmdVerify(const CommandArgs& arguments) {
         if (!isConfig) {
             if (!CheckPackageFile(p, p.files[i], &check, &data))
                 found.push_back(check.problem);
-        } else if (!CheckConfigTemplate(p, &problem)) {
+        } else if (!CheckConfigTemplate(installer, &problem)) {
             found.push_back(problem);
         }
         std::string joined;
@@ -554,27 +511,28 @@ int CmdVerify(const CommandArgs& arguments) {
             text += shown + ": DAMAGED: " + joined + "\n";
             problems.push_back(Printable(names[i]) + ": " + joined);
         } else if (!isConfig) {
-            const PackageFileEntry& f = p.files[i];
+            const PackageFile& f = p.files[i];
             text += shown + ": ok (" + Bytes(f.expandedSize) + " from " + Num(f.storedSize) +
                     " in " + Num(check.chunkCount) +
                     (check.chunkCount == 1 ? " chunk, stream MD5 " : " chunks, stream MD5 ") +
                     DigestHex(check.computedDigest) + ", file MD5 " + FileMd5(data) + ")\n";
         } else {
-            text += shown + ": ok (" + Num(p.configLength) + " bytes of configuration text)\n";
+            text +=
+                shown + ": ok (" + Num(installer.configLength) + " bytes of configuration text)\n";
         }
         if (isConfig) {
             json += "],\n \"config\": {\"name\": " + JsonImageText(names[i]) +
-                    ", \"length\": " + Num(p.configLength) +
+                    ", \"length\": " + Num(installer.configLength) +
                     ", \"ok\": " + (found.empty() ? "true" : "false") +
                     ", \"problems\": " + JsonList(found) + "}";
         } else {
-            const PackageFileEntry& f = p.files[i];
+            const PackageFile& f = p.files[i];
             json += std::string(i ? ",\n  " : "\n  ") + "{\"name\": " + JsonImageText(f.name) +
                     ", \"ok\": " + (found.empty() ? "true" : "false") +
                     ", \"expandedSize\": " + Num(f.expandedSize) +
                     ", \"storedSize\": " + Num(f.storedSize) +
                     ", \"chunks\": " + Num(check.chunkCount) +
-                    ", \"storedStreamMd5\": " + JsonString(DigestHex(StoredDigest(p, f))) +
+                    ", \"storedStreamMd5\": " + JsonString(DigestHex(f.digest)) +
                     ", \"computedStreamMd5\": " + JsonString(DigestHex(check.computedDigest)) +
                     ", \"fileMd5\": " + (check.expandOk ? JsonString(FileMd5(data)) : "null") +
                     ", \"problems\": " + JsonList(found) + "}";
@@ -586,34 +544,34 @@ int CmdVerify(const CommandArgs& arguments) {
     std::string problem;
     // An image written into the stub carries nothing after its sections but
     // a signature.
-    if (!CheckAfterSections(p, &problem)) {
+    if (!CheckAfterSections(installer, &problem)) {
         text += "Image end: DAMAGED: " + problem + "\n";
         problems.push_back("image end: " + problem);
     }
     std::uint8_t computed[16];
-    const SealCheck seal = CheckSeal(p, computed);
+    const SealCheck seal = CheckSeal(installer, computed);
     if (seal == SealCheck::Broken) {
         const std::string why =
-            std::string(p.sealState == kSealPresent ? "the package" : "the image") +
-            " is not what was sealed (sealed " + DigestHex(p.seal) + ", computed " +
+            std::string(installer.sealState == kSealPresent ? "the package" : "the image") +
+            " is not what was sealed (sealed " + DigestHex(installer.seal) + ", computed " +
             DigestHex(computed) + ")";
         text += "Seal: DAMAGED: " + why + "\n";
         problems.push_back("seal: " + why);
     } else if (seal == SealCheck::Intact) {
-        text += "Seal: ok (sealed " + DigestHex(p.seal) + ")\n";
+        text += "Seal: ok (sealed " + DigestHex(installer.seal) + ")\n";
     } else {
         // Built from the stub, yet no seal: the anchor is damaged.
         text += "Seal: DAMAGED: missing\n";
         problems.push_back("seal: missing");
     }
-    if (!CheckHeaderChecksum(p, &problem)) {
+    if (!CheckHeaderChecksum(installer, &problem)) {
         text += "Checksum: DAMAGED: " + problem + "\n";
         problems.push_back("checksum: " + problem);
     }
     if (args.json) {
         Say(std::string("{\"ok\": ") + (problems.empty() ? "true" : "false") + ",\n \"files\": [" +
             json + ",\n \"seal\": " + JsonString(SealName(seal)) + ",\n \"checksum\": " +
-            JsonChecksum(p) + ",\n \"problems\": " + JsonList(problems) + "}\n");
+            JsonChecksum(installer.pe) + ",\n \"problems\": " + JsonList(problems) + "}\n");
     } else if (!args.quiet) {
         Say(text);
     }
@@ -628,14 +586,8 @@ int CmdVerify(const CommandArgs& arguments) {
     return kExitOk;
 }
 
-int CmdExtract(const CommandArgs& arguments) {
-    Args args;
-    std::vector<std::uint8_t> bytes;
-    PackageImage p;
-    const int status =
-        Begin(arguments, "extract", kOptExtract | kOptJson, kExtractUsage, &args, &bytes, &p);
-    if (status != kGoOn)
-        return status;
+int ExtractPackage(const Args& args, const InstallerImage& installer) {
+    const Package& p = installer.package;
 
     // The files named on the command line, or all of them: indices into
     // names (the packaged files, then the configuration file).
@@ -660,7 +612,7 @@ int CmdExtract(const CommandArgs& arguments) {
     // expansion, the template, and that no output exists already.
     if (withConfig) {
         std::string problem;
-        if (!CheckConfigTemplate(p, &problem))
+        if (!CheckConfigTemplate(installer, &problem))
             return Fail(kExitInput, args.image + ": " + problem);
     }
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -673,7 +625,7 @@ int CmdExtract(const CommandArgs& arguments) {
             return Fail(kExitInput, args.image + ": " + "refusing to write \"" +
                                         Printable(names[i]) + "\": " + why);
     }
-    for (const PackageFileEntry& f : p.files) {
+    for (const PackageFile& f : p.files) {
         FileCheck check;
         if (!CheckPackageFile(p, f, &check, nullptr))
             return Fail(kExitInput,
@@ -719,8 +671,8 @@ int CmdExtract(const CommandArgs& arguments) {
                                             ": " + check.problem);
             }
         } else {
-            const std::uint8_t* text = ConfigText(p);
-            data.assign(text, text + p.configLength);
+            // Checked above: the text is its length's bytes.
+            data.assign(p.configText.begin(), p.configText.end());
         }
         if (!StageFile(paths[k], data.data(), data.size(), &staged[k], &error)) {
             DiscardStaged(&staged);
@@ -735,7 +687,8 @@ int CmdExtract(const CommandArgs& arguments) {
     std::string json;
     for (std::size_t k = 0; k < pick.size(); ++k) {
         const std::size_t i = pick[k];
-        const std::size_t size = i < p.files.size() ? p.files[i].expandedSize : p.configLength;
+        const std::size_t size =
+            i < p.files.size() ? p.files[i].expandedSize : installer.configLength;
         json += std::string(k ? ",\n  " : "\n  ") + "{\"name\": " + JsonImageText(names[i]) +
                 ", \"path\": " + JsonString(ShownInputText(paths[k])) + ", \"size\": " + Num(size) +
                 "}";
@@ -745,4 +698,22 @@ int CmdExtract(const CommandArgs& arguments) {
     if (args.json)
         Say("{\"ok\": true, \"files\": [" + json + (json.empty() ? "" : "\n") + "]}\n");
     return kExitOk;
+}
+
+} // namespace
+
+int CmdInfo(const CommandArgs& arguments) {
+    return RunInspect(arguments, "info", kOptJson, kInfoUsage, InfoPackage);
+}
+
+int CmdList(const CommandArgs& arguments) {
+    return RunInspect(arguments, "list", kOptJson, kListUsage, ListPackage);
+}
+
+int CmdVerify(const CommandArgs& arguments) {
+    return RunInspect(arguments, "verify", kOptJson, kVerifyUsage, VerifyPackage);
+}
+
+int CmdExtract(const CommandArgs& arguments) {
+    return RunInspect(arguments, "extract", kOptExtract | kOptJson, kExtractUsage, ExtractPackage);
 }

@@ -35,7 +35,7 @@ struct Built {
     Manifest manifest;
     std::string setup;
     std::vector<std::uint8_t> bytes;
-    PackageImage package;
+    InstallerImage installer;
 };
 
 // Builds a test manifest into a test stub of the width and reads it back.
@@ -54,7 +54,8 @@ void Build(const char* manifestName, std::uint32_t pointerBytes, Built* b) {
                                  &b->setup),
               0);
     b->bytes = ReadTestFile(b->setup);
-    ASSERT_TRUE(ReadPackageImage(b->bytes.data(), b->bytes.size(), &b->package, &error)) << error;
+    ASSERT_TRUE(ReadInstallerImage(b->bytes.data(), b->bytes.size(), &b->installer, &error))
+        << error;
 }
 
 TEST(BqpackImage, FilesAsTheInstallerReadsThem) {
@@ -63,12 +64,13 @@ TEST(BqpackImage, FilesAsTheInstallerReadsThem) {
             SCOPED_TRACE(std::string(manifest) + " " + std::to_string(width));
             Built b;
             Build(manifest, width, &b);
-            const PackageImage& p = b.package;
+            const InstallerImage& p = b.installer;
             const std::size_t count = b.manifest.files.size();
             ASSERT_EQ(p.fileCount, std::int32_t(count));
+            ASSERT_EQ(p.package.files.size(), count);
             for (std::size_t i = 0; i < count; ++i) {
                 const ManifestFile& f = b.manifest.files[i];
-                const PackageFileEntry& e = p.files[i];
+                const PackageFile& e = p.package.files[i];
                 SCOPED_TRACE(f.name);
                 EXPECT_EQ(e.name, f.name);
                 const std::vector<std::uint8_t> content = ReadTestFile(f.source);
@@ -77,11 +79,11 @@ TEST(BqpackImage, FilesAsTheInstallerReadsThem) {
                 // 4-byte boundary (the sections are aligned alike in the
                 // file and in memory).
                 const std::string marker = BlobMarker(f.name);
-                const std::size_t start = e.digestOffset - marker.size();
+                const std::size_t start = e.dataOffset - marker.size();
                 EXPECT_EQ(std::memcmp(&b.bytes[start], marker.data(), marker.size()), 0);
                 EXPECT_EQ(start % 4, 0u);
                 // The digest covers exactly the stored stream.
-                const std::uint8_t* blob = &b.bytes[e.digestOffset];
+                const std::uint8_t* blob = &b.bytes[e.dataOffset];
                 std::uint8_t digest[16];
                 Md5Digest(blob + 16, e.storedSize, digest);
                 EXPECT_EQ(DigestsEqual(digest, blob), 1);
@@ -94,7 +96,7 @@ TEST(BqpackImage, FilesAsTheInstallerReadsThem) {
                 out.resize(e.expandedSize);
                 EXPECT_EQ(out, content);
                 // Padding after the stream up to the next marker is zero.
-                std::size_t end = e.digestOffset + 16 + e.storedSize;
+                std::size_t end = e.dataOffset + 16 + e.storedSize;
                 for (; end % 4; ++end)
                     EXPECT_EQ(b.bytes[end], 0);
                 if (i + 1 < count) {
@@ -118,7 +120,7 @@ TEST(BqpackImage, FilesAsTheInstallerReadsThem) {
 TEST(BqpackImage, Settings) {
     Built b;
     Build("full.bqm", 4, &b);
-    EXPECT_EQ(SettingTexts(b.package.settings),
+    EXPECT_EQ(SettingTexts(b.installer.package.settings),
               (std::vector<std::string>{"C:\\Test Folder\\Sub", "0", "0", "0", "Eng.exe", "V1",
                                         "V2", "V3", "SchedW", "77", "ShellW", "4294967295",
                                         "EngineW", "Client.inz", "d:\\build\\\"x\"\\"}));
@@ -127,7 +129,7 @@ TEST(BqpackImage, Settings) {
     // tests spell out), in the 64-bit layout too.
     Built e;
     Build("empty.bqm", 8, &e);
-    EXPECT_EQ(SettingTexts(e.package.settings), SettingTexts(PackageSettings()));
+    EXPECT_EQ(SettingTexts(e.installer.package.settings), SettingTexts(PackageSettings()));
 }
 
 TEST(BqpackImage, ConfigurationTemplate) {
@@ -141,7 +143,7 @@ TEST(BqpackImage, ConfigurationTemplate) {
         SCOPED_TRACE(c.manifest);
         Built b;
         Build(c.manifest, 4, &b);
-        const std::uint8_t* bytes = &b.bytes[b.package.configOffset];
+        const std::uint8_t* bytes = &b.bytes[b.installer.configOffset];
         EXPECT_EQ(std::memcmp(bytes, "YYYinzYYY\0", 10), 0);
         const std::vector<std::uint8_t> text =
             ReadTestFile(std::string(BQ_INSPECT_DATA) + "/" + c.config);
@@ -195,7 +197,7 @@ TEST(BqpackImage, CommandsShowTheManifestAndGiveBackItsFiles) {
     out.clear();
     ASSERT_EQ(RunCaptured(CmdList, {b.setup}, &out, &err), 0) << err;
     for (std::size_t i = 0; i < manifest.files.size(); ++i) {
-        const PackageFileEntry& f = b.package.files[i];
+        const PackageFile& f = b.installer.package.files[i];
         EXPECT_NE(out.find("\n" + manifest.files[i].name), std::string::npos) << out;
         EXPECT_NE(out.find(" " + std::to_string(f.expandedSize) + "  "), std::string::npos) << out;
         EXPECT_NE(out.find(" " + std::to_string(f.storedSize) + "  "), std::string::npos) << out;

@@ -13,8 +13,8 @@
 
 namespace {
 
-const PackageFileEntry* FileNamed(const PackageImage& p, const std::string& name) {
-    for (const PackageFileEntry& f : p.files)
+const PackageFile* FileNamed(const Package& p, const std::string& name) {
+    for (const PackageFile& f : p.files)
         if (f.name == name)
             return &f;
     return nullptr;
@@ -33,8 +33,8 @@ bool Number(const std::string& text, std::uint32_t* value) {
 
 bool DamageInstaller(std::vector<std::uint8_t>* image, const std::string& change,
                      std::string* error) {
-    PackageImage p;
-    if (!ReadPackageImage(image->data(), image->size(), &p, error))
+    InstallerImage p;
+    if (!ReadInstallerImage(image->data(), image->size(), &p, error))
         return false;
     const std::size_t eq = change.find('=');
     const std::string key = change.substr(0, eq);
@@ -42,12 +42,12 @@ bool DamageInstaller(std::vector<std::uint8_t>* image, const std::string& change
     std::vector<std::uint8_t> bytes = *image;
     std::uint32_t n = 0;
     if (key == "digest" || key == "chunk") {
-        const PackageFileEntry* f = FileNamed(p, value);
+        const PackageFile* f = FileNamed(p.package, value);
         if (!f) {
             *error = "no packaged file is named \"" + value + "\"";
             return false;
         }
-        std::uint8_t* digest = bytes.data() + f->digestOffset;
+        std::uint8_t* digest = bytes.data() + f->dataOffset;
         std::uint8_t* stream = digest + 16;
         if (key == "digest") {
             std::vector<std::uint8_t> expanded(std::size_t{f->expandedSize} + 1);

@@ -15,6 +15,7 @@
 #include "package/image_reader.h"
 #include "package/little_endian.h"
 #include "package/package_check.h"
+#include "package/package_rules.h"
 #include "package/pe_image.h"
 #include "package/stub_writer.h"
 #include "run_command.h"
@@ -32,24 +33,24 @@ std::string Observable(const std::string& path, const std::vector<std::uint8_t>&
     std::string info, ignored;
     if (RunCaptured(CmdInfo, {path}, &info, &ignored) != kExitOk)
         return "info fails";
-    PackageImage p;
+    InstallerImage installer;
     std::string error;
-    if (!ReadPackageImage(image.data(), image.size(), &p, &error))
+    if (!ReadInstallerImage(image.data(), image.size(), &installer, &error))
         return "unreadable";
+    const Package& p = installer.package;
     // The header checksum line speaks of the image's bytes, which every
     // change changes; the package is the rest.
     std::string seen = info.substr(0, info.find("Checksum:"));
-    for (const PackageFileEntry& f : p.files) {
+    for (const PackageFile& f : p.files) {
         FileCheck check;
         std::vector<std::uint8_t> data;
         if (!CheckPackageFile(p, f, &check, &data))
             return "does not expand";
         seen += f.name + ":" + std::string(data.begin(), data.end());
     }
-    if (!CheckConfigLength(p, &error))
+    if (!ConfigLengthFits(installer.configLength))
         return "bad template";
-    seen += p.settings.configFileName + ":" +
-            std::string(reinterpret_cast<const char*>(ConfigText(p)), p.configLength);
+    seen += p.settings.configFileName + ":" + p.configText.substr(0, installer.configLength);
     return seen;
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,34 +19,37 @@ namespace {
 TEST(Inspect, ReaderFindsWhatWasPackaged) {
     const InspectPackage package = StandardPackage();
     const InspectImage image = BuildInspectImage(package);
-    PackageImage p;
+    InstallerImage p;
     std::string error;
-    ASSERT_TRUE(ReadPackageImage(image.bytes.data(), image.bytes.size(), &p, &error)) << error;
+    ASSERT_TRUE(ReadInstallerImage(image.bytes.data(), image.bytes.size(), &p, &error)) << error;
     EXPECT_EQ(p.tableVa, image.tableVa);
     ASSERT_EQ(p.fileCount, 3);
-    ASSERT_EQ(p.files.size(), 3u);
+    const Package& read = p.package;
+    ASSERT_EQ(read.files.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i) {
         SCOPED_TRACE(package.files[i].name);
-        EXPECT_EQ(p.files[i].name, package.files[i].name);
-        EXPECT_EQ(p.files[i].expandedSize, package.files[i].content.size());
-        EXPECT_EQ(p.files[i].storedSize, image.storedSizes[i]);
-        EXPECT_EQ(p.files[i].dataVa, image.dataVas[i]);
-        EXPECT_EQ(p.files[i].digestOffset, image.digestOffsets[i]);
+        EXPECT_EQ(read.files[i].name, package.files[i].name);
+        EXPECT_EQ(read.files[i].expandedSize, package.files[i].content.size());
+        EXPECT_EQ(read.files[i].storedSize, image.storedSizes[i]);
+        EXPECT_EQ(p.dataVas[i], image.dataVas[i]);
+        // A read package's region is the image: dataOffset is the digest's
+        // file offset, and the digest is the one stored there.
+        EXPECT_EQ(read.files[i].dataOffset, image.digestOffsets[i]);
+        EXPECT_EQ(std::memcmp(read.files[i].digest, &image.bytes[image.digestOffsets[i]], 16), 0);
         FileCheck check;
         std::vector<std::uint8_t> expanded;
-        EXPECT_TRUE(CheckPackageFile(p, p.files[i], &check, &expanded)) << check.problem;
+        EXPECT_TRUE(CheckPackageFile(read, read.files[i], &check, &expanded)) << check.problem;
         EXPECT_EQ(expanded, package.files[i].content);
         EXPECT_EQ(check.chunkCount, (package.files[i].content.size() + 999) / 1000);
     }
-    EXPECT_EQ(p.settings.defaultFolder, package.settings.defaultFolder);
-    EXPECT_EQ(p.settings.buildFolder, package.settings.buildFolder);
-    EXPECT_EQ(p.settings.engineClass, package.settings.engineClass);
-    EXPECT_EQ(p.settings.configFileName, "Bramblequist.inz");
+    EXPECT_EQ(read.settings.defaultFolder, package.settings.defaultFolder);
+    EXPECT_EQ(read.settings.buildFolder, package.settings.buildFolder);
+    EXPECT_EQ(read.settings.engineClass, package.settings.engineClass);
+    EXPECT_EQ(read.settings.configFileName, "Bramblequist.inz");
     EXPECT_EQ(p.configLength, package.configText.size());
-    EXPECT_EQ(p.configSourceName, "Bkp1.inz");
+    EXPECT_EQ(read.configSourceName, "Bkp1.inz");
     EXPECT_EQ(p.configOffset, image.configOffset);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(ConfigText(p)), p.configLength),
-              package.configText);
+    EXPECT_EQ(read.configText, package.configText);
 }
 
 TEST(Inspect, CompressedChunksAreSmallerAndRawOnesEqual) {
@@ -77,24 +81,26 @@ TEST(InspectWidths, BothArchitecturesReadBackAlike) {
         SCOPED_TRACE(width == 8 ? "PE32+" : "PE32");
         const InspectPackage package = TwoFiles(width);
         const InspectImage image = BuildInspectImage(package);
-        PackageImage p;
+        InstallerImage p;
         std::string error;
-        ASSERT_TRUE(ReadPackageImage(image.bytes.data(), image.bytes.size(), &p, &error)) << error;
+        ASSERT_TRUE(ReadInstallerImage(image.bytes.data(), image.bytes.size(), &p, &error))
+            << error;
+        const Package& read = p.package;
         EXPECT_EQ(p.pe.pointerBytes, width);
         EXPECT_EQ(p.pe.machine, width == 8 ? 0x8664 : 0x14C);
         EXPECT_EQ(p.pe.imageBase, image.imageBase);
         EXPECT_EQ(p.tableVa, image.tableVa);
-        EXPECT_EQ(p.settings.schedulerCommand, 4242u);
-        EXPECT_EQ(p.settings.askForFolder, 0);
-        EXPECT_EQ(p.settings.defaultFolder, "D:\\Client");
-        EXPECT_EQ(p.settings.engineClass, package.settings.engineClass);
-        ASSERT_EQ(p.files.size(), 2u);
+        EXPECT_EQ(read.settings.schedulerCommand, 4242u);
+        EXPECT_EQ(read.settings.askForFolder, 0);
+        EXPECT_EQ(read.settings.defaultFolder, "D:\\Client");
+        EXPECT_EQ(read.settings.engineClass, package.settings.engineClass);
+        ASSERT_EQ(read.files.size(), 2u);
         for (std::size_t i = 0; i < 2; ++i) {
-            EXPECT_EQ(p.files[i].name, package.files[i].name);
-            EXPECT_EQ(p.files[i].dataVa, image.dataVas[i]);
+            EXPECT_EQ(read.files[i].name, package.files[i].name);
+            EXPECT_EQ(p.dataVas[i], image.dataVas[i]);
             FileCheck check;
             std::vector<std::uint8_t> expanded;
-            EXPECT_TRUE(CheckPackageFile(p, p.files[i], &check, &expanded)) << check.problem;
+            EXPECT_TRUE(CheckPackageFile(read, read.files[i], &check, &expanded)) << check.problem;
             EXPECT_EQ(expanded, package.files[i].content);
         }
     }
@@ -107,9 +113,9 @@ TEST(InspectWidths, PointersAboveTheImageAreRefused) {
     InspectImage image = BuildInspectImage(TwoFiles(8));
     const std::size_t slot = image.tableOffset + kTableLayout64.At(kFieldEngineProgram);
     Put32(&image.bytes, slot + 4, Get32(image.bytes, slot + 4) + 1);
-    PackageImage p;
+    InstallerImage p;
     std::string error;
-    EXPECT_FALSE(ReadPackageImage(image.bytes.data(), image.bytes.size(), &p, &error));
+    EXPECT_FALSE(ReadInstallerImage(image.bytes.data(), image.bytes.size(), &p, &error));
     EXPECT_NE(error.find("EngineProgram pointer 0x24"), std::string::npos) << error;
     EXPECT_NE(error.find("points outside the image's data"), std::string::npos) << error;
 }

@@ -19,19 +19,19 @@ TEST(Inspect, DamageAnywhereNeverCrashes) {
     // or 2 and, on 2, one line naming the file.  Under the sanitizers this
     // also shows no read out of bounds.
     const InspectImage clean = BuildInspectImage(StandardPackage());
-    PackageImage p;
+    InstallerImage p;
     std::string error;
     std::uint32_t x = 12345;
     auto check = [&](const std::vector<std::uint8_t>& bytes) {
-        if (!ReadPackageImage(bytes.data(), bytes.size(), &p, &error)) {
+        if (!ReadInstallerImage(bytes.data(), bytes.size(), &p, &error)) {
             EXPECT_FALSE(error.empty());
             EXPECT_EQ(error.find('\n'), std::string::npos);
             return;
         }
-        for (const PackageFileEntry& f : p.files) {
+        for (const PackageFile& f : p.package.files) {
             FileCheck fc;
             std::vector<std::uint8_t> out;
-            if (!CheckPackageFile(p, f, &fc, &out)) {
+            if (!CheckPackageFile(p.package, f, &fc, &out)) {
                 EXPECT_FALSE(fc.problem.empty());
             } else {
                 EXPECT_EQ(out.size(), f.expandedSize);

@@ -55,15 +55,20 @@ TEST(PackageSeal, CoversTheSettingsInTheTablesOrder) {
     std::memcpy(text.data(), "[x]\r\n", 5);
     const std::string source = "src.inz";
 
-    SealInput input;
-    input.settings = &s;
-    input.fileCount = 1;
-    input.files.push_back({&name, 9, 3, blob});
-    input.configLength = 5;
-    input.configSourceName = &source;
-    input.configText = text.data();
+    Package package;
+    package.settings = s;
+    PackageFile file;
+    file.name = name;
+    file.expandedSize = 9;
+    file.storedSize = 3;
+    std::memcpy(file.digest, blob, 16);
+    package.files.push_back(file);
+    package.region = blob;
+    package.regionSize = sizeof blob;
+    package.configText = "[x]\r\n";
+    package.configSourceName = source;
     std::uint8_t seal[16];
-    ComputeSeal(input, seal);
+    ComputeSeal(package, 1, 5, seal);
 
     Bytes e;
     e.b.assign({'b', 'q', 'p', 'a', 'c', 'k', ' ', 's', 'e', 'a', 'l', ' ', '1', 0});
@@ -103,10 +108,11 @@ TEST(PackageSeal, CoversTheSettingsInTheTablesOrder) {
             changed.*setting.number += 1;
         else
             changed.*setting.flag += 1;
-        input.settings = &changed;
-        std::uint8_t other[16];
-        ComputeSeal(input, other);
-        EXPECT_NE(std::memcmp(seal, other, 16), 0) << setting.key;
+        Package other = package;
+        other.settings = changed;
+        std::uint8_t otherSeal[16];
+        ComputeSeal(other, 1, 5, otherSeal);
+        EXPECT_NE(std::memcmp(seal, otherSeal, 16), 0) << setting.key;
     }
 }
 

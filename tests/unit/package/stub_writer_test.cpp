@@ -48,21 +48,22 @@ TEST(StubWriter, PackageReadsBackThroughTheAnchor) {
         const std::vector<std::uint8_t> image = Write(stub, t.package);
         EXPECT_EQ(Write(stub, t.package), image); // the same bytes every time
 
-        PackageImage p;
-        ASSERT_TRUE(ReadPackageImage(image.data(), image.size(), &p, &error)) << error;
+        InstallerImage p;
+        ASSERT_TRUE(ReadInstallerImage(image.data(), image.size(), &p, &error)) << error;
         EXPECT_EQ(p.pe.sections.size(), 5u);
         EXPECT_EQ(p.pe.sections.back().name, kBlobSection);
-        EXPECT_EQ(p.settings.defaultFolder, "D:\\Client");
-        EXPECT_EQ(p.settings.schedulerCommand, 4242u);
-        EXPECT_EQ(p.settings.engineProgram, "Bramblequist.exe");
-        EXPECT_EQ(p.configSourceName, "Bkp1.inz");
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(ConfigText(p)), p.configLength),
-                  t.package.configText);
-        ASSERT_EQ(p.files.size(), 2u);
+        const Package& read = p.package;
+        EXPECT_EQ(read.settings.defaultFolder, "D:\\Client");
+        EXPECT_EQ(read.settings.schedulerCommand, 4242u);
+        EXPECT_EQ(read.settings.engineProgram, "Bramblequist.exe");
+        EXPECT_EQ(read.configSourceName, "Bkp1.inz");
+        EXPECT_EQ(p.configLength, t.package.configText.size());
+        EXPECT_EQ(read.configText, t.package.configText);
+        ASSERT_EQ(read.files.size(), 2u);
         for (std::size_t i = 0; i < 2; ++i) {
             FileCheck check;
             std::vector<std::uint8_t> expanded;
-            EXPECT_TRUE(CheckPackageFile(p, p.files[i], &check, &expanded)) << check.problem;
+            EXPECT_TRUE(CheckPackageFile(read, read.files[i], &check, &expanded)) << check.problem;
             EXPECT_EQ(expanded, t.contents[i]);
         }
         std::uint8_t seal[16];
