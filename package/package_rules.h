@@ -49,6 +49,6 @@ bool ConfigLengthFits(std::uint64_t length);
 // most the installer expands.
 bool StreamLengthFits(std::uint64_t size);
 
-// The installer builds each path in a buffer of the table's texts: the
-// folder, '\' and a name.
+// A path the installer builds, the folder, '\' and a name, in its 260-byte
+// buffer: at most kTableTextMax bytes.
 bool InstallPathFits(std::size_t folderBytes, std::size_t nameBytes);
