@@ -3,7 +3,7 @@
 // relocations of the table's pointers are kept where they hold an address
 // and off where they are null, the headers are brought up to date, the
 // installer written in steps is the one written at once; stubs that are not
-// ours or are damaged are refused.
+// ours or are damaged, and packages beyond the limits, are refused.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -215,6 +215,40 @@ TEST(StubWriter, RefusesStubsItDoesNotKnow) {
         std::vector<std::uint8_t> image;
         std::string error;
         EXPECT_FALSE(WritePackageIntoStub(stub.data(), stub.size(), t.package, &image, &error));
+        EXPECT_EQ(error.compare(0, std::strlen(c.message), c.message), 0) << error;
+    }
+}
+
+// A package beyond the limits (package_rules.h) is refused with the
+// writer's own words, before anything is written; an empty template too,
+// which the installer would refuse at install time.
+TEST(StubWriter, RefusesPackagesBeyondTheLimits) {
+    const StubImage stub = BuildStubImage(4);
+    struct Case {
+        const char* what;
+        std::function<void(Package*)> change;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"seven files", [](Package* p) { p->files.resize(7, p->files[0]); }, "more than 6 files"},
+        {"a name of 260 bytes", [](Package* p) { p->files[1].name = std::string(260, 'n'); },
+         "file name \"nnn"},
+        {"an empty template", [](Package* p) { p->configText.clear(); },
+         "the configuration text is empty"},
+        {"a template of 4097 bytes", [](Package* p) { p->configText = std::string(4097, 'c'); },
+         "the configuration text is longer than 4096 bytes"},
+        {"a source name of 260 bytes",
+         [](Package* p) { p->configSourceName = std::string(260, 's'); },
+         "the template's source name is longer than 259 bytes or holds a NUL"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestPackage t = TwoFiles();
+        c.change(&t.package);
+        std::vector<std::uint8_t> image;
+        std::string error;
+        EXPECT_FALSE(
+            WritePackageIntoStub(stub.bytes.data(), stub.bytes.size(), t.package, &image, &error));
         EXPECT_EQ(error.compare(0, std::strlen(c.message), c.message), 0) << error;
     }
 }
