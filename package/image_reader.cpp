@@ -116,7 +116,9 @@ bool ReadTable(InstallerImage* installer, std::string* error) {
     PackageSettings& settings = package.settings;
     bool textsHold = true;
     ForEachSettingInTableOrder([&](const PackageSetting& setting) {
-        if (!textsHold)
+        // A setting that a later layout added keeps its release value in an
+        // image of an earlier one.
+        if (!textsHold || !layout.Holds(setting.field))
             return;
         if (setting.number) {
             settings.*setting.number = word(setting.field);

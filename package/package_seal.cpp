@@ -49,6 +49,10 @@ void ComputeSeal(const Package& package, std::int32_t fileCount, std::uint32_t c
     // flag as its 32-bit word.
     const PackageSettings& s = package.settings;
     ForEachSettingInTableOrder([&](const PackageSetting& setting) {
+        // Only the first layout's builds wrote this seal: it covers its
+        // settings, whatever rows later layouts add.
+        if (kTableFields[setting.field].layout > kLayoutVersion1)
+            return;
         if (setting.text)
             Text(&md5, s.*setting.text);
         else
