@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             __builtin_trap();
     }
     CheckFileName(package.settings.configFileName, &why);
-    std::uint8_t seal[16];
+    std::uint8_t seal[kSealDigestBytes];
     CheckSeal(installer, seal);
     // A template that passes is its length's bytes.
     if (CheckConfigTemplate(installer, &why) && package.configText.size() != installer.configLength)

@@ -177,8 +177,7 @@ SealCheck CheckSeal(const InstallerImage& installer, std::uint8_t computed[kSeal
 
 bool CheckHeaderChecksum(const InstallerImage& installer, std::string* problem) {
     const PeImage& pe = installer.pe;
-    const std::uint32_t stored = Read32(pe.data + pe.checksumOffset);
-    const std::uint32_t computed = PeChecksum(pe.data, pe.size, pe.checksumOffset);
+    const auto [stored, computed] = ReadHeaderChecksum(pe);
     // A linker leaves 0 (no checksum); bqpack build always writes one.
     if (stored == computed || (stored == 0 && installer.sealState != kSealImage))
         return true;

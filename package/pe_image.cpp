@@ -268,3 +268,8 @@ std::uint32_t PeChecksum(const std::uint8_t* data, std::size_t size, std::size_t
     sum = AddToPeChecksum(sum, data + after, size - after, after);
     return FinishPeChecksum(sum, size);
 }
+
+HeaderChecksum ReadHeaderChecksum(const PeImage& image) {
+    return {Read32(image.data + image.checksumOffset),
+            PeChecksum(image.data, image.size, image.checksumOffset)};
+}

@@ -123,3 +123,11 @@ std::uint32_t PeChecksum(const std::uint8_t* data, std::size_t size, std::size_t
 std::uint64_t AddToPeChecksum(std::uint64_t sum, const std::uint8_t* data, std::size_t size,
                               std::uint64_t offset);
 std::uint32_t FinishPeChecksum(std::uint64_t sum, std::uint64_t fileSize);
+
+// The header checksum of a parsed image: as its header stores it (0 where a
+// linker wrote none) and as PeChecksum computes it.
+struct HeaderChecksum {
+    std::uint32_t stored;
+    std::uint32_t computed;
+};
+HeaderChecksum ReadHeaderChecksum(const PeImage& image);

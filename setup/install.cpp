@@ -20,7 +20,6 @@
 namespace {
 
 enum : std::uint32_t {
-    kDigestSize = 16,
     kMessageSize = 500,
 };
 
@@ -165,10 +164,10 @@ void InstallFile(ErrorRecord* record, const AttemptPaths& paths, std::int32_t i,
     const std::uint32_t expanded = Package.ExpandedSizes[i];
     const std::uint32_t stored = Package.StoredSizes[i];
     const std::uint8_t* digest = Package.FileData[i];
-    const std::uint8_t* stream = digest + kDigestSize;
+    const std::uint8_t* stream = digest + kBlobDigestBytes;
     if (Package.VerifyDigests) {
         Md5Context context;
-        std::uint8_t computed[kDigestSize];
+        std::uint8_t computed[kBlobDigestBytes];
         Md5Init(&context);
         Md5Update(&context, stream, stored);
         Md5Final(computed, &context);

@@ -295,8 +295,7 @@ std::string FileMd5(const std::vector<std::uint8_t>& data) {
 
 // The header checksum as stored, and whether it is the image's.
 std::string ChecksumText(const PeImage& pe) {
-    const std::uint32_t stored = Read32(pe.data + pe.checksumOffset);
-    const std::uint32_t computed = PeChecksum(pe.data, pe.size, pe.checksumOffset);
+    const auto [stored, computed] = ReadHeaderChecksum(pe);
     char text[64];
     if (stored == 0)
         std::snprintf(text, sizeof text, "none (the image's is 0x%08x)", unsigned(computed));
@@ -311,8 +310,7 @@ std::string ChecksumText(const PeImage& pe) {
 // The header checksum for --json: as stored, as computed, and whether the
 // stored one is correct.
 std::string JsonChecksum(const PeImage& pe) {
-    const std::uint32_t stored = Read32(pe.data + pe.checksumOffset);
-    const std::uint32_t computed = PeChecksum(pe.data, pe.size, pe.checksumOffset);
+    const auto [stored, computed] = ReadHeaderChecksum(pe);
     return "{\"stored\": " + Num(stored) + ", \"computed\": " + Num(computed) +
            ", \"correct\": " + (stored == computed ? "true" : "false") + "}";
 }
@@ -385,7 +383,7 @@ int InfoPackage(const Args& args, const InstallerImage& installer) {
     const Package& p = installer.package;
     const PackageSettings& s = p.settings;
     const ImageHardening hardening = ReadImageHardening(installer.pe);
-    std::uint8_t computed[16];
+    std::uint8_t computed[kSealDigestBytes];
     const SealCheck seal = CheckSeal(installer, computed);
     if (args.json) {
         std::string json;
@@ -548,7 +546,7 @@ int VerifyPackage(const Args& args, const InstallerImage& installer) {
         text += "Image end: DAMAGED: " + problem + "\n";
         problems.push_back("image end: " + problem);
     }
-    std::uint8_t computed[16];
+    std::uint8_t computed[kSealDigestBytes];
     const SealCheck seal = CheckSeal(installer, computed);
     if (seal == SealCheck::Broken) {
         const std::string why =

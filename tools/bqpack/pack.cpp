@@ -54,6 +54,13 @@ std::string At(const Manifest& manifest, int line) {
     return manifest.path + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": ";
 }
 
+// A file larger than the installer expands, as found before or while it
+// is read.
+std::string TooLarge(const Manifest& manifest, const ManifestFile& file) {
+    return At(manifest, file.line) + file.source + ": larger than " +
+           std::to_string(std::uint64_t{kMaxStreamLength}) + " bytes, the most a package takes";
+}
+
 // Every input is there, a file, and small enough, before any is read or
 // compressed: a mistake in the last file is not found after minutes of work,
 // and a file too large is refused without reading it.
@@ -70,9 +77,7 @@ bool CheckInputs(const Manifest& manifest, std::string* error) {
             return false;
         }
         if (!StreamLengthFits(std::uint64_t(st.st_size))) {
-            *error = At(manifest, file.line) + file.source + ": larger than " +
-                     std::to_string(std::uint64_t{kMaxStreamLength}) +
-                     " bytes, the most a package takes";
+            *error = TooLarge(manifest, file);
             return false;
         }
     }
@@ -123,9 +128,7 @@ bool PackFile(const Manifest& manifest, std::size_t slot, const PackOptions& opt
         }
         expanded += n;
         if (!StreamLengthFits(expanded)) {
-            *error = At(manifest, file.line) + file.source + ": larger than " +
-                     std::to_string(std::uint64_t{kMaxStreamLength}) +
-                     " bytes, the most a package takes";
+            *error = TooLarge(manifest, file);
             ok = false;
             break;
         }
